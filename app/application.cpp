@@ -1,0 +1,38 @@
+#include "app/application.h"
+
+#include "app/globals.h"
+#include "runtime/fonts.h"
+#include "ui/w_list.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+
+tarvek::tarvek() = default;
+tarvek::~tarvek() = default;
+
+void tarvek::create()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("tarvek"));
+    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/tarvek.png")));
+    installFontSubstitutions();
+}
+
+void tarvek::open(const QString &)
+{
+    initGlobals();
+    m_window = std::make_unique<w_list>(m_fs);
+    m_window->open();
+    // Centred on the screen when opened.
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        QRect frame = m_window->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        m_window->move(frame.topLeft());
+    }
+    m_window->show();
+}
+
+void tarvek::destroy()
+{
+    m_window.reset();
+}

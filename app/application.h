@@ -1,0 +1,26 @@
+#pragma once
+
+#include "runtime/filesystem.h"
+
+#include <QString>
+#include <memory>
+
+class w_list;
+
+// The application object: fixes the global settings and opens the main window.
+class tarvek {
+public:
+    tarvek();
+    ~tarvek();
+
+    void create();
+    // The command line is not used: the program has no options.
+    void open(const QString &commandline);
+    void destroy();
+
+    [[nodiscard]] w_list *mainWindow() const { return m_window.get(); }
+
+private:
+    LocalFileSystem m_fs;
+    std::unique_ptr<w_list> m_window;
+};

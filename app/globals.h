@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+// The five settings every window reads. Set once at start-up; only gs_sort_str changes later.
+extern QString gs_pgm_dir;     // working directory at start, absolute, no trailing separator
+extern QString gs_data_dir;    // data folder below gs_pgm_dir, starting with the separator
+extern QString gs_file_header; // name prefix of catalogue files
+extern QString gs_list_file;   // file name of the catalogue index
+extern QString gs_sort_str;    // the list pane's last sort order
+
+// Fixes the four start-up settings from the process's current directory.
+void initGlobals();
+
+// Paths built from the settings.
+[[nodiscard]] QString dataFolderPath();                           // gs_pgm_dir + gs_data_dir
+[[nodiscard]] QString indexFilePath();                            // ... + "/" + gs_list_file
+[[nodiscard]] QString dataFilePath(const QString &bareFileName); // ... + "/" + bare name
+[[nodiscard]] QString helpFilePath();                             // gs_pgm_dir + "/tarvek.hlp"

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "runtime/recordset.h"
+#include "runtime/textfile.h"
+
+#include <QString>
+#include <QStringView>
+
+// Appends the lines of a data file (index or catalogue) to `rows`, one row per line, and
+// stops at the first line that reads as empty, at the end or on a read error. A file
+// that cannot be opened adds nothing. Returns the number of lines read.
+qint64 loadDataFile(RecordSet &rows, const QString &path);
+
+// The index: every entry of `dw_cdinfo`, replacing the index file atomically.
+[[nodiscard]] FileResult storeIndex(const RecordSet &dw_cdinfo, const QString &path);
+// A folder tree, replacing its catalogue file atomically.
+[[nodiscard]] FileResult writeCatalogue(const RecordSet &tree, const QString &path);
+
+// True when `file` is a bare file name that may be opened, searched, renamed or deleted:
+// not empty, no separator of either platform, no "..", no control character.
+[[nodiscard]] bool isBareFileName(QStringView file);

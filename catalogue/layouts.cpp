@@ -1,0 +1,44 @@
+#include "catalogue/layouts.h"
+
+const Layout &d_cdinfo()
+{
+    // 68 font units high: one line of 10-point text.
+    static const Layout layout(QStringLiteral("d_cdinfo"),
+                               {
+                                   {QStringLiteral("file"), ColumnType::Text, 100, false},
+                                   {QStringLiteral("desc"), ColumnType::Text, 255, false},
+                                   {QStringLiteral("name"), ColumnType::Text, 100, false},
+                                   {QStringLiteral("gubn"), ColumnType::Text, 2, true},
+                               },
+                               68);
+    return layout;
+}
+
+const Layout &d_dir_tree()
+{
+    // Pixels: every tree row is 19 high. Paths repeat on every file row of a folder and
+    // there are three picture names, so those columns keep each distinct text once.
+    static const Layout layout(QStringLiteral("d_dir_tree"),
+                               {
+                                   {QStringLiteral("fullname"), ColumnType::Text, 255, true},
+                                   {QStringLiteral("name"), ColumnType::Text, 255, false},
+                                   {QStringLiteral("bmpname"), ColumnType::Text, 12, true},
+                                   {QStringLiteral("selectedbmpname"), ColumnType::Text, 12, true},
+                                   {QStringLiteral("selected"), ColumnType::Number, 0, false},
+                                   {QStringLiteral("open"), ColumnType::Number, 0, false},
+                                   {QStringLiteral("children"), ColumnType::Number, 0, false},
+                                   {QStringLiteral("siblings"), ColumnType::Number, 0, false},
+                                   {QStringLiteral("level"), ColumnType::Number, 0, false},
+                               },
+                               19);
+    return layout;
+}
+
+QString categoryText(QStringView code)
+{
+    for (const Category &category : kCategories) {
+        if (code == QStringView(category.code))
+            return QString::fromUtf16(category.text);
+    }
+    return code.toString();
+}

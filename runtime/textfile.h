@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+#include <functional>
+
+// Reading and writing the program's tab-separated data files.
+//
+// Files are read as CP949 unless they begin with a UTF-8 byte-order mark.
+// Lines end in CR LF or a bare LF; the line ending is not part of the line.
+// Files are written as CP949 when every character fits and as UTF-8 with a
+// byte-order mark otherwise, each line ending in CR LF, and replace the old
+// file atomically (temporary file in the same folder, flushed, renamed).
+
+struct FileResult {
+    bool ok = false;
+    QString error; // for a person: what failed and on which path; empty when ok
+};
+
+// Sequential line reader over one data file.
+class TextFileReader {
+public:
+    TextFileReader();
+    ~TextFileReader();
+    TextFileReader(const TextFileReader &) = delete;
+    TextFileReader &operator=(const TextFileReader &) = delete;
+
+    bool open(const QString &path);
+    [[nodiscard]] bool isOpen() const;
+    // Puts the next line into `line` (reusing its storage) and returns its length:
+    // 0 for an empty line, -1 at end of file or on a read error.
+    qint64 readLine(QString &line);
+    void close();
+
+private:
+    struct Private;
+    Private *d;
+};
+
+// Receives the lines of a file being written; returns false to stop the producer.
+class LineSink {
+public:
+    virtual ~LineSink() = default;
+    virtual bool writeLine(QStringView line) = 0;
+};
+
+// Writes the lines `produce` hands to its sink to `path`, replacing the file atomically.
+// `produce` may be called twice: once for CP949 and, when a character does not fit, again
+// for UTF-8; it must hand over the same lines each time. Nothing is replaced on failure.
+FileResult writeTextFileAtomically(const QString &path, const std::function<void(LineSink &)> &produce);
+
+// The file services of the scripts, on numbered handles.
+int FileOpen(const QString &path);               // a handle >= 1, or -1
+int FileRead(int handle, QString &line);         // line length, 0 for an empty line, -1 at end or on error
+int FileClose(int handle);                       // 1, or -1 for an unknown handle
+bool FileDelete(const QString &path);            // true when the file was deleted
+bool DirectoryExists(const QString &path);
+int CreateDirectory(const QString &path);        // 1 created, -1 failed (one level only)
+QString GetCurrentDirectory();                   // absolute, no trailing separator ("/" for the root)
+int ChangeDirectory(const QString &path);        // 1, or -1

@@ -1,0 +1,122 @@
+#include "runtime/textstore.h"
+
+#include <QHashFunctions>
+#include <cstring>
+
+namespace {
+constexpr quint32 kMaxHandle = 0xFFFFFFFFu;
+
+int prefixUnits(qsizetype length) { return length < 0x8000 ? 1 : 2; }
+} // namespace
+
+TextPool::TextPool()
+{
+    clear();
+}
+
+void TextPool::clear()
+{
+    m_slots.clear();
+    m_owned.clear();
+    m_end = 0;
+    // Offset 0 holds the empty text, so handle 0 always reads as "".
+    *reserve(1) = 0;
+}
+
+char16_t *TextPool::reserve(quint64 units)
+{
+    const quint64 inBlock = m_end & (kBlockUnits - 1);
+    const bool fits = inBlock != 0 && inBlock + units <= kBlockUnits;
+    if (!fits) {
+        // Start a fresh window; a text longer than a block gets several windows in one allocation.
+        const quint64 start = quint64(m_slots.size()) << kBlockBits;
+        if (start + units > kMaxHandle)
+            return nullptr;
+        m_end = start;
+        const quint64 windows = (units + kBlockUnits - 1) / kBlockUnits;
+        m_owned.push_back(std::make_unique<char16_t[]>(windows * kBlockUnits));
+        for (quint64 w = 0; w < windows; ++w)
+            m_slots.push_back(m_owned.back().get() + w * kBlockUnits);
+    } else if (m_end + units > kMaxHandle) {
+        return nullptr;
+    }
+    char16_t *at = m_slots[m_end >> kBlockBits] + (m_end & (kBlockUnits - 1));
+    m_end += units;
+    return at;
+}
+
+std::optional<quint32> TextPool::add(QStringView text)
+{
+    const qsizetype length = text.size();
+    if (length == 0)
+        return 0u;
+    if (length >= 0x80000000LL)
+        return std::nullopt;
+    const int prefix = prefixUnits(length);
+    const quint64 units = quint64(prefix) + quint64(length);
+    char16_t *at = reserve(units);
+    if (!at)
+        return std::nullopt;
+    if (prefix == 1) {
+        at[0] = char16_t(length);
+    } else {
+        at[0] = char16_t(0x8000 | (length >> 16));
+        at[1] = char16_t(length & 0xFFFF);
+    }
+    std::memcpy(at + prefix, text.utf16(), size_t(length) * sizeof(char16_t));
+    return quint32(m_end - units);
+}
+
+QStringView TextPool::view(quint32 handle) const
+{
+    const char16_t *at = m_slots[handle >> kBlockBits] + (handle & (kBlockUnits - 1));
+    if (!(at[0] & 0x8000))
+        return QStringView(at + 1, at[0]);
+    const qsizetype length = (qsizetype(at[0] & 0x7FFF) << 16) | at[1];
+    return QStringView(at + 2, length);
+}
+
+std::optional<quint32> TextInterner::intern(QStringView text)
+{
+    if (text.isEmpty())
+        return 0u;
+    if (m_lastHandle != 0 && m_pool.view(m_lastHandle) == text)
+        return m_lastHandle;
+    if ((m_used + 1) * 2 > m_slots.size())
+        grow();
+    const size_t mask = m_slots.size() - 1;
+    for (size_t i = qHash(text) & mask;; i = (i + 1) & mask) {
+        if (m_slots[i] == 0) {
+            const auto handle = m_pool.add(text);
+            if (!handle)
+                return std::nullopt;
+            m_slots[i] = *handle + 1;
+            ++m_used;
+            return m_lastHandle = *handle;
+        }
+        if (m_pool.view(m_slots[i] - 1) == text)
+            return m_lastHandle = m_slots[i] - 1;
+    }
+}
+
+void TextInterner::grow()
+{
+    std::vector<quint32> old = std::move(m_slots);
+    m_slots.assign(old.empty() ? 64 : old.size() * 2, 0);
+    const size_t mask = m_slots.size() - 1;
+    for (quint32 entry : old) {
+        if (entry == 0)
+            continue;
+        size_t i = qHash(m_pool.view(entry - 1)) & mask;
+        while (m_slots[i] != 0)
+            i = (i + 1) & mask;
+        m_slots[i] = entry;
+    }
+}
+
+void TextInterner::clear()
+{
+    m_slots.clear();
+    m_used = 0;
+    m_lastHandle = 0;
+}

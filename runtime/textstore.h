@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QStringView>
+#include <memory>
+#include <optional>
+#include <vector>
+
+// Immutable texts kept back to back in large blocks that never move, so a text is
+// named by a 4-byte handle and read as a view without copying. A million names cost
+// their characters plus a few bytes each, instead of a heap block per QString.
+//
+// A text is stored as a 1- or 2-unit length prefix followed by its UTF-16 units; the
+// handle is the global offset of the prefix. Handle 0 is always the empty text.
+// Texts are never freed one by one: a replaced value stays until clear().
+class TextPool {
+public:
+    TextPool();
+
+    // Stores `text` and returns its handle; nullopt when the pool is full (4 G units).
+    std::optional<quint32> add(QStringView text);
+    [[nodiscard]] QStringView view(quint32 handle) const;
+    void clear();
+    [[nodiscard]] quint64 unitsUsed() const { return m_end; }
+
+private:
+    static constexpr int kBlockBits = 20;
+    static constexpr quint64 kBlockUnits = quint64(1) << kBlockBits;
+
+    char16_t *reserve(quint64 units);
+
+    std::vector<char16_t *> m_slots;                // one entry per 2^20-unit window
+    std::vector<std::unique_ptr<char16_t[]>> m_owned;
+    quint64 m_end = 0;                              // next free global offset
+};
+
+// Remembers which texts of a pool are already stored, so a repeated value is kept once.
+// Open addressing over handles; the texts themselves stay in the pool.
+class TextInterner {
+public:
+    explicit TextInterner(TextPool &pool) : m_pool(pool) {}
+
+    // The handle of an equal text already stored, or of `text` newly added.
+    std::optional<quint32> intern(QStringView text);
+    void clear();
+
+private:
+    void grow();
+
+    TextPool &m_pool;
+    std::vector<quint32> m_slots; // handle + 1; 0 marks a free slot
+    size_t m_used = 0;
+    quint32 m_lastHandle = 0;     // values often repeat on consecutive rows
+};

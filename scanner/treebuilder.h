@@ -1,0 +1,38 @@
+#pragma once
+
+#include "runtime/progress.h"
+#include "runtime/recordset.h"
+#include "scanner/folderlisting.h"
+
+// Builds the folder tree of a scan into a record set of the tree layout: a folder's row,
+// then the rows of its subfolders (each with its own contents), then its file rows.
+// Mirrors wf_file_cnt step for step, so that an unchanged disc adds exactly as many rows
+// as were counted.
+class TreeBuilder {
+public:
+    TreeBuilder(ScanContext &context, RecordSet &dw_1, Progress &progress);
+
+    // Adds the rows of `as_path` and everything below it, the folder's row at level
+    // `al_parent`. Returns 1 when the folder was listed and walked, 0 when a cancel came
+    // before it. After a cancel, every folder already begun still gets its file rows, and
+    // no folder not yet begun gets a row.
+    qint64 of_recurse_dir_list(const QString &as_path, qint64 al_parent);
+    // Appends one row (al_type 1 a folder, anything else a file) and advances the progress;
+    // returns the level for rows one step deeper.
+    qint64 of_add_item(const QString &as_path, const QString &as_filename, qint64 al_parent, qint64 al_type);
+
+    // The name of a folder's row: its last path component, or the whole path for a root.
+    [[nodiscard]] static QString folderName(const QString &folderPath);
+
+private:
+    struct Frame;
+    bool enterFolder(const QString &path, qint64 level);
+    void finishFolder(Frame &frame);
+
+    ScanContext &m_context;
+    RecordSet &m_tree;
+    Progress &m_progress;
+    std::vector<Frame> *m_stack = nullptr;
+    int m_columns[9];
+    int m_shownPercent = -1;
+};

@@ -1,0 +1,236 @@
+#include "scanner/foldercount.h"
+#include "scanner/treebuilder.h"
+
+#include "catalogue/layouts.h"
+#include "support/fakefilesystem.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace {
+
+// One scan as the window runs it: count, then build, with a cancel that can be armed
+// to fire when the walk enters a chosen folder (1-based, in walk order, for each walk).
+struct Scan {
+    explicit Scan(FileSystem &fs) : lister(fs), tree(d_dir_tree()), context{lister, {}, {}, {}}
+    {
+        context.yieldAndCheckCancel = [this] { return ++entered >= cancelAt && cancelAt > 0; };
+        context.showFolder = [this](const QString &folder) { shownFolder = folder; };
+        context.showProgressText = [this](const QString &text) { texts << text; };
+    }
+    qint64 count(const QString &root)
+    {
+        entered = 0;
+        qint64 total = 0;
+        countResult = wf_file_cnt(context, root, total);
+        return total;
+    }
+    void build(const QString &root)
+    {
+        entered = 0;
+        progress.setPosition(0);
+        TreeBuilder builder(context, tree, progress);
+        buildResult = builder.of_recurse_dir_list(root, 1);
+    }
+    qint64 scan(const QString &root)
+    {
+        const qint64 total = count(root);
+        progress.setMaximum(total);
+        build(root);
+        return total;
+    }
+    [[nodiscard]] QStringList rows() const
+    {
+        QStringList out;
+        for (qint64 r = 1; r <= tree.RowCount(); ++r)
+            out << tree.GetItemString(r, "level") + u' ' + tree.GetItemString(r, "fullname") + u'|' +
+                       tree.GetItemString(r, "name");
+        return out;
+    }
+
+    ListBoxModel lister;
+    RecordSet tree;
+    Progress progress;
+    ScanContext context;
+    int entered = 0;
+    int cancelAt = 0;
+    int countResult = -1;
+    qint64 buildResult = -1;
+    QString shownFolder;
+    QStringList texts;
+};
+
+void touch(const QString &path)
+{
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+}
+
+} // namespace
+
+TEST(ScanOrder, FoldersFirstThenFilesWithEveryColumn)
+{
+    FakeFileSystem fs({"/d/a/b/deep.txt", "/d/a/x.txt", "/d/a]b/in.txt", "/d/e/", "/d/[x] y.txt", "/d/z.txt",
+                       "/d/B.txt"});
+    Scan scan(fs);
+    EXPECT_EQ(scan.scan("/d"), 11);
+    EXPECT_EQ(scan.rows(), QStringList({"1 /d/|d", "2 /d/a/|a", "3 /d/a/b/|b", "4 /d/a/b/|deep.txt",
+                                        "3 /d/a/|x.txt", "2 /d/a]b/|a]b", "3 /d/a]b/|in.txt", "2 /d/e/|e",
+                                        "2 /d/|[x] y.txt", "2 /d/|B.txt", "2 /d/|z.txt"}));
+    EXPECT_EQ(scan.tree.RowCount(), 11) << "the count equals the rows";
+    for (qint64 r = 1; r <= scan.tree.RowCount(); ++r) {
+        const bool folder = scan.tree.GetItemString(r, "fullname").endsWith(scan.tree.GetItemString(r, "name") + u'/');
+        EXPECT_EQ(scan.tree.GetItemString(r, "bmpname"), folder ? "folder.bmp" : "line.bmp") << r;
+        EXPECT_EQ(scan.tree.GetItemString(r, "selectedbmpname"), folder ? "foldopen.bmp" : "line.bmp") << r;
+        for (const char *zero : {"selected", "open", "children", "siblings"})
+            EXPECT_EQ(scan.tree.GetItemNumber(r, zero), 0) << zero;
+    }
+    EXPECT_EQ(scan.shownFolder, "/d/e/") << "the last folder listed";
+    EXPECT_EQ(scan.texts.last(), "100%");
+}
+
+TEST(ScanOrder, RootsAndTrailingSeparators)
+{
+    EXPECT_EQ(TreeBuilder::folderName("/"), "/");
+    EXPECT_EQ(TreeBuilder::folderName("D:/"), "D:");
+    EXPECT_EQ(TreeBuilder::folderName("/media/kim/DISC_01/"), "DISC_01");
+    EXPECT_EQ(TreeBuilder::folderName("/a]b/c[1/"), "c[1");
+
+    FakeFileSystem fs({"/f.txt", "/sub/g.txt"});
+    Scan withSlash(fs), without(fs);
+    withSlash.scan("/");
+    EXPECT_EQ(withSlash.rows(), QStringList({"1 /|/", "2 /sub/|sub", "3 /sub/|g.txt", "2 /|f.txt"}));
+    FakeFileSystem nested({"/m/DISC/a.txt"});
+    Scan a(nested), b(nested);
+    EXPECT_EQ(a.scan("/m/DISC"), b.scan("/m/DISC/"));
+    EXPECT_EQ(a.rows(), b.rows());
+    EXPECT_EQ(a.rows().first(), "1 /m/DISC/|DISC");
+}
+
+TEST(ScanOrder, EmptyAndUnreadableFoldersStillGetTheirRow)
+{
+    FakeFileSystem fs({"/d/locked/secret.txt", "/d/empty/", "/d/after.txt"});
+    fs.unreadable << "/d/locked/";
+    Scan scan(fs);
+    EXPECT_EQ(scan.scan("/d/"), 4);
+    EXPECT_EQ(scan.rows(), QStringList({"1 /d/|d", "2 /d/empty/|empty", "2 /d/locked/|locked", "2 /d/|after.txt"}));
+
+    FakeFileSystem lone({"/only/"});
+    Scan one(lone);
+    EXPECT_EQ(one.scan("/only/"), 1) << "a folder with nothing in it counts 1";
+    EXPECT_EQ(one.tree.RowCount(), 1);
+}
+
+TEST(ScanCancel, DuringTheCountTheCountStopsGrowing)
+{
+    FakeFileSystem fs({"/d/a/1", "/d/a/2", "/d/b/3", "/d/c/4", "/d/c/5", "/d/top"});
+    Scan before(fs);
+    before.cancelAt = 1; // before the top folder is listed
+    EXPECT_EQ(before.count("/d/"), 0);
+    EXPECT_EQ(before.countResult, 0);
+
+    Scan below(fs);
+    below.cancelAt = 3; // on entering b: d and a were seen
+    EXPECT_EQ(below.count("/d/"), 1 + 1 + 1 + 2);
+    EXPECT_EQ(below.countResult, 1) << "the cancel came below the top folder";
+    EXPECT_EQ(below.entered, 4) << "c still makes a call, which returns at once";
+}
+
+TEST(ScanCancel, DuringTheBuildBegunFoldersKeepTheirFiles)
+{
+    FakeFileSystem fs({"/d/a/1", "/d/a/x/2", "/d/b/3", "/d/c/4", "/d/top"});
+    Scan scan(fs);
+    const qint64 counted = scan.count("/d/");
+    scan.progress.setMaximum(counted);
+    scan.cancelAt = 3; // on entering x, the third folder of the walk
+    scan.build("/d/");
+    EXPECT_EQ(scan.buildResult, 1);
+    EXPECT_EQ(scan.rows(), QStringList({"1 /d/|d", "2 /d/a/|a", "3 /d/a/|1", "2 /d/|top"}))
+        << "d and a were begun: their files are there; x, b and c were not";
+    EXPECT_LT(scan.progress.position(), scan.progress.maximum());
+    EXPECT_NE(scan.texts.last(), "100%");
+}
+
+TEST(ScanProgress, PercentTextAndBarBeyondSixteenBits)
+{
+    QStringList paths;
+    for (int i = 0; i < 70000; ++i)
+        paths << QStringLiteral("/big/f%1").arg(i, 5, 10, QLatin1Char('0'));
+    FakeFileSystem fs(paths);
+    Scan scan(fs);
+    EXPECT_EQ(scan.scan("/big/"), 70001);
+    EXPECT_EQ(scan.tree.RowCount(), 70001);
+    EXPECT_EQ(scan.progress.permille(), 1000);
+    ASSERT_EQ(scan.texts.size(), 101) << "0% to 100%, each shown once";
+    for (int p = 0; p <= 100; ++p)
+        EXPECT_EQ(scan.texts[p], QString::number(p) + u'%');
+
+    Progress empty;
+    empty.advance();
+    EXPECT_EQ(empty.percentText(), "0%") << "a zero maximum never divides";
+    Progress half;
+    half.setMaximum(200);
+    half.advance();
+    EXPECT_EQ(half.percentText(), "0%") << "0.5 is shown as 0";
+    half.setPosition(500);
+    EXPECT_EQ(half.position(), 200) << "the position stays within the maximum";
+}
+
+TEST(ScanDepth, ThousandsOfLevelsNeitherOverflowNorStall)
+{
+    QString path = QStringLiteral("/r/");
+    for (int i = 0; i < 5000; ++i)
+        path += QStringLiteral("d/");
+    FakeFileSystem fs({path + "leaf.txt"});
+    Scan scan(fs);
+    EXPECT_EQ(scan.scan("/r/"), 5002);
+    EXPECT_EQ(scan.tree.GetItemNumber(5002, "level"), 5002);
+    EXPECT_EQ(scan.tree.GetItemString(5002, "name"), "leaf.txt");
+}
+
+TEST(ScanRealDisc, HostileNamesLinksAndHiddenEntries)
+{
+    QTemporaryDir dir;
+    const QString root = dir.path() + QStringLiteral("/disc");
+    QDir().mkpath(root + QStringLiteral("/사진 2004/a]b"));
+    QDir().mkpath(root + QStringLiteral("/.hidden"));
+    touch(root + QStringLiteral("/사진 2004/a]b/") + QString(83, u'가') + QStringLiteral("xy.txt")); // 255 bytes in UTF-8
+    touch(root + QStringLiteral("/.dot"));
+    touch(root + QStringLiteral("/read only.txt"));
+    QFile::setPermissions(root + QStringLiteral("/read only.txt"), QFile::ReadOwner);
+    QFile::link(root, root + QStringLiteral("/사진 2004/loop")); // a link back up
+    QFile::link(root + QStringLiteral("/nowhere"), root + QStringLiteral("/dangling"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(root + QStringLiteral("/pipe")).constData(), 0600), 0);
+
+    LocalFileSystem fs;
+    const QString saved = QDir::currentPath();
+    Scan scan(fs);
+    EXPECT_EQ(scan.scan(root), 5);
+    QDir::setCurrent(saved);
+    EXPECT_EQ(scan.rows(), QStringList({"1 " + root + "/|disc", "2 " + root + "/사진 2004/|사진 2004",
+                                        "3 " + root + "/사진 2004/a]b/|a]b",
+                                        "4 " + root + "/사진 2004/a]b/|" + QString(83, u'가') + "xy.txt",
+                                        "2 " + root + "/|read only.txt"}));
+}
+
+TEST(ScanRealDisc, CountEqualsRowsOnAGeneratedTree)
+{
+    QTemporaryDir dir;
+    QProcess make;
+    make.start("python3", {QStringLiteral(TARVEK_BENCH_DATA_DIR "/make_tree.py"), dir.path() + QStringLiteral("/t"),
+                           "--entries", "3000", "--seed", "4"});
+    ASSERT_TRUE(make.waitForFinished(60000));
+    ASSERT_EQ(make.exitCode(), 0) << make.readAllStandardError().toStdString();
+    LocalFileSystem fs;
+    const QString saved = QDir::currentPath();
+    Scan scan(fs);
+    EXPECT_EQ(scan.scan(dir.path() + QStringLiteral("/t")), 3000);
+    QDir::setCurrent(saved);
+    EXPECT_EQ(scan.tree.RowCount(), 3000);
+    EXPECT_EQ(scan.texts.last(), "100%");
+}

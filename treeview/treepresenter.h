@@ -1,0 +1,45 @@
+#pragma once
+
+#include "runtime/expression.h"
+#include "runtime/rowpresenter.h"
+
+#include <QFont>
+#include <QHash>
+#include <QPixmap>
+
+// Draws one row of a folder tree: ancestor lines, the plus/minus box or a connector,
+// the folder or file picture and the name, each placed by the row's level and chosen
+// by the layout's rules, evaluated with the record set's expressions.
+class TreePresenter final : public RowPresenter {
+public:
+    TreePresenter();
+
+    void paintRow(QPainter &painter, const QRect &rect, const RecordSet &rows, qint64 row,
+                  const RowPaintState &state) const override;
+    [[nodiscard]] QString objectAt(const RecordSet &rows, qint64 row, QPoint point,
+                                   const RowPaintState &state) const override;
+    [[nodiscard]] int contentWidth() const override { return 640; }
+
+    // One drawn object of a row: its layout name, place and picture (empty for the name).
+    struct Item {
+        QString object;
+        QRect box;
+        QString picture;
+    };
+    // Every object the row shows, in drawing order, computed from the rules without pixels.
+    [[nodiscard]] std::vector<Item> itemsOf(const RecordSet &rows, qint64 row, const RowPaintState &state) const;
+    [[nodiscard]] int showbox(const RecordSet &rows, qint64 row) const;
+
+private:
+    [[nodiscard]] QPixmap picture(const QString &name) const;
+    [[nodiscard]] QString evaluateText(const Expression &rule, const RecordSet &rows, qint64 row,
+                                       const RowPaintState &state) const;
+
+    Expression m_showbox;
+    Expression m_boxPicture;
+    Expression m_entryPicture;
+    Expression m_nameVisible;
+    int m_levelColumn;
+    QFont m_font;
+    mutable QHash<QString, QPixmap> m_pictures;
+};

@@ -1,0 +1,119 @@
+#include "ui/w_list.h"
+
+#include "app/globals.h"
+#include "app/help.h"
+#include "catalogue/datafiles.h"
+#include "catalogue/indexpresenter.h"
+#include "catalogue/layouts.h"
+#include "runtime/keyfilter.h"
+#include "runtime/textfile.h"
+#include "treeview/treepresenter.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace {
+QPointer<w_list> &globalReference()
+{
+    static QPointer<w_list> reference;
+    return reference;
+}
+} // namespace
+
+w_list::w_list(FileSystem &fs, QWidget *parent)
+    : QWidget(parent), m_fs(fs), m_tree(d_dir_tree()), m_index(d_cdinfo()), m_list(d_cdinfo()),
+      m_indexPresenter(std::make_unique<IndexPresenter>()), m_treePresenter(std::make_unique<TreePresenter>())
+{
+    globalReference() = this;
+    createControls();
+    layoutControls();
+    setTabOrders();
+    connectHandlers();
+}
+
+w_list::~w_list() = default;
+
+w_list *w_list::instance()
+{
+    return globalReference();
+}
+
+void w_list::open()
+{
+    sle_find->setVisible(false);
+    cb_next->setVisible(false);
+
+    // The drives, from a listing of drives only; the listing reports the current folder.
+    ListBoxModel &drives = lb_file->model();
+    QString currentFolder;
+    drives.DirList(QStringLiteral("*.*"), DirListDrives | DirListExclusive, &currentFolder);
+    st_curr_path->setText(currentFolder);
+    const int count = drives.TotalItems();
+    for (int i = 1; i <= count; ++i)
+        ddlb_drive->addItem(driveRootFromListing(drives.Text(i)));
+    if (ddlb_drive->count() > 0)
+        ddlb_drive->setCurrentIndex(0);
+    drives.Reset();
+
+    loadIndex();
+    sle_search->setFocus();
+}
+
+void w_list::loadIndex()
+{
+    // Line by line until the first line that reads as empty; a missing file is an empty index.
+    const int file = FileOpen(indexFilePath());
+    QString line;
+    while (FileRead(file, line) >= 1)
+        m_index.ImportString(line);
+    FileClose(file);
+}
+
+long w_list::wf_button(bool ab_enable)
+{
+    cb_close->setEnabled(ab_enable);
+    cb_expand->setEnabled(ab_enable);
+    cb_save->setEnabled(ab_enable);
+    cb_restore->setEnabled(ab_enable);
+    cb_print->setEnabled(ab_enable);
+    return 1;
+}
+
+void w_list::ddlb_drive_keydown(int key, Qt::KeyboardModifiers)
+{
+    if (key == Qt::Key_F1)
+        gf_help(QString());
+}
+
+void w_list::beginLongOperation()
+{
+    ++m_busy;
+}
+
+void w_list::endLongOperation()
+{
+    --m_busy;
+    // A close asked for while the operation ran is carried out now that it has unwound.
+    if (m_busy == 0 && m_closeWhenIdle)
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
+void w_list::closeEvent(QCloseEvent *event)
+{
+    if (m_busy > 0) {
+        // The scan below us on the stack must finish unwinding first: cancel it and
+        // close when it has.
+        ib_cancel = true;
+        m_closeWhenIdle = true;
+        event->ignore();
+        return;
+    }
+    globalReference() = nullptr;
+    event->accept();
+}

@@ -1,0 +1,116 @@
+#pragma once
+
+#include "runtime/datagrid.h"
+#include "runtime/filesystem.h"
+#include "runtime/progress.h"
+#include "runtime/recordset.h"
+#include "ui/listbox.h"
+
+#include <QWidget>
+#include <memory>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class IndexPresenter;
+class TreePresenter;
+
+// The main window: drive list, search box, command buttons, the folder tree, the
+// catalogue list, and hidden working controls. Its handlers run one at a time on the
+// user-interface thread; a long operation lets input run through Yield, and the Scan
+// button, captioned "취소" meanwhile, cancels it.
+class w_list : public QWidget {
+    Q_OBJECT
+public:
+    explicit w_list(FileSystem &fs, QWidget *parent = nullptr);
+    ~w_list() override;
+
+    // The main window of the run, for the dialog and the menu; nullptr once it is gone.
+    static w_list *instance();
+
+    void open();
+    long wf_button(bool ab_enable);
+
+    // Folder tree (scanner/treebuilder.h, treeview/expandcollapse.h).
+    int wf_file_cnt(const QString &as_path, qint64 al_parent);
+    qint64 of_recurse_dir_list(const QString &as_path, qint64 al_parent);
+    int wf_collapse_rows(DataGrid &adw_grid, qint64 al_startrow);
+    int wf_expand_row(DataGrid &adw_grid, qint64 al_startrow);
+
+    // Handlers.
+    void ddlb_drive_keydown(int key, Qt::KeyboardModifiers keyflags);
+    void cb_scan_clicked();
+    void cb_print_clicked();
+    void cb_close_clicked();
+    void cb_expand_clicked();
+    void dw_1_clicked(int xpos, int ypos, qint64 row, const QString &dwo);
+    void dw_1_doubleclicked(int xpos, int ypos, qint64 row, const QString &dwo);
+    void dw_1_keydown(int key, Qt::KeyboardModifiers keyflags);
+
+    // True while a scan (or, later, a load) runs and yields.
+    [[nodiscard]] bool busy() const { return m_busy > 0; }
+
+    // The nineteen controls, in creation order.
+    QLabel *st_curr_path = nullptr;
+    QPushButton *cb_next = nullptr;
+    DataGrid *dw_cdinfo = nullptr;
+    DataGrid *dw_list = nullptr;
+    QLabel *st_progress = nullptr;
+    QPushButton *cb_search = nullptr;
+    QProgressBar *hpb_1 = nullptr;
+    QPushButton *cb_print = nullptr;
+    QPushButton *cb_restore = nullptr;
+    QPushButton *cb_expand = nullptr;
+    QPushButton *cb_close = nullptr;
+    QPushButton *cb_scan = nullptr;
+    QComboBox *ddlb_drive = nullptr;
+    QPushButton *cb_save = nullptr;
+    DataGrid *dw_1 = nullptr;
+    QLineEdit *sle_dir = nullptr;
+    ListBox *lb_file = nullptr;
+    QLineEdit *sle_search = nullptr;
+    QLineEdit *sle_find = nullptr;
+
+    // Instance variables.
+    bool ib_cancel = false;
+    qint64 il_row = 0;
+    qint64 il_file_cnt = 0;
+
+    // The record sets behind the three grids, and the progress behind hpb_1.
+    [[nodiscard]] RecordSet &tree() { return m_tree; }
+    [[nodiscard]] RecordSet &index() { return m_index; }
+    [[nodiscard]] RecordSet &list() { return m_list; }
+    [[nodiscard]] Progress &progress() { return m_progress; }
+    // The tree row that last showed as selected (kept apart from il_row, which the list also sets).
+    [[nodiscard]] qint64 selectedTreeRow() const { return m_selectedTreeRow; }
+
+    // Printing goes through this, so tests can print to a file without a dialog:
+    // it returns false when the user cancels the set-up.
+    std::function<bool(QPrinter &)> printSetup;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createControls();
+    void layoutControls();
+    void connectHandlers();
+    void setTabOrders();
+    void loadIndex();
+    void beginLongOperation();
+    void endLongOperation();
+    [[nodiscard]] struct ScanContext scanContext();
+
+    FileSystem &m_fs;
+    RecordSet m_tree;
+    RecordSet m_index;
+    RecordSet m_list;
+    std::unique_ptr<IndexPresenter> m_indexPresenter;
+    std::unique_ptr<TreePresenter> m_treePresenter;
+    Progress m_progress;
+    int m_busy = 0;
+    bool m_closeWhenIdle = false;
+    qint64 m_selectedTreeRow = 0;
+};

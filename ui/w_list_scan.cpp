@@ -1,0 +1,106 @@
+// The Scan, Print and Close commands, and the two walks of a scan.
+
+#include "ui/w_list.h"
+
+#include "runtime/paths.h"
+#include "runtime/yield.h"
+#include "scanner/foldercount.h"
+#include "scanner/treebuilder.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+
+namespace {
+const QString kScanCaption = QStringLiteral("스캔");
+const QString kCancelCaption = QStringLiteral("취소");
+} // namespace
+
+ScanContext w_list::scanContext()
+{
+    ScanContext context{lb_file->model(), {}, {}, {}};
+    context.yieldAndCheckCancel = [this] {
+        while (Yield()) {
+        }
+        return ib_cancel;
+    };
+    context.showFolder = [this](const QString &folder) { sle_dir->setText(folder); };
+    context.showProgressText = [this](const QString &text) { st_progress->setText(text); };
+    return context;
+}
+
+int w_list::wf_file_cnt(const QString &as_path, qint64)
+{
+    ScanContext context = scanContext();
+    return ::wf_file_cnt(context, as_path, il_file_cnt);
+}
+
+qint64 w_list::of_recurse_dir_list(const QString &as_path, qint64 al_parent)
+{
+    ScanContext context = scanContext();
+    TreeBuilder builder(context, m_tree, m_progress);
+    return builder.of_recurse_dir_list(as_path, al_parent);
+}
+
+void w_list::cb_scan_clicked()
+{
+    if (cb_scan->text() == kCancelCaption) {
+        ib_cancel = true;
+        return;
+    }
+    beginLongOperation();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const QString root = ddlb_drive->currentText();
+    sle_find->setVisible(false);
+    cb_next->setVisible(false);
+    wf_button(false);
+    ddlb_drive->setEnabled(false); // the drive must not change under a running scan
+    m_tree.Reset();
+    m_selectedTreeRow = 0;
+    dw_1->SetRedraw(false);
+    cb_scan->setText(kCancelCaption);
+    ib_cancel = false;
+    m_progress.setMaximum(0);
+    m_progress.setPosition(0);
+    st_progress->setText(QStringLiteral("준비중"));
+    il_file_cnt = 0;
+
+    wf_file_cnt(root, 1);
+    m_progress.setMaximum(il_file_cnt);
+    of_recurse_dir_list(root, 1);
+    wf_collapse_rows(*dw_1, 1);
+    wf_expand_row(*dw_1, 1);
+
+    wf_button(true);
+    cb_save->setEnabled(true);
+    ddlb_drive->setEnabled(true);
+    sle_dir->clear();
+    cb_scan->setText(kScanCaption);
+    st_progress->clear();
+    // The walks made the disc's folders current; make the start-up folder current again.
+    lb_file->model().DirList(st_curr_path->text() + kPathSeparator + QStringLiteral("*.*"), DirListFiles);
+    dw_1->SetRedraw(true);
+    m_progress.setPosition(0);
+    QApplication::restoreOverrideCursor();
+    endLongOperation();
+}
+
+void w_list::cb_print_clicked()
+{
+    if (m_tree.RowCount() <= 0)
+        return;
+    QPrinter printer(QPrinter::HighResolution);
+    const bool confirmed = printSetup ? printSetup(printer) : QPrintDialog(&printer, this).exec() == QDialog::Accepted;
+    if (!confirmed)
+        return; // a cancelled set-up prints nothing
+    dw_1->printRows(printer);
+}
+
+void w_list::cb_close_clicked()
+{
+    close();
+}
