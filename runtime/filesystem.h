@@ -28,7 +28,7 @@ public:
 };
 
 // The real file system of this machine.
-class LocalFileSystem final : public FileSystem {
+class LocalFileSystem : public FileSystem {
 public:
     bool listFolder(const QString &folder, std::vector<DirEntry> &out) override;
     QStringList driveRoots() override;

@@ -85,6 +85,7 @@ QPixmap TreePresenter::picture(const QString &name) const
 void TreePresenter::paintRow(QPainter &painter, const QRect &rect, const RecordSet &rows, qint64 row,
                              const RowPaintState &state) const
 {
+    painter.save(); // leave the painter as it came, for the next row
     painter.setClipRect(rect, Qt::IntersectClip);
     for (const Item &item : itemsOf(rows, row, state)) {
         const QRect box = item.box.translated(rect.topLeft()).intersected(rect);
@@ -108,6 +109,7 @@ void TreePresenter::paintRow(QPainter &painter, const QRect &rect, const RecordS
         }
         painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, name);
     }
+    painter.restore();
 }
 
 QString TreePresenter::objectAt(const RecordSet &rows, qint64 row, QPoint point, const RowPaintState &state) const

@@ -1,0 +1,129 @@
+// How tree rows are drawn: the objects of each row, computed from the layout's rules,
+// and a few pixels where the pictures of neighbouring rows must meet.
+
+#include "treeview/treepresenter.h"
+
+#include "catalogue/layouts.h"
+#include "treeview/expandcollapse.h"
+
+#include <QImage>
+#include <QPainter>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Rows from (level, picture, name); picture "f" for a folder, "-" for a file.
+void fill(RecordSet &tree, const std::vector<std::tuple<int, char, QString>> &rows)
+{
+    for (const auto &[level, kind, name] : rows) {
+        const QString pictures = kind == 'f' ? "folder.bmp\tfoldopen.bmp" : "line.bmp\tline.bmp";
+        tree.ImportString(QStringLiteral("p\t%1\t%2\t0\t0\t0\t0\t%3").arg(name, pictures).arg(level));
+    }
+}
+
+// "object@x:picture" for each item of a row.
+QStringList describe(const TreePresenter &presenter, const RecordSet &tree, qint64 row, qint64 firstOnPage = 1)
+{
+    RowPaintState state;
+    state.firstRowOnPage = firstOnPage;
+    QStringList out;
+    for (const TreePresenter::Item &item : presenter.itemsOf(tree, row, state))
+        out << item.object + u'@' + QString::number(item.box.x()) + (item.picture.isEmpty() ? "" : ":" + item.picture);
+    return out;
+}
+
+class TreeRows : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fill(tree, {{1, 'f', "D:"},   {2, 'f', "docs"},  {3, 'f', "empty"}, {3, '-', "a.txt"},
+                    {2, 'f', "deep"}, {3, 'f', "l3"},    {4, 'f', "l4"},     {5, 'f', "l5"},
+                    {6, 'f', "l6"},   {7, 'f', "l7"},    {8, 'f', "l8"},     {9, 'f', "l9"},
+                    {10, 'f', "l10"}, {11, 'f', "l11"},  {12, 'f', "l12"},   {13, '-', "z.txt"}});
+    }
+    RecordSet tree{d_dir_tree()};
+    TreePresenter presenter;
+};
+
+} // namespace
+
+TEST_F(TreeRows, LevelsOneToThreeIndentByTwentyPixels)
+{
+    EXPECT_EQ(describe(presenter, tree, 1), QStringList({"pict@1:folder.bmp", "name@20"}))
+        << "level 1: no box, no lines, picture at 1";
+    EXPECT_EQ(describe(presenter, tree, 2), QStringList({"clickbox@0:plus.bmp", "pict@20:folder.bmp", "name@40"}));
+    EXPECT_EQ(describe(presenter, tree, 3),
+              QStringList({"clickbox@20:empty.bmp", "compute_2@1:lines.bmp", "pict@40:folder.bmp", "name@60"}))
+        << "an empty folder shows the corner, not a box";
+    EXPECT_EQ(describe(presenter, tree, 4),
+              QStringList({"clickbox@20:empty.bmp", "compute_2@1:lines.bmp", "pict@40:line.bmp", "name@60"}));
+}
+
+TEST_F(TreeRows, DeepRowsShowNineAncestorLinesAtMost)
+{
+    const QStringList row15 = describe(presenter, tree, 15); // level 12
+    EXPECT_EQ(row15.filter("lines.bmp").size(), 9);
+    EXPECT_TRUE(row15.contains("compute_1@161:lines.bmp"));
+    EXPECT_TRUE(row15.contains("pict@220:folder.bmp"));
+    EXPECT_EQ(describe(presenter, tree, 16).filter("lines.bmp").size(), 9) << "level 13 as well";
+    EXPECT_EQ(describe(presenter, tree, 14).filter("lines.bmp").size(), 9) << "level 11 reaches x = 161";
+    EXPECT_EQ(describe(presenter, tree, 13).filter("lines.bmp").size(), 8);
+}
+
+TEST_F(TreeRows, BoxesFollowOpenChildrenAndTheLastRow)
+{
+    EXPECT_TRUE(describe(presenter, tree, 16).contains("clickbox@220:empty.bmp")) << "the last row has no box";
+    tree.SetItem(16, "children", qint64(1));
+    EXPECT_TRUE(describe(presenter, tree, 16).contains("clickbox@220:plus.bmp")) << "unless children is 1";
+    tree.SetItem(16, "open", qint64(1));
+    EXPECT_TRUE(describe(presenter, tree, 16).contains("clickbox@220:minus.bmp"));
+    tree.SetItem(4, "siblings", qint64(1));
+    EXPECT_TRUE(describe(presenter, tree, 4).contains("clickbox@20:empty2.bmp"));
+    for (qint64 row = 1; row <= tree.RowCount(); ++row)
+        EXPECT_EQ(presenter.showbox(tree, row) == 1, hasBox(tree, row)) << row;
+}
+
+TEST_F(TreeRows, TheSelectedFolderOpensFilesStayLines)
+{
+    tree.SetItem(2, "selected", qint64(1));
+    tree.SetItem(4, "selected", qint64(1));
+    EXPECT_TRUE(describe(presenter, tree, 2).contains("pict@20:foldopen.bmp"));
+    EXPECT_TRUE(describe(presenter, tree, 4).contains("pict@40:line.bmp"));
+}
+
+TEST_F(TreeRows, NamesHideOnlyWhenTheFirstRowOnThePageHasNone)
+{
+    EXPECT_TRUE(describe(presenter, tree, 3, 2).contains("name@60"));
+    tree.SetItem(2, "name", QString());
+    EXPECT_FALSE(describe(presenter, tree, 3, 2).contains("name@60")) << "the edit text equals the empty name";
+    EXPECT_TRUE(describe(presenter, tree, 3, 1).contains("name@60"));
+}
+
+TEST_F(TreeRows, ClicksFindTheObjectUnderThePointer)
+{
+    RowPaintState state;
+    EXPECT_EQ(presenter.objectAt(tree, 2, QPoint(5, 10), state), "clickbox");
+    EXPECT_EQ(presenter.objectAt(tree, 2, QPoint(25, 10), state), "pict");
+    EXPECT_EQ(presenter.objectAt(tree, 2, QPoint(45, 10), state), "name");
+    EXPECT_EQ(presenter.objectAt(tree, 1, QPoint(5, 1), state), "") << "level 1 has no box";
+    EXPECT_EQ(presenter.objectAt(tree, 1, QPoint(500, 10), state), "");
+}
+
+// Drawn one under the other, the connector of a box continues in the ancestor line of the
+// row below: both dotted lines fall on the same column of pixels.
+TEST_F(TreeRows, ConnectorLinesMeetAcrossRows)
+{
+    QImage image(300, 19 * 4, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    for (qint64 row = 2; row <= 5; ++row)
+        presenter.paintRow(painter, QRect(0, int(row - 2) * 19, 300, 19), tree, row, RowPaintState{});
+    painter.end();
+    const QRgb grey = qRgb(128, 128, 128);
+    EXPECT_EQ(image.pixel(5, 1), grey) << "box connector up, row 2";
+    EXPECT_EQ(image.pixel(5, 19 + 1), grey) << "ancestor line, row 3";
+    EXPECT_EQ(image.pixel(5, 19 + 17), grey);
+    EXPECT_EQ(image.pixel(25, 19 + 11), grey) << "corner of the empty folder";
+    EXPECT_EQ(image.pixel(5, 3 * 19 + 1), grey) << "row 5 (level 2) box connector";
+    EXPECT_EQ(image.pixel(41, 19 + 2 + 8), qRgb(0, 0, 0)) << "the folder outline at x = 40 + 1";
+}
