@@ -8,7 +8,7 @@ qint64 loadDataFile(RecordSet &rows, const QString &path)
     QString line;
     qint64 lines = 0;
     while (reader.readLine(line) >= 1) {
-        rows.ImportString(line);
+        rows.appendLine(line);
         ++lines;
     }
     return lines;

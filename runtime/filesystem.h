@@ -34,6 +34,9 @@ public:
     QStringList driveRoots() override;
     bool setCurrentDirectory(const QString &folder) override;
     QString currentDirectory() override;
+
+private:
+    std::vector<char> m_block; // directory entries as the kernel hands them over
 };
 
 // The drive list's root paths from a mount table in /proc/self/mountinfo form.

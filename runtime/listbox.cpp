@@ -2,6 +2,8 @@
 
 #include "runtime/paths.h"
 
+#include <QDir>
+
 #include <algorithm>
 
 namespace {
@@ -78,6 +80,12 @@ void appendFolderItems(std::vector<Item> &items, FileSystem &fs, const QString &
         if ((isFolder ? folders : files) && matchesListingPattern(entry.name, filePattern))
             items.push_back({isFolder ? u'[' + entry.name + u']' : entry.name, isFolder});
     }
+}
+
+// An absolute folder without a trailing separator ("/" for the root), "." and ".." resolved.
+QString absoluteFolder(const QString &folder)
+{
+    return QDir::cleanPath(folder.isEmpty() ? QString(kPathSeparator) : folder);
 }
 
 } // namespace
@@ -162,7 +170,10 @@ int ListBoxModel::DirList(const QString &pattern, int kinds, QString *status)
         if (!m_fs.setCurrentDirectory(folder))
             return -1;
     }
-    const QString current = m_fs.currentDirectory();
+    // An absolute folder is the listed folder as it stands; asking the system for the
+    // current directory would cost a call per folder of a scan.
+    const QString current = slash >= 0 && pattern.startsWith(kPathSeparator) ? absoluteFolder(pattern.left(slash))
+                                                                            : m_fs.currentDirectory();
     if (status)
         *status = current;
 

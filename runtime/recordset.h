@@ -55,6 +55,8 @@ public:
     // Fields past the last column are ignored, missing ones are empty; empty lines and
     // rejected lines add nothing. Returns the number of rows added.
     qint64 ImportString(QStringView text);
+    // One line without its line ending, as ImportString takes it: false when it adds no row.
+    bool appendLine(QStringView line);
     // Writes every row, hidden ones too, as tab-separated lines without headings,
     // replacing the file atomically. Tabs and control characters in a value become spaces.
     [[nodiscard]] FileResult SaveAs(const QString &path) const;

@@ -6,6 +6,7 @@
 #include "runtime/recordset.h"
 #include "ui/listbox.h"
 
+#include <QElapsedTimer>
 #include <QWidget>
 #include <memory>
 
@@ -113,4 +114,5 @@ private:
     int m_busy = 0;
     bool m_closeWhenIdle = false;
     qint64 m_selectedTreeRow = 0;
+    QElapsedTimer m_folderShown;
 };

@@ -28,7 +28,14 @@ ScanContext w_list::scanContext()
         }
         return ib_cancel;
     };
-    context.showFolder = [this](const QString &folder) { sle_dir->setText(folder); };
+    // The hidden folder field lays its text out on every change; a hundred times a second
+    // is as often as anybody could read it.
+    context.showFolder = [this](const QString &folder) {
+        if (m_folderShown.isValid() && m_folderShown.elapsed() < 10)
+            return;
+        m_folderShown.start();
+        sle_dir->setText(folder);
+    };
     context.showProgressText = [this](const QString &text) { st_progress->setText(text); };
     return context;
 }

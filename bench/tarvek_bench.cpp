@@ -1,0 +1,176 @@
+// Figures for bench/run: loading and searching a catalogue, scanning a folder tree, and
+// opening and painting a large tree in the main window. Prints "name: value" lines.
+
+#include "app/globals.h"
+#include "catalogue/datafiles.h"
+#include "catalogue/layouts.h"
+#include "runtime/fonts.h"
+#include "support/rootedfilesystem.h"
+#include "ui/w_list.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <cstdio>
+
+namespace {
+
+// Resident memory from /proc/self/status, in bytes: "VmRSS" now or "VmHWM" at its peak.
+qint64 memoryKb(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field) + 1).trimmed().split(' ').first().toLongLong() * 1024;
+    }
+    return 0;
+}
+
+// Resets the peak so that it measures only what follows.
+void resetPeak()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+void figure(const char *name, double value, int decimals = 3)
+{
+    std::printf("%s: %.*f\n", name, decimals, value);
+    std::fflush(stdout);
+}
+
+void figure(const char *name, qint64 value)
+{
+    std::printf("%s: %lld\n", name, static_cast<long long>(value));
+    std::fflush(stdout);
+}
+
+// Seconds a command takes with its output thrown away; the first run warms the cache.
+double commandSeconds(const QString &program, const QStringList &arguments)
+{
+    double best = 1e9;
+    for (int run = 0; run < 3; ++run) {
+        QProcess process;
+        process.setStandardOutputFile(QProcess::nullDevice());
+        QElapsedTimer timer;
+        timer.start();
+        process.start(program, arguments);
+        process.waitForFinished(-1);
+        if (run > 0)
+            best = std::min(best, timer.nsecsElapsed() / 1e9);
+    }
+    return best;
+}
+
+int catalogue(const QString &file)
+{
+    const double iconv = commandSeconds(QStringLiteral("iconv"), {"-f", "CP949", "-t", "UTF-8", file});
+    RecordSet tree(d_dir_tree());
+    { // warm the page cache the same way for the load
+        RecordSet warm(d_dir_tree());
+        loadDataFile(warm, file);
+    }
+    resetPeak();
+    const qint64 before = memoryKb("VmRSS:");
+    QElapsedTimer timer;
+    timer.start();
+    loadDataFile(tree, file);
+    const double load = timer.nsecsElapsed() / 1e9;
+    const qint64 growth = memoryKb("VmHWM:") - before;
+    const qint64 rows = tree.RowCount();
+    figure("catalogue_rows", rows);
+    figure("catalogue_load_s", load);
+    figure("iconv_s", iconv);
+    figure("catalogue_load_ratio_vs_iconv", load / iconv, 2);
+    figure("catalogue_bytes_per_row", double(growth) / double(rows), 1);
+    timer.restart();
+    const qint64 found = tree.Find(QStringLiteral("name = 'no row holds this name'"), 1, rows);
+    figure("find_miss_ms", timer.nsecsElapsed() / 1e6, 1);
+    return found == 0 ? 0 : 1;
+}
+
+int scan(const QString &folder)
+{
+    const QString root = folder.endsWith(u'/') ? folder : folder + u'/';
+    const double find = commandSeconds(QStringLiteral("find"), {root, "-printf", "%p\\n"});
+    QTemporaryDir home;
+    gs_pgm_dir = home.path();
+    RootedFileSystem fs(root);
+    w_list window(fs);
+    window.open();
+    resetPeak();
+    const qint64 before = memoryKb("VmRSS:");
+    QElapsedTimer timer;
+    timer.start();
+    window.cb_scan_clicked(); // count, build and fold, yielding once per folder
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    const qint64 growth = memoryKb("VmHWM:") - before;
+    const qint64 rows = window.tree().RowCount();
+    figure("scan_rows", rows);
+    figure("scan_s", seconds);
+    figure("find_s", find);
+    figure("scan_ratio_vs_find", seconds / find, 2);
+    figure("scan_bytes_per_row", double(growth) / double(std::max<qint64>(rows, 1)), 1);
+    return rows == window.il_file_cnt ? 0 : 1;
+}
+
+double millisecondsOf(const std::function<void()> &work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return timer.nsecsElapsed() / 1e6;
+}
+
+int tree(const QString &file)
+{
+    QTemporaryDir home;
+    gs_pgm_dir = home.path();
+    RootedFileSystem fs(QStringLiteral("/"));
+    w_list window(fs);
+    window.open();
+    window.show();
+    loadDataFile(window.tree(), file);
+    window.wf_collapse_rows(*window.dw_1, 1);
+    window.wf_expand_row(*window.dw_1, 1);
+    QApplication::processEvents();
+    const qint64 rows = window.tree().RowCount();
+    const auto repaint = [&] { window.dw_1->viewport()->repaint(); };
+    figure("tree_rows", rows);
+    figure("expand_all_ms", millisecondsOf([&] { window.cb_expand_clicked(); repaint(); }), 1);
+    figure("collapse_root_ms", millisecondsOf([&] { window.dw_1_doubleclicked(0, 0, 1, "pict"); repaint(); }), 1);
+    figure("expand_root_ms", millisecondsOf([&] { window.dw_1_doubleclicked(0, 0, 1, "pict"); repaint(); }), 1);
+    double paint = 1e9;
+    for (int i = 0; i < 5; ++i)
+        paint = std::min(paint, millisecondsOf(repaint));
+    figure("paint_ms", paint, 2);
+    window.cb_expand_clicked(); // every row shown, so the last row can be reached
+    QApplication::processEvents();
+    figure("scroll_to_last_ms", millisecondsOf([&] { window.dw_1->ScrollToRow(rows); repaint(); }), 2);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    installFontSubstitutions();
+    const QStringList args = app.arguments();
+    if (args.size() == 3 && args[1] == u"catalogue")
+        return catalogue(args[2]);
+    if (args.size() == 3 && args[1] == u"scan")
+        return scan(args[2]);
+    if (args.size() == 3 && args[1] == u"tree")
+        return tree(args[2]);
+    std::fprintf(stderr, "usage: tarvek_bench catalogue FILE | scan DIR | tree FILE\n");
+    return 2;
+}
