@@ -99,7 +99,7 @@ void w_list::layoutControls()
     setWindowTitle(QStringLiteral("Tarvek"));
     setWindowIcon(QIcon(QStringLiteral(":/tarvek.png")));
     // Title bar, minimize box, no maximize box; the frame may be resized, the controls stay put.
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
