@@ -17,5 +17,6 @@ if [ -z "$total" ]; then
     echo "0 passed, 1 failed"
     exit 1
 fi
-echo "$((total - failed)) passed, ${failed} failed"
+skipped=$(grep -c '(Skipped)' ctest.log || true)
+echo "$((total - failed - skipped)) passed, ${failed} failed, ${skipped} skipped"
 exit "$status"
