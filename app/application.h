@@ -9,7 +9,7 @@ class w_list;
 
 // The application object: fixes the global settings and opens the main window.
 class tarvek {
-public:
+  public:
     tarvek();
     ~tarvek();
 
@@ -20,7 +20,7 @@ public:
 
     [[nodiscard]] w_list *mainWindow() const { return m_window.get(); }
 
-private:
+  private:
     LocalFileSystem m_fs;
     std::unique_ptr<w_list> m_window;
 };

@@ -13,7 +13,7 @@ extern QString gs_sort_str;    // the list pane's last sort order
 void initGlobals();
 
 // Paths built from the settings.
-[[nodiscard]] QString dataFolderPath();                           // gs_pgm_dir + gs_data_dir
-[[nodiscard]] QString indexFilePath();                            // ... + "/" + gs_list_file
+[[nodiscard]] QString dataFolderPath();                          // gs_pgm_dir + gs_data_dir
+[[nodiscard]] QString indexFilePath();                           // ... + "/" + gs_list_file
 [[nodiscard]] QString dataFilePath(const QString &bareFileName); // ... + "/" + bare name
-[[nodiscard]] QString helpFilePath();                             // gs_pgm_dir + "/tarvek.hlp"
+[[nodiscard]] QString helpFilePath();                            // gs_pgm_dir + "/tarvek.hlp"

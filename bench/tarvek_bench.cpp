@@ -144,16 +144,32 @@ int tree(const QString &file)
     const qint64 rows = window.tree().RowCount();
     const auto repaint = [&] { window.dw_1->viewport()->repaint(); };
     figure("tree_rows", rows);
-    figure("expand_all_ms", millisecondsOf([&] { window.cb_expand_clicked(); repaint(); }), 1);
-    figure("collapse_root_ms", millisecondsOf([&] { window.dw_1_doubleclicked(0, 0, 1, "pict"); repaint(); }), 1);
-    figure("expand_root_ms", millisecondsOf([&] { window.dw_1_doubleclicked(0, 0, 1, "pict"); repaint(); }), 1);
+    figure("expand_all_ms", millisecondsOf([&] {
+               window.cb_expand_clicked();
+               repaint();
+           }),
+           1);
+    figure("collapse_root_ms", millisecondsOf([&] {
+               window.dw_1_doubleclicked(0, 0, 1, "pict");
+               repaint();
+           }),
+           1);
+    figure("expand_root_ms", millisecondsOf([&] {
+               window.dw_1_doubleclicked(0, 0, 1, "pict");
+               repaint();
+           }),
+           1);
     double paint = 1e9;
     for (int i = 0; i < 5; ++i)
         paint = std::min(paint, millisecondsOf(repaint));
     figure("paint_ms", paint, 2);
     window.cb_expand_clicked(); // every row shown, so the last row can be reached
     QApplication::processEvents();
-    figure("scroll_to_last_ms", millisecondsOf([&] { window.dw_1->ScrollToRow(rows); repaint(); }), 2);
+    figure("scroll_to_last_ms", millisecondsOf([&] {
+               window.dw_1->ScrollToRow(rows);
+               repaint();
+           }),
+           2);
     return 0;
 }
 

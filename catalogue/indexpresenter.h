@@ -8,7 +8,7 @@
 // Draws a row of the catalogue index: label, description and category on one line,
 // coloured by category.
 class IndexPresenter final : public RowPresenter {
-public:
+  public:
     IndexPresenter();
 
     void paintRow(QPainter &painter, const QRect &rect, const RecordSet &rows, qint64 row,
@@ -22,7 +22,7 @@ public:
     // cannot be evaluated.
     [[nodiscard]] QColor textColor(const RecordSet &rows, qint64 row) const;
 
-private:
+  private:
     struct Column {
         QString name;
         QRect box; // pixels within the row

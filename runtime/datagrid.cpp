@@ -112,7 +112,8 @@ void DataGrid::paintEvent(QPaintEvent *)
          row0 = heights.nextShown(row0 + 1)) {
         const int h = rowHeightPixels(row0 + 1);
         painter.save();
-        m_presenter->paintRow(painter, QRect(left, y, width, h), *m_rows, row0 + 1, stateFor(row0 + 1, first));
+        m_presenter->paintRow(painter, QRect(left, y, width, h), *m_rows, row0 + 1,
+                              stateFor(row0 + 1, first));
         painter.restore();
         y += h;
     }
@@ -215,13 +216,27 @@ void DataGrid::keyPressEvent(QKeyEvent *event)
     const int rowPixels = std::max(1, verticalScrollBar()->singleStep());
     const int pageRows = std::max(1, viewport()->height() / rowPixels - 1);
     switch (event->key()) {
-    case Qt::Key_Down: moveCurrent(1); break;
-    case Qt::Key_Up: moveCurrent(-1); break;
-    case Qt::Key_PageDown: moveCurrent(pageRows); break;
-    case Qt::Key_PageUp: moveCurrent(-pageRows); break;
-    case Qt::Key_Home: moveCurrent(-int(std::min<qint64>(m_rows ? m_rows->RowCount() : 0, INT_MAX))); break;
-    case Qt::Key_End: moveCurrent(int(std::min<qint64>(m_rows ? m_rows->RowCount() : 0, INT_MAX))); break;
-    default: QAbstractScrollArea::keyPressEvent(event); return;
+    case Qt::Key_Down:
+        moveCurrent(1);
+        break;
+    case Qt::Key_Up:
+        moveCurrent(-1);
+        break;
+    case Qt::Key_PageDown:
+        moveCurrent(pageRows);
+        break;
+    case Qt::Key_PageUp:
+        moveCurrent(-pageRows);
+        break;
+    case Qt::Key_Home:
+        moveCurrent(-int(std::min<qint64>(m_rows ? m_rows->RowCount() : 0, INT_MAX)));
+        break;
+    case Qt::Key_End:
+        moveCurrent(int(std::min<qint64>(m_rows ? m_rows->RowCount() : 0, INT_MAX)));
+        break;
+    default:
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
     }
     event->accept();
 }
@@ -261,7 +276,8 @@ bool DataGrid::printRows(QPrinter &printer) const
         if (y == 0)
             firstOnPage = row0 + 1;
         painter.save();
-        m_presenter->paintRow(painter, QRect(0, y, width, h), *m_rows, row0 + 1, stateFor(row0 + 1, firstOnPage));
+        m_presenter->paintRow(painter, QRect(0, y, width, h), *m_rows, row0 + 1,
+                              stateFor(row0 + 1, firstOnPage));
         painter.restore();
         y += h;
     }

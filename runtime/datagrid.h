@@ -13,7 +13,7 @@ class QPrinter;
 // most of them hidden scroll like ten. Heights of 0 hide rows from drawing and clicks.
 class DataGrid : public QAbstractScrollArea {
     Q_OBJECT
-public:
+  public:
     explicit DataGrid(QWidget *parent = nullptr);
 
     void setRecordSet(RecordSet *rows, const RowPresenter *presenter);
@@ -21,7 +21,7 @@ public:
 
     int SetRedraw(bool on); // off: changes are not drawn until it is switched on again
     [[nodiscard]] bool redrawOn() const { return m_redraw; }
-    int ScrollToRow(qint64 row); // brings the row into view and makes it current
+    int ScrollToRow(qint64 row);        // brings the row into view and makes it current
     [[nodiscard]] int PointerX() const; // last pointer position in the grid, layout units
     [[nodiscard]] int PointerY() const;
 
@@ -34,13 +34,13 @@ public:
     // Prints every shown row as drawn, page by page; false when nothing could be drawn.
     bool printRows(QPrinter &printer) const;
 
-signals:
+  signals:
     void clicked(int xpos, int ypos, qint64 row, const QString &dwo);
     void doubleclicked(int xpos, int ypos, qint64 row, const QString &dwo);
     void rbuttondown(int xpos, int ypos, qint64 row, const QString &dwo);
     void keydown(int key, Qt::KeyboardModifiers keyflags);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -49,7 +49,7 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
 
-private:
+  private:
     void rowsChanged();
     void updateScrollBars();
     void moveCurrent(int steps);

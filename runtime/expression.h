@@ -14,12 +14,12 @@ enum class ExprErrorCode {
     UnexpectedCharacter = 2, // a character no token starts with
     UnterminatedString = 3,
     BadNumber = 4,
-    UnexpectedToken = 5,     // a token where the grammar allows none of its kind
+    UnexpectedToken = 5, // a token where the grammar allows none of its kind
     MissingParenthesis = 6,
     UnknownColumn = 7,
     UnknownFunction = 8,
     WrongArgumentCount = 9,
-    BadRowOffset = 10,       // col[n] with n not a whole number
+    BadRowOffset = 10, // col[n] with n not a whole number
 };
 
 struct ExprError {
@@ -49,7 +49,7 @@ class CompiledExpression;
 
 // An expression compiled once against a layout and then evaluated row by row.
 class Expression {
-public:
+  public:
     Expression();
     ~Expression();
     Expression(Expression &&) noexcept;
@@ -66,6 +66,6 @@ public:
     // A literal that reads back as exactly `text`, quotes and all.
     [[nodiscard]] static QString literal(QStringView text);
 
-private:
+  private:
     std::unique_ptr<CompiledExpression> m_code;
 };

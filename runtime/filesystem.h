@@ -13,7 +13,7 @@ struct DirEntry {
 
 // The file system behind the listings, so that tests can hand in a tree of their own.
 class FileSystem {
-public:
+  public:
     virtual ~FileSystem() = default;
     // The folders and regular files of `folder` (absolute, with or without a trailing separator),
     // in no particular order, without "." and "..". Hidden entries, links, devices, pipes and
@@ -29,13 +29,13 @@ public:
 
 // The real file system of this machine.
 class LocalFileSystem : public FileSystem {
-public:
+  public:
     bool listFolder(const QString &folder, std::vector<DirEntry> &out) override;
     QStringList driveRoots() override;
     bool setCurrentDirectory(const QString &folder) override;
     QString currentDirectory() override;
 
-private:
+  private:
     std::vector<char> m_block; // directory entries as the kernel hands them over
 };
 

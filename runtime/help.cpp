@@ -10,8 +10,8 @@
 int ShowHelp(const QString &helpFile)
 {
     if (!QFile::exists(helpFile)) {
-        MessageBox(QStringLiteral("오류"),
-                   QStringLiteral("도움말 파일을 찾을 수 없습니다.\n\n") + helpFile, MessageIcon::Exclamation);
+        MessageBox(QStringLiteral("오류"), QStringLiteral("도움말 파일을 찾을 수 없습니다.\n\n") + helpFile,
+                   MessageIcon::Exclamation);
         return -1;
     }
     // One help window for the whole run, opened again at the top on each request.
@@ -31,7 +31,7 @@ int ShowHelp(const QString &helpFile)
     }
     viewer->setHtml(QString::fromUtf8(file.readAll()));
     viewer->setWindowTitle(viewer->documentTitle().isEmpty() ? QStringLiteral("Tarvek 도움말")
-                                                            : viewer->documentTitle());
+                                                             : viewer->documentTitle());
     viewer->moveCursor(QTextCursor::Start);
     viewer->show();
     viewer->raise();

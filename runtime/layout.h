@@ -15,7 +15,7 @@ struct ColumnDef {
 
 // The columns of a record set, in file order, and the height of its detail band.
 class Layout {
-public:
+  public:
     Layout(QString name, std::vector<ColumnDef> columns, int rowHeight);
 
     [[nodiscard]] const QString &name() const { return m_name; }
@@ -26,7 +26,7 @@ public:
     // Height of one row in the layout's own units (pixels for the tree, font units for the index).
     [[nodiscard]] int rowHeight() const { return m_rowHeight; }
 
-private:
+  private:
     QString m_name;
     std::vector<ColumnDef> m_columns;
     int m_rowHeight;

@@ -172,8 +172,9 @@ int ListBoxModel::DirList(const QString &pattern, int kinds, QString *status)
     }
     // An absolute folder is the listed folder as it stands; asking the system for the
     // current directory would cost a call per folder of a scan.
-    const QString current = slash >= 0 && pattern.startsWith(kPathSeparator) ? absoluteFolder(pattern.left(slash))
-                                                                            : m_fs.currentDirectory();
+    const QString current = slash >= 0 && pattern.startsWith(kPathSeparator)
+                                ? absoluteFolder(pattern.left(slash))
+                                : m_fs.currentDirectory();
     if (status)
         *status = current;
 
@@ -187,7 +188,8 @@ int ListBoxModel::DirList(const QString &pattern, int kinds, QString *status)
     if (folders || files)
         appendFolderItems(found, m_fs, current, filePattern, folders, files);
     if (m_sorted)
-        std::sort(found.begin(), found.end(), [](const Item &a, const Item &b) { return listsBefore(a.text, b.text); });
+        std::sort(found.begin(), found.end(),
+                  [](const Item &a, const Item &b) { return listsBefore(a.text, b.text); });
     m_items.reserve(qsizetype(found.size()));
     for (Item &item : found) {
         m_items.append(std::move(item.text));

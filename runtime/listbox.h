@@ -18,7 +18,7 @@ enum DirListKind : int {
 // A sorted list keeps its items in listing order: case-insensitive (Unicode case folding),
 // ties broken by the exact text, brackets compared as part of the text.
 class ListBoxModel {
-public:
+  public:
     explicit ListBoxModel(FileSystem &fs, bool sorted = true);
 
     void Reset();
@@ -29,15 +29,15 @@ public:
     int DirList(const QString &pattern, int kinds, QString *status = nullptr);
     [[nodiscard]] int TotalItems() const { return int(m_items.size()); }
     [[nodiscard]] QString Text(int index) const; // "" outside 1..TotalItems
-    int AddItem(const QString &text);             // the new item's position
-    int SelectItem(int index);                    // the selected position, 0 when out of range
+    int AddItem(const QString &text);            // the new item's position
+    int SelectItem(int index);                   // the selected position, 0 when out of range
     [[nodiscard]] int selectedIndex() const { return m_selected; }
     [[nodiscard]] const QStringList &items() const { return m_items; }
     // True when item `index` came from a folder of the listing ("[name]", "[.]", "[..]").
     // Walks use this rather than the bracket, since a file's own name may begin with one.
     [[nodiscard]] bool isFolderEntry(int index) const;
 
-private:
+  private:
     FileSystem &m_fs;
     bool m_sorted;
     QStringList m_items;

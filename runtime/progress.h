@@ -8,7 +8,7 @@
 // 0 shows 0%. `onChange` runs only when what a person sees changes (the whole percentage
 // or a thousandth of the bar), not on every step of a million-row walk.
 class Progress {
-public:
+  public:
     void setMaximum(qint64 maximum);
     void setPosition(qint64 position);
     void advance() { setPosition(m_position + 1); }
@@ -21,7 +21,7 @@ public:
 
     std::function<void()> onChange;
 
-private:
+  private:
     void notifyIfShownChanged();
 
     qint64 m_position = 0;

@@ -202,8 +202,8 @@ int RecordSet::SetItem(qint64 row, int column, qint64 value)
     if (!validRow(row) || column < 1 || column > m_layout.columnCount())
         return -1;
     const int c = column - 1;
-    const bool ok = m_columnRefs[size_t(c)].isText ? setText(row, c, QString::number(value))
-                                                   : setNumber(row, c, value);
+    const bool ok =
+        m_columnRefs[size_t(c)].isText ? setText(row, c, QString::number(value)) : setNumber(row, c, value);
     if (ok)
         noteChange();
     return ok ? 1 : -1;

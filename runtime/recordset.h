@@ -28,7 +28,7 @@
 // - Setting an item on row 0 or on a row past the end changes nothing and returns -1.
 class RecordSet : public QObject, public RowSource {
     Q_OBJECT
-public:
+  public:
     explicit RecordSet(const Layout &layout, QObject *parent = nullptr);
     ~RecordSet() override;
 
@@ -38,8 +38,8 @@ public:
     [[nodiscard]] QStringView textAt(qint64 row, int column) const override;
     [[nodiscard]] qint64 numberAt(qint64 row, int column) const override;
 
-    qint64 InsertRow(qint64 before);   // 0 appends; the new row's number, or -1
-    int DeleteRow(qint64 row);         // 1, or -1 for a row the set does not have
+    qint64 InsertRow(qint64 before); // 0 appends; the new row's number, or -1
+    int DeleteRow(qint64 row);       // 1, or -1 for a row the set does not have
     int Reset();
     [[nodiscard]] qint64 RowCount() const { return m_rows; }
 
@@ -87,12 +87,12 @@ public:
     // Room for `rows` rows, so that a load of known size does not reallocate as it grows.
     void reserve(qint64 rows);
 
-signals:
+  signals:
     // Posted once per turn of the event loop however many changes were made, so that a
     // million-row import repaints once.
     void changed();
 
-private:
+  private:
     struct TextColumn;
     struct NumberColumn;
     struct ColumnRef {

@@ -7,12 +7,12 @@
 // offset, and the offset of a given row, are found without walking all rows.
 // Rows are 0-based here; heights are in the layout's own units.
 class RowHeights {
-public:
+  public:
     void clear();
     void insert(qint64 at, qint64 count, int height);
     void erase(qint64 at, qint64 count);
     void set(qint64 first, qint64 last, int height); // inclusive range
-    void permute(const std::vector<qint64> &order); // new row i takes old row order[i]
+    void permute(const std::vector<qint64> &order);  // new row i takes old row order[i]
 
     [[nodiscard]] qint64 size() const { return qint64(m_heights.size()); }
     [[nodiscard]] int height(qint64 row) const { return m_heights[size_t(row)]; }
@@ -27,7 +27,7 @@ public:
     // The last row at or before `row` with a non-zero height, or -1.
     [[nodiscard]] qint64 previousShown(qint64 row) const;
 
-private:
+  private:
     static constexpr qint64 kBlock = 256;
     void resum(size_t fromBlock);
 

@@ -19,7 +19,7 @@ struct RowPaintState {
 // Draws the rows of one layout and says which of its objects lies under a point.
 // Painting holds no view state, so a test can render a row to a QImage.
 class RowPresenter {
-public:
+  public:
     virtual ~RowPresenter() = default;
     // `rect` is the row's band in pixels; row numbers are 1-based.
     virtual void paintRow(QPainter &painter, const QRect &rect, const RecordSet &rows, qint64 row,

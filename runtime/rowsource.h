@@ -7,7 +7,7 @@
 // Read access to the rows of a record set, as expressions see them.
 // Rows count from 1; columns are 0-based indexes into the layout.
 class RowSource {
-public:
+  public:
     virtual ~RowSource() = default;
     [[nodiscard]] virtual const Layout &layout() const = 0;
     [[nodiscard]] virtual qint64 rowCount() const = 0;

@@ -19,7 +19,7 @@ struct FileResult {
 
 // Sequential line reader over one data file.
 class TextFileReader {
-public:
+  public:
     TextFileReader();
     ~TextFileReader();
     TextFileReader(const TextFileReader &) = delete;
@@ -32,14 +32,14 @@ public:
     qint64 readLine(QString &line);
     void close();
 
-private:
+  private:
     struct Private;
     Private *d;
 };
 
 // Receives the lines of a file being written; returns false to stop the producer.
 class LineSink {
-public:
+  public:
     virtual ~LineSink() = default;
     virtual bool writeLine(QStringView line) = 0;
 };
@@ -50,11 +50,11 @@ public:
 FileResult writeTextFileAtomically(const QString &path, const std::function<void(LineSink &)> &produce);
 
 // The file services of the scripts, on numbered handles.
-int FileOpen(const QString &path);               // a handle >= 1, or -1
-int FileRead(int handle, QString &line);         // line length, 0 for an empty line, -1 at end or on error
-int FileClose(int handle);                       // 1, or -1 for an unknown handle
-bool FileDelete(const QString &path);            // true when the file was deleted
+int FileOpen(const QString &path);       // a handle >= 1, or -1
+int FileRead(int handle, QString &line); // line length, 0 for an empty line, -1 at end or on error
+int FileClose(int handle);               // 1, or -1 for an unknown handle
+bool FileDelete(const QString &path);    // true when the file was deleted
 bool DirectoryExists(const QString &path);
-int CreateDirectory(const QString &path);        // 1 created, -1 failed (one level only)
-QString GetCurrentDirectory();                   // absolute, no trailing separator ("/" for the root)
-int ChangeDirectory(const QString &path);        // 1, or -1
+int CreateDirectory(const QString &path); // 1 created, -1 failed (one level only)
+QString GetCurrentDirectory();            // absolute, no trailing separator ("/" for the root)
+int ChangeDirectory(const QString &path); // 1, or -1

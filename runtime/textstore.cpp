@@ -6,7 +6,10 @@
 namespace {
 constexpr quint32 kMaxHandle = 0xFFFFFFFFu;
 
-int prefixUnits(qsizetype length) { return length < 0x8000 ? 1 : 2; }
+int prefixUnits(qsizetype length)
+{
+    return length < 0x8000 ? 1 : 2;
+}
 } // namespace
 
 TextPool::TextPool()

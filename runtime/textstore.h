@@ -13,7 +13,7 @@
 // handle is the global offset of the prefix. Handle 0 is always the empty text.
 // Texts are never freed one by one: a replaced value stays until clear().
 class TextPool {
-public:
+  public:
     TextPool();
 
     // Stores `text` and returns its handle; nullopt when the pool is full (4 G units).
@@ -22,32 +22,32 @@ public:
     void clear();
     [[nodiscard]] quint64 unitsUsed() const { return m_end; }
 
-private:
+  private:
     static constexpr int kBlockBits = 20;
     static constexpr quint64 kBlockUnits = quint64(1) << kBlockBits;
 
     char16_t *reserve(quint64 units);
 
-    std::vector<char16_t *> m_slots;                // one entry per 2^20-unit window
+    std::vector<char16_t *> m_slots; // one entry per 2^20-unit window
     std::vector<std::unique_ptr<char16_t[]>> m_owned;
-    quint64 m_end = 0;                              // next free global offset
+    quint64 m_end = 0; // next free global offset
 };
 
 // Remembers which texts of a pool are already stored, so a repeated value is kept once.
 // Open addressing over handles; the texts themselves stay in the pool.
 class TextInterner {
-public:
+  public:
     explicit TextInterner(TextPool &pool) : m_pool(pool) {}
 
     // The handle of an equal text already stored, or of `text` newly added.
     std::optional<quint32> intern(QStringView text);
     void clear();
 
-private:
+  private:
     void grow();
 
     TextPool &m_pool;
     std::vector<quint32> m_slots; // handle + 1; 0 marks a free slot
     size_t m_used = 0;
-    quint32 m_lastHandle = 0;     // values often repeat on consecutive rows
+    quint32 m_lastHandle = 0; // values often repeat on consecutive rows
 };

@@ -16,8 +16,9 @@ struct TreeBuilder::Frame {
 TreeBuilder::TreeBuilder(ScanContext &context, RecordSet &dw_1, Progress &progress)
     : m_context(context), m_tree(dw_1), m_progress(progress)
 {
-    static const char *const names[9] = {"fullname", "name", "bmpname", "selectedbmpname", "selected",
-                                         "open", "children", "siblings", "level"};
+    static const char *const names[9] = {"fullname",        "name",     "bmpname",
+                                         "selectedbmpname", "selected", "open",
+                                         "children",        "siblings", "level"};
     for (int i = 0; i < 9; ++i)
         m_columns[i] = dw_1.layout().columnIndex(QString::fromLatin1(names[i])) + 1;
 }
@@ -27,7 +28,8 @@ QString TreeBuilder::folderName(const QString &folderPath)
     // Search back from the next-to-last character for the separator before the last one.
     const qsizetype last = folderPath.size() - 1;
     const qsizetype previous = last > 0 ? folderPath.lastIndexOf(kPathSeparator, last - 1) : -1;
-    const QString name = previous < 0 ? folderPath.left(last) : folderPath.mid(previous + 1, last - previous - 1);
+    const QString name =
+        previous < 0 ? folderPath.left(last) : folderPath.mid(previous + 1, last - previous - 1);
     return name.isEmpty() ? folderPath : name;
 }
 

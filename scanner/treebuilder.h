@@ -9,7 +9,7 @@
 // Mirrors wf_file_cnt step for step, so that an unchanged disc adds exactly as many rows
 // as were counted.
 class TreeBuilder {
-public:
+  public:
     TreeBuilder(ScanContext &context, RecordSet &dw_1, Progress &progress);
 
     // Adds the rows of `as_path` and everything below it, the folder's row at level
@@ -24,7 +24,7 @@ public:
     // The name of a folder's row: its last path component, or the whole path for a root.
     [[nodiscard]] static QString folderName(const QString &folderPath);
 
-private:
+  private:
     struct Frame;
     bool enterFolder(const QString &path, qint64 level);
     void finishFolder(Frame &frame);

@@ -15,9 +15,9 @@ const QString kBoxRule = QStringLiteral("bitmap(if(showbox = 0, if(siblings = 0,
 const QString kPictRule = QStringLiteral("if(selected = 0, bitmap(bmpname), bitmap(selectedbmpname))");
 const QString kNameRule = QStringLiteral("if (gettext() = first(name for page),0,1)");
 
-constexpr int kColumn = 20;   // each level indents by this many pixels
-constexpr int kMaxLines = 9;  // ancestor line objects of the layout
-constexpr int kLinesX = 1;    // first ancestor line
+constexpr int kColumn = 20;  // each level indents by this many pixels
+constexpr int kMaxLines = 9; // ancestor line objects of the layout
+constexpr int kLinesX = 1;   // first ancestor line
 
 // The box rule reads the computed showbox value, so it is compiled with that rule in its place.
 QString withShowbox(const QString &rule)
@@ -33,7 +33,8 @@ TreePresenter::TreePresenter()
       m_boxPicture(Expression::compile(withShowbox(kBoxRule), d_dir_tree())),
       m_entryPicture(Expression::compile(kPictRule, d_dir_tree())),
       m_nameVisible(Expression::compile(kNameRule, d_dir_tree())),
-      m_levelColumn(d_dir_tree().columnIndex(u"level")), m_font(layoutFont(QStringLiteral("MS Sans Serif"), 8))
+      m_levelColumn(d_dir_tree().columnIndex(u"level")),
+      m_font(layoutFont(QStringLiteral("MS Sans Serif"), 8))
 {
 }
 
@@ -59,13 +60,16 @@ std::vector<TreePresenter::Item> TreePresenter::itemsOf(const RecordSet &rows, q
     const int indent = int(std::clamp<qint64>(level - 1, 0, 100000)) * kColumn;
     if (level != 1) {
         const int x = level > 1 ? indent - kColumn : 1;
-        items.push_back({QStringLiteral("clickbox"), QRect(x, 0, 17, 19), evaluateText(m_boxPicture, rows, row, state)});
+        items.push_back(
+            {QStringLiteral("clickbox"), QRect(x, 0, 17, 19), evaluateText(m_boxPicture, rows, row, state)});
     }
     const int lines = int(std::clamp<qint64>(level - 2, 0, kMaxLines));
-    static const char *const lineObjects[kMaxLines] = {"compute_2", "compute_9", "compute_8", "compute_7", "compute_6",
-                                                       "compute_5", "compute_4", "compute_3", "compute_1"};
+    static const char *const lineObjects[kMaxLines] = {"compute_2", "compute_9", "compute_8",
+                                                       "compute_7", "compute_6", "compute_5",
+                                                       "compute_4", "compute_3", "compute_1"};
     for (int k = 0; k < lines; ++k)
-        items.push_back({QLatin1String(lineObjects[k]), QRect(kLinesX + k * kColumn, 0, 17, 25), QStringLiteral("lines.bmp")});
+        items.push_back({QLatin1String(lineObjects[k]), QRect(kLinesX + k * kColumn, 0, 17, 25),
+                         QStringLiteral("lines.bmp")});
     items.push_back({QStringLiteral("pict"), QRect(level > 1 ? indent : 1, 2, 17, 15),
                      evaluateText(m_entryPicture, rows, row, state)});
     EvalContext context{&rows, row, state.firstRowOnPage, state.editText};
@@ -101,7 +105,9 @@ void TreePresenter::paintRow(QPainter &painter, const QRect &rect, const RecordS
         painter.setFont(m_font);
         const QPalette palette = QApplication::palette();
         if (state.highlighted) {
-            const QRect textBox(box.left(), box.top(), std::min(box.width(), painter.fontMetrics().horizontalAdvance(name) + 4), box.height());
+            const QRect textBox(box.left(), box.top(),
+                                std::min(box.width(), painter.fontMetrics().horizontalAdvance(name) + 4),
+                                box.height());
             painter.fillRect(textBox, palette.color(QPalette::Highlight));
             painter.setPen(palette.color(QPalette::HighlightedText));
         } else {
@@ -112,7 +118,8 @@ void TreePresenter::paintRow(QPainter &painter, const QRect &rect, const RecordS
     painter.restore();
 }
 
-QString TreePresenter::objectAt(const RecordSet &rows, qint64 row, QPoint point, const RowPaintState &state) const
+QString TreePresenter::objectAt(const RecordSet &rows, qint64 row, QPoint point,
+                                const RowPaintState &state) const
 {
     for (const Item &item : itemsOf(rows, row, state)) {
         if (item.box.intersected(QRect(0, 0, 100000, 19)).contains(point))

@@ -11,7 +11,7 @@
 // the folder or file picture and the name, each placed by the row's level and chosen
 // by the layout's rules, evaluated with the record set's expressions.
 class TreePresenter final : public RowPresenter {
-public:
+  public:
     TreePresenter();
 
     void paintRow(QPainter &painter, const QRect &rect, const RecordSet &rows, qint64 row,
@@ -27,10 +27,11 @@ public:
         QString picture;
     };
     // Every object the row shows, in drawing order, computed from the rules without pixels.
-    [[nodiscard]] std::vector<Item> itemsOf(const RecordSet &rows, qint64 row, const RowPaintState &state) const;
+    [[nodiscard]] std::vector<Item> itemsOf(const RecordSet &rows, qint64 row,
+                                            const RowPaintState &state) const;
     [[nodiscard]] int showbox(const RecordSet &rows, qint64 row) const;
 
-private:
+  private:
     [[nodiscard]] QPixmap picture(const QString &name) const;
     [[nodiscard]] QString evaluateText(const Expression &rule, const RecordSet &rows, qint64 row,
                                        const RowPaintState &state) const;

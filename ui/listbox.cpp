@@ -1,6 +1,8 @@
 #include "ui/listbox.h"
 
-ListBox::ListBox(FileSystem &fs, QWidget *parent) : QListWidget(parent), m_model(fs, true) {}
+ListBox::ListBox(FileSystem &fs, QWidget *parent) : QListWidget(parent), m_model(fs, true)
+{
+}
 
 void ListBox::showEvent(QShowEvent *event)
 {

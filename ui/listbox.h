@@ -7,13 +7,13 @@
 // The hidden working list box: its items live in a ListBoxModel, which the directory
 // walks fill thousands of times a second; the widget shows them only if it is ever shown.
 class ListBox : public QListWidget {
-public:
+  public:
     ListBox(FileSystem &fs, QWidget *parent);
     [[nodiscard]] ListBoxModel &model() { return m_model; }
 
-protected:
+  protected:
     void showEvent(QShowEvent *event) override;
 
-private:
+  private:
     ListBoxModel m_model;
 };

@@ -24,7 +24,7 @@ class TreePresenter;
 // button, captioned "취소" meanwhile, cancels it.
 class w_list : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit w_list(FileSystem &fs, QWidget *parent = nullptr);
     ~w_list() override;
 
@@ -37,6 +37,7 @@ public:
     // Folder tree (scanner/treebuilder.h, treeview/expandcollapse.h).
     int wf_file_cnt(const QString &as_path, qint64 al_parent);
     qint64 of_recurse_dir_list(const QString &as_path, qint64 al_parent);
+    qint64 of_add_item(const QString &as_path, const QString &as_filename, qint64 al_parent, qint64 al_type);
     int wf_collapse_rows(DataGrid &adw_grid, qint64 al_startrow);
     int wf_expand_row(DataGrid &adw_grid, qint64 al_startrow);
 
@@ -91,10 +92,10 @@ public:
     // it returns false when the user cancels the set-up.
     std::function<bool(QPrinter &)> printSetup;
 
-protected:
+  protected:
     void closeEvent(QCloseEvent *event) override;
 
-private:
+  private:
     void createControls();
     void layoutControls();
     void connectHandlers();

@@ -99,8 +99,8 @@ void w_list::layoutControls()
     setWindowTitle(QStringLiteral("Tarvek"));
     setWindowIcon(QIcon(QStringLiteral(":/tarvek.png")));
     // Title bar, minimize box, no maximize box; the frame may be resized, the controls stay put.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
     // 3077 x 1796 units is the outer size; the client area is that less the frame.
@@ -111,12 +111,15 @@ void w_list::layoutControls()
         int x, y, width, height;
     };
     const Place places[] = {
-        {st_curr_path, 283, 16, 782, 108}, {cb_next, 1074, 20, 101, 100},    {dw_cdinfo, 3022, 140, 1051, 1304},
-        {dw_list, 1801, 136, 1211, 1436},  {st_progress, 2789, 1580, 224, 88}, {cb_search, 1989, 372, 242, 100},
-        {hpb_1, 23, 1584, 2761, 84},       {cb_print, 1934, 20, 242, 100},    {cb_restore, 2217, 148, 242, 100},
-        {cb_expand, 1687, 20, 242, 100},   {cb_close, 2181, 20, 242, 100},    {cb_scan, 1193, 20, 242, 100},
-        {ddlb_drive, 23, 12, 251, 108},    {cb_save, 1440, 20, 242, 100},     {dw_1, 23, 136, 1765, 1436},
-        {sle_dir, 283, 16, 1678, 108},     {lb_file, 1979, 368, 480, 1216},   {sle_search, 283, 16, 782, 108},
+        {st_curr_path, 283, 16, 782, 108},  {cb_next, 1074, 20, 101, 100},
+        {dw_cdinfo, 3022, 140, 1051, 1304}, {dw_list, 1801, 136, 1211, 1436},
+        {st_progress, 2789, 1580, 224, 88}, {cb_search, 1989, 372, 242, 100},
+        {hpb_1, 23, 1584, 2761, 84},        {cb_print, 1934, 20, 242, 100},
+        {cb_restore, 2217, 148, 242, 100},  {cb_expand, 1687, 20, 242, 100},
+        {cb_close, 2181, 20, 242, 100},     {cb_scan, 1193, 20, 242, 100},
+        {ddlb_drive, 23, 12, 251, 108},     {cb_save, 1440, 20, 242, 100},
+        {dw_1, 23, 136, 1765, 1436},        {sle_dir, 283, 16, 1678, 108},
+        {lb_file, 1979, 368, 480, 1216},    {sle_search, 283, 16, 782, 108},
         {sle_find, 283, 16, 782, 108},
     };
     // The drop-down list's 656 units are the height of its opened list; closed it is one line.
@@ -127,8 +130,9 @@ void w_list::layoutControls()
 void w_list::setTabOrders()
 {
     // Tab positions 10, 20, ... 160; controls at 0 take no part.
-    QWidget *order[] = {sle_search, ddlb_drive, cb_scan, cb_save, cb_expand, cb_print, cb_close, sle_find,
-                        cb_next,    dw_1,       dw_list, cb_restore, sle_dir, lb_file,  cb_search, dw_cdinfo};
+    QWidget *order[] = {sle_search, ddlb_drive, cb_scan,   cb_save,  cb_expand, cb_print,
+                        cb_close,   sle_find,   cb_next,   dw_1,     dw_list,   cb_restore,
+                        sle_dir,    lb_file,    cb_search, dw_cdinfo};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
     for (QWidget *none : std::initializer_list<QWidget *>{st_curr_path, st_progress, hpb_1})

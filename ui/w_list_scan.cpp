@@ -53,6 +53,14 @@ qint64 w_list::of_recurse_dir_list(const QString &as_path, qint64 al_parent)
     return builder.of_recurse_dir_list(as_path, al_parent);
 }
 
+qint64 w_list::of_add_item(const QString &as_path, const QString &as_filename, qint64 al_parent,
+                           qint64 al_type)
+{
+    ScanContext context = scanContext();
+    TreeBuilder builder(context, m_tree, m_progress);
+    return builder.of_add_item(as_path, as_filename, al_parent, al_type);
+}
+
 void w_list::cb_scan_clicked()
 {
     if (cb_scan->text() == kCancelCaption) {
@@ -101,7 +109,8 @@ void w_list::cb_print_clicked()
     if (m_tree.RowCount() <= 0)
         return;
     QPrinter printer(QPrinter::HighResolution);
-    const bool confirmed = printSetup ? printSetup(printer) : QPrintDialog(&printer, this).exec() == QDialog::Accepted;
+    const bool confirmed =
+        printSetup ? printSetup(printer) : QPrintDialog(&printer, this).exec() == QDialog::Accepted;
     if (!confirmed)
         return; // a cancelled set-up prints nothing
     dw_1->printRows(printer);

@@ -27,8 +27,8 @@ TEST(Layouts, ColumnsInFileOrder)
     ASSERT_EQ(d_cdinfo().columnCount(), 4);
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(d_cdinfo().column(i).name, index[i]);
-    const QStringList tree = {"fullname", "name", "bmpname", "selectedbmpname", "selected",
-                              "open", "children", "siblings", "level"};
+    const QStringList tree = {"fullname", "name",     "bmpname", "selectedbmpname", "selected", "open",
+                              "children", "siblings", "level"};
     ASSERT_EQ(d_dir_tree().columnCount(), 9);
     for (int i = 0; i < 9; ++i) {
         EXPECT_EQ(d_dir_tree().column(i).name, tree[i]);
@@ -80,8 +80,10 @@ TEST(IndexFile, StoreReplacesTheFileAndReportsFailure)
     QFile file(path);
     file.open(QIODevice::ReadOnly);
     const QByteArray bytes = file.readAll();
-    EXPECT_EQ(bytes, QByteArray("cd_\xBB\xE7\xC1\xF8.dat\t\xBF\xA9\xB8\xA7 \xBF\xA9\xC7\xE0\t\xBB\xE7\xC1\xF8\t04\r\n"
-                                "cd_B.dat\t\tB\t01\r\n"));
+    EXPECT_EQ(
+        bytes,
+        QByteArray("cd_\xBB\xE7\xC1\xF8.dat\t\xBF\xA9\xB8\xA7 \xBF\xA9\xC7\xE0\t\xBB\xE7\xC1\xF8\t04\r\n"
+                   "cd_B.dat\t\tB\t01\r\n"));
 
     const FileResult failed = storeIndex(index, dir.filePath("no/such/folder/cdinfo.dat"));
     EXPECT_FALSE(failed.ok);
@@ -102,7 +104,8 @@ TEST(CatalogueFile, OneRowTreeAndForeignFilesRoundTrip)
 
     // Another tool's file: Windows paths and more than nine fields.
     RecordSet foreign(d_dir_tree());
-    loadDataFile(foreign, writeBytes(dir, "cd_W.dat", "D:\\\tD:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1\tx\ty\r\n"));
+    loadDataFile(foreign,
+                 writeBytes(dir, "cd_W.dat", "D:\\\tD:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1\tx\ty\r\n"));
     EXPECT_EQ(foreign.GetItemString(1, "fullname"), "D:\\");
     EXPECT_EQ(foreign.GetItemNumber(1, "level"), 1);
 }

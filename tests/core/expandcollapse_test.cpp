@@ -13,7 +13,8 @@ void fill(RecordSet &tree, const std::vector<int> &levels)
 {
     QString text;
     for (size_t i = 0; i < levels.size(); ++i)
-        text += QStringLiteral("p\tr%1\tfolder.bmp\tfoldopen.bmp\t0\t0\t0\t0\t%2\n").arg(i + 1).arg(levels[i]);
+        text +=
+            QStringLiteral("p\tr%1\tfolder.bmp\tfoldopen.bmp\t0\t0\t0\t0\t%2\n").arg(i + 1).arg(levels[i]);
     tree.ImportString(text);
 }
 

@@ -75,8 +75,8 @@ TEST(RecordSetImport, FieldsNumbersAndLines)
 {
     RecordSet rs(d_dir_tree());
     const QString text = u"D:\\\tD:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1\textra\tmore\r\n"
-                         u"D:\\a\\\ta\tfolder.bmp\tfoldopen.bmp\r\n" // missing trailing fields
-                         u"\r\n"                                     // empty line: no row
+                         u"D:\\a\\\ta\tfolder.bmp\tfoldopen.bmp\r\n"       // missing trailing fields
+                         u"\r\n"                                           // empty line: no row
                          u"D:\\\tbad\tline.bmp\tline.bmp\t0\tx\t0\t0\t2\n" // bad number: rejected
                          u"D:\\\tf.txt\tline.bmp\tline.bmp\t 0 \t0\t0\t0\t-2\n"
                          u"D:\\\thalf\tline.bmp\tline.bmp\t1.5\t0\t0\t0\t2"_qs;
@@ -100,7 +100,8 @@ TEST(RecordSetImport, ChangesAreAnnouncedOncePerBatch)
     QSignalSpy spy(&rs, &RecordSet::changed);
     QString text;
     for (int i = 0; i < 1000; ++i)
-        text += QStringLiteral("D:\\\tn") + QString::number(i) + QStringLiteral("\tline.bmp\tline.bmp\t0\t0\t0\t0\t2\r\n");
+        text += QStringLiteral("D:\\\tn") + QString::number(i) +
+                QStringLiteral("\tline.bmp\tline.bmp\t0\t0\t0\t0\t2\r\n");
     rs.ImportString(text);
     for (int i = 1; i <= 50; ++i)
         rs.SetItem(i, "open", qint64(1));
@@ -256,10 +257,18 @@ TEST(RecordSetHeights, OffsetsAgreeWithAPlainWalk)
     for (int step = 0; step < 200; ++step) {
         const qint64 a = random() % heights.size(), b = random() % heights.size();
         switch (random() % 4) {
-        case 0: heights.set(std::min(a, b), std::max(a, b), random() % 2 ? 0 : 19); break;
-        case 1: heights.insert(a, 1 + random() % 300, random() % 2 ? 0 : 5); break;
-        case 2: heights.erase(std::min(a, b), std::min<qint64>(std::abs(a - b), 400)); break;
-        default: heights.set(a, a, int(random() % 30)); break;
+        case 0:
+            heights.set(std::min(a, b), std::max(a, b), random() % 2 ? 0 : 19);
+            break;
+        case 1:
+            heights.insert(a, 1 + random() % 300, random() % 2 ? 0 : 5);
+            break;
+        case 2:
+            heights.erase(std::min(a, b), std::min<qint64>(std::abs(a - b), 400));
+            break;
+        default:
+            heights.set(a, a, int(random() % 30));
+            break;
         }
     }
     qint64 offset = 0;
@@ -291,7 +300,7 @@ TEST(TextStore, LongTextsAndRepeatsKeepTheirValues)
     TextPool pool;
     TextInterner interner(pool);
     const QString huge(3 * 1024 * 1024 + 17, u'x'); // longer than a block
-    const QString big(40000, u'가');               // needs the two-unit length
+    const QString big(40000, u'가');                // needs the two-unit length
     std::vector<std::pair<quint32, QString>> stored;
     for (int i = 0; i < 20000; ++i) {
         const QString text = QString::number(i) + QString(i % 50, u'y');

@@ -75,8 +75,8 @@ void touch(const QString &path)
 
 TEST(ScanOrder, FoldersFirstThenFilesWithEveryColumn)
 {
-    FakeFileSystem fs({"/d/a/b/deep.txt", "/d/a/x.txt", "/d/a]b/in.txt", "/d/e/", "/d/[x] y.txt", "/d/z.txt",
-                       "/d/B.txt"});
+    FakeFileSystem fs(
+        {"/d/a/b/deep.txt", "/d/a/x.txt", "/d/a]b/in.txt", "/d/e/", "/d/[x] y.txt", "/d/z.txt", "/d/B.txt"});
     Scan scan(fs);
     EXPECT_EQ(scan.scan("/d"), 11);
     EXPECT_EQ(scan.rows(), QStringList({"1 /d/|d", "2 /d/a/|a", "3 /d/a/b/|b", "4 /d/a/b/|deep.txt",
@@ -84,7 +84,8 @@ TEST(ScanOrder, FoldersFirstThenFilesWithEveryColumn)
                                         "2 /d/|[x] y.txt", "2 /d/|B.txt", "2 /d/|z.txt"}));
     EXPECT_EQ(scan.tree.RowCount(), 11) << "the count equals the rows";
     for (qint64 r = 1; r <= scan.tree.RowCount(); ++r) {
-        const bool folder = scan.tree.GetItemString(r, "fullname").endsWith(scan.tree.GetItemString(r, "name") + u'/');
+        const bool folder =
+            scan.tree.GetItemString(r, "fullname").endsWith(scan.tree.GetItemString(r, "name") + u'/');
         EXPECT_EQ(scan.tree.GetItemString(r, "bmpname"), folder ? "folder.bmp" : "line.bmp") << r;
         EXPECT_EQ(scan.tree.GetItemString(r, "selectedbmpname"), folder ? "foldopen.bmp" : "line.bmp") << r;
         for (const char *zero : {"selected", "open", "children", "siblings"})
@@ -118,7 +119,8 @@ TEST(ScanOrder, EmptyAndUnreadableFoldersStillGetTheirRow)
     fs.unreadable << "/d/locked/";
     Scan scan(fs);
     EXPECT_EQ(scan.scan("/d/"), 4);
-    EXPECT_EQ(scan.rows(), QStringList({"1 /d/|d", "2 /d/empty/|empty", "2 /d/locked/|locked", "2 /d/|after.txt"}));
+    EXPECT_EQ(scan.rows(),
+              QStringList({"1 /d/|d", "2 /d/empty/|empty", "2 /d/locked/|locked", "2 /d/|after.txt"}));
 
     FakeFileSystem lone({"/only/"});
     Scan one(lone);
@@ -199,7 +201,8 @@ TEST(ScanRealDisc, HostileNamesLinksAndHiddenEntries)
     const QString root = dir.path() + QStringLiteral("/disc");
     QDir().mkpath(root + QStringLiteral("/사진 2004/a]b"));
     QDir().mkpath(root + QStringLiteral("/.hidden"));
-    touch(root + QStringLiteral("/사진 2004/a]b/") + QString(83, u'가') + QStringLiteral("xy.txt")); // 255 bytes in UTF-8
+    touch(root + QStringLiteral("/사진 2004/a]b/") + QString(83, u'가') +
+          QStringLiteral("xy.txt")); // 255 bytes in UTF-8
     touch(root + QStringLiteral("/.dot"));
     touch(root + QStringLiteral("/read only.txt"));
     QFile::setPermissions(root + QStringLiteral("/read only.txt"), QFile::ReadOwner);
@@ -218,12 +221,29 @@ TEST(ScanRealDisc, HostileNamesLinksAndHiddenEntries)
                                         "2 " + root + "/|read only.txt"}));
 }
 
+TEST(ScanRealDisc, AThousandLevelsDeep)
+{
+    QTemporaryDir dir;
+    QString path = dir.path() + QStringLiteral("/deep");
+    for (int level = 0; level < 1200; ++level)
+        path += QStringLiteral("/d");
+    ASSERT_TRUE(QDir().mkpath(path));
+    touch(path + QStringLiteral("/bottom.txt"));
+    LocalFileSystem fs;
+    const QString saved = QDir::currentPath();
+    Scan scan(fs);
+    EXPECT_EQ(scan.scan(dir.path() + QStringLiteral("/deep")), 1202);
+    QDir::setCurrent(saved);
+    EXPECT_EQ(scan.tree.GetItemNumber(1202, "level"), 1202);
+    EXPECT_EQ(scan.tree.GetItemString(1202, "fullname"), path + u'/');
+}
+
 TEST(ScanRealDisc, CountEqualsRowsOnAGeneratedTree)
 {
     QTemporaryDir dir;
     QProcess make;
-    make.start("python3", {QStringLiteral(TARVEK_BENCH_DATA_DIR "/make_tree.py"), dir.path() + QStringLiteral("/t"),
-                           "--entries", "3000", "--seed", "4"});
+    make.start("python3", {QStringLiteral(TARVEK_BENCH_DATA_DIR "/make_tree.py"),
+                           dir.path() + QStringLiteral("/t"), "--entries", "3000", "--seed", "4"});
     ASSERT_TRUE(make.waitForFinished(60000));
     ASSERT_EQ(make.exitCode(), 0) << make.readAllStandardError().toStdString();
     LocalFileSystem fs;

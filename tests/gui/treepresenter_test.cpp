@@ -22,24 +22,38 @@ void fill(RecordSet &tree, const std::vector<std::tuple<int, char, QString>> &ro
 }
 
 // "object@x:picture" for each item of a row.
-QStringList describe(const TreePresenter &presenter, const RecordSet &tree, qint64 row, qint64 firstOnPage = 1)
+QStringList describe(const TreePresenter &presenter, const RecordSet &tree, qint64 row,
+                     qint64 firstOnPage = 1)
 {
     RowPaintState state;
     state.firstRowOnPage = firstOnPage;
     QStringList out;
     for (const TreePresenter::Item &item : presenter.itemsOf(tree, row, state))
-        out << item.object + u'@' + QString::number(item.box.x()) + (item.picture.isEmpty() ? "" : ":" + item.picture);
+        out << item.object + u'@' + QString::number(item.box.x()) +
+                   (item.picture.isEmpty() ? "" : ":" + item.picture);
     return out;
 }
 
 class TreeRows : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
-        fill(tree, {{1, 'f', "D:"},   {2, 'f', "docs"},  {3, 'f', "empty"}, {3, '-', "a.txt"},
-                    {2, 'f', "deep"}, {3, 'f', "l3"},    {4, 'f', "l4"},     {5, 'f', "l5"},
-                    {6, 'f', "l6"},   {7, 'f', "l7"},    {8, 'f', "l8"},     {9, 'f', "l9"},
-                    {10, 'f', "l10"}, {11, 'f', "l11"},  {12, 'f', "l12"},   {13, '-', "z.txt"}});
+        fill(tree, {{1, 'f', "D:"},
+                    {2, 'f', "docs"},
+                    {3, 'f', "empty"},
+                    {3, '-', "a.txt"},
+                    {2, 'f', "deep"},
+                    {3, 'f', "l3"},
+                    {4, 'f', "l4"},
+                    {5, 'f', "l5"},
+                    {6, 'f', "l6"},
+                    {7, 'f', "l7"},
+                    {8, 'f', "l8"},
+                    {9, 'f', "l9"},
+                    {10, 'f', "l10"},
+                    {11, 'f', "l11"},
+                    {12, 'f', "l12"},
+                    {13, '-', "z.txt"}});
     }
     RecordSet tree{d_dir_tree()};
     TreePresenter presenter;
@@ -51,9 +65,10 @@ TEST_F(TreeRows, LevelsOneToThreeIndentByTwentyPixels)
 {
     EXPECT_EQ(describe(presenter, tree, 1), QStringList({"pict@1:folder.bmp", "name@20"}))
         << "level 1: no box, no lines, picture at 1";
-    EXPECT_EQ(describe(presenter, tree, 2), QStringList({"clickbox@0:plus.bmp", "pict@20:folder.bmp", "name@40"}));
-    EXPECT_EQ(describe(presenter, tree, 3),
-              QStringList({"clickbox@20:empty.bmp", "compute_2@1:lines.bmp", "pict@40:folder.bmp", "name@60"}))
+    EXPECT_EQ(describe(presenter, tree, 2),
+              QStringList({"clickbox@0:plus.bmp", "pict@20:folder.bmp", "name@40"}));
+    EXPECT_EQ(describe(presenter, tree, 3), QStringList({"clickbox@20:empty.bmp", "compute_2@1:lines.bmp",
+                                                         "pict@40:folder.bmp", "name@60"}))
         << "an empty folder shows the corner, not a box";
     EXPECT_EQ(describe(presenter, tree, 4),
               QStringList({"clickbox@20:empty.bmp", "compute_2@1:lines.bmp", "pict@40:line.bmp", "name@60"}));
@@ -72,7 +87,8 @@ TEST_F(TreeRows, DeepRowsShowNineAncestorLinesAtMost)
 
 TEST_F(TreeRows, BoxesFollowOpenChildrenAndTheLastRow)
 {
-    EXPECT_TRUE(describe(presenter, tree, 16).contains("clickbox@220:empty.bmp")) << "the last row has no box";
+    EXPECT_TRUE(describe(presenter, tree, 16).contains("clickbox@220:empty.bmp"))
+        << "the last row has no box";
     tree.SetItem(16, "children", qint64(1));
     EXPECT_TRUE(describe(presenter, tree, 16).contains("clickbox@220:plus.bmp")) << "unless children is 1";
     tree.SetItem(16, "open", qint64(1));
@@ -95,7 +111,8 @@ TEST_F(TreeRows, NamesHideOnlyWhenTheFirstRowOnThePageHasNone)
 {
     EXPECT_TRUE(describe(presenter, tree, 3, 2).contains("name@60"));
     tree.SetItem(2, "name", QString());
-    EXPECT_FALSE(describe(presenter, tree, 3, 2).contains("name@60")) << "the edit text equals the empty name";
+    EXPECT_FALSE(describe(presenter, tree, 3, 2).contains("name@60"))
+        << "the edit text equals the empty name";
     EXPECT_TRUE(describe(presenter, tree, 3, 1).contains("name@60"));
 }
 

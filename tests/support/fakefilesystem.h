@@ -8,7 +8,7 @@
 // A file system made of a list of paths, for tests: "/d/a/" is a folder, "/d/a/x.txt" a file.
 // Parents are created as needed. Folders named in `unreadable` list as unreadable.
 class FakeFileSystem : public FileSystem {
-public:
+  public:
     explicit FakeFileSystem(const QStringList &paths = {}, QStringList drives = {QStringLiteral("/")})
         : m_drives(std::move(drives))
     {
@@ -62,7 +62,7 @@ public:
     QStringList unreadable;
     int listings = 0;
 
-private:
+  private:
     QMap<QString, std::vector<DirEntry>> m_folders;
     QStringList m_drives;
     QString m_current = QStringLiteral("/");

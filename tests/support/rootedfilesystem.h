@@ -7,7 +7,7 @@
 // The machine's real file system, with one folder standing in as the only drive, and a
 // hook that runs at every listing (to click a button or close the window mid-scan).
 class RootedFileSystem : public LocalFileSystem {
-public:
+  public:
     explicit RootedFileSystem(QString root) : m_root(std::move(root)) {}
     QStringList driveRoots() override { return {m_root}; }
     bool listFolder(const QString &folder, std::vector<DirEntry> &out) override
@@ -20,6 +20,6 @@ public:
     std::function<void(int)> onListing;
     int listings = 0;
 
-private:
+  private:
     QString m_root;
 };

@@ -42,12 +42,12 @@ QStringList shownNames(w_list &window)
 class TestScan : public QObject {
     Q_OBJECT
 
-private:
+  private:
     QTemporaryDir m_dir;
     QString m_disc;
     QString m_startFolder;
 
-private slots:
+  private slots:
     void initTestCase()
     {
         gs_pgm_dir = m_dir.path();
@@ -82,7 +82,8 @@ private slots:
         QCOMPARE(window.ddlb_drive->currentText(), m_disc);
         const QString startFolder = window.st_curr_path->text();
         int highest = 0;
-        connect(window.hpb_1, &QProgressBar::valueChanged, [&](int value) { highest = std::max(highest, value); });
+        connect(window.hpb_1, &QProgressBar::valueChanged,
+                [&](int value) { highest = std::max(highest, value); });
         fs.onListing = [&](int listing) {
             if (listing > 1 && window.sle_dir->text().isEmpty())
                 return; // the start-up folder, listed again once the scan is over
@@ -119,7 +120,8 @@ private slots:
         fs.onListing = [&](int listing) {
             // Partway into the build (the count lists 94 folders), press the button again.
             if (listing == 94 + 20) {
-                QTimer::singleShot(0, window.cb_scan, [&] { QTest::mouseClick(window.cb_scan, Qt::LeftButton); });
+                QTimer::singleShot(0, window.cb_scan,
+                                   [&] { QTest::mouseClick(window.cb_scan, Qt::LeftButton); });
                 QThread::msleep(15); // let the next yield pump events
             }
         };
@@ -155,7 +157,8 @@ private slots:
         QFile file(pdf);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray bytes = file.readAll();
-        const int pages = bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r") + bytes.count("/Type /Page ");
+        const int pages =
+            bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r") + bytes.count("/Type /Page ");
         QVERIFY2(pages >= 366 * 19 / 1100 && pages <= 366 / 30 + 2, qPrintable(QString::number(pages)));
         file.close();
         QFile::remove(pdf);

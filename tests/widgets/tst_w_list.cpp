@@ -18,12 +18,13 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QtTest>
 
 class TestMainWindow : public QObject {
     Q_OBJECT
 
-private:
+  private:
     QTemporaryDir m_dir;
     void writeIndex(const QByteArray &bytes)
     {
@@ -33,7 +34,7 @@ private:
         file.write(bytes);
     }
 
-private slots:
+  private slots:
     void initTestCase()
     {
         installFontSubstitutions();
@@ -50,25 +51,44 @@ private slots:
         QTest::addColumn<QString>("caption");
         QTest::addColumn<bool>("visible");
         QTest::addColumn<bool>("enabled");
-        QTest::newRow("cb_next") << "cb_next" << ">>" << false << true;
-        QTest::newRow("cb_search") << "cb_search" << "검색" << false << true;
-        QTest::newRow("cb_print") << "cb_print" << "출력" << true << true;
-        QTest::newRow("cb_restore") << "cb_restore" << "복구" << false << true;
-        QTest::newRow("cb_expand") << "cb_expand" << "확장" << true << true;
-        QTest::newRow("cb_close") << "cb_close" << "종료" << true << true;
-        QTest::newRow("cb_scan") << "cb_scan" << "스캔" << true << true;
-        QTest::newRow("cb_save") << "cb_save" << "저장" << true << false;
-        QTest::newRow("st_curr_path") << "st_curr_path" << "/" << false << true;
-        QTest::newRow("st_progress") << "st_progress" << "" << true << true;
-        QTest::newRow("sle_search") << "sle_search" << "" << true << true;
-        QTest::newRow("sle_find") << "sle_find" << "" << false << true;
-        QTest::newRow("sle_dir") << "sle_dir" << "" << false << true;
-        QTest::newRow("lb_file") << "lb_file" << "" << false << true;
-        QTest::newRow("dw_1") << "dw_1" << "" << true << true;
-        QTest::newRow("dw_list") << "dw_list" << "" << true << true;
-        QTest::newRow("dw_cdinfo") << "dw_cdinfo" << "" << false << true;
-        QTest::newRow("hpb_1") << "hpb_1" << "" << true << true;
-        QTest::newRow("ddlb_drive") << "ddlb_drive" << "/" << true << true;
+        QTest::newRow("cb_next") << "cb_next"
+                                 << ">>" << false << true;
+        QTest::newRow("cb_search") << "cb_search"
+                                   << "검색" << false << true;
+        QTest::newRow("cb_print") << "cb_print"
+                                  << "출력" << true << true;
+        QTest::newRow("cb_restore") << "cb_restore"
+                                    << "복구" << false << true;
+        QTest::newRow("cb_expand") << "cb_expand"
+                                   << "확장" << true << true;
+        QTest::newRow("cb_close") << "cb_close"
+                                  << "종료" << true << true;
+        QTest::newRow("cb_scan") << "cb_scan"
+                                 << "스캔" << true << true;
+        QTest::newRow("cb_save") << "cb_save"
+                                 << "저장" << true << false;
+        QTest::newRow("st_curr_path") << "st_curr_path"
+                                      << "/" << false << true;
+        QTest::newRow("st_progress") << "st_progress"
+                                     << "" << true << true;
+        QTest::newRow("sle_search") << "sle_search"
+                                    << "" << true << true;
+        QTest::newRow("sle_find") << "sle_find"
+                                  << "" << false << true;
+        QTest::newRow("sle_dir") << "sle_dir"
+                                 << "" << false << true;
+        QTest::newRow("lb_file") << "lb_file"
+                                 << "" << false << true;
+        QTest::newRow("dw_1") << "dw_1"
+                              << "" << true << true;
+        QTest::newRow("dw_list") << "dw_list"
+                                 << "" << true << true;
+        QTest::newRow("dw_cdinfo") << "dw_cdinfo"
+                                   << "" << false << true;
+        QTest::newRow("hpb_1") << "hpb_1"
+                               << "" << true << true;
+        QTest::newRow("ddlb_drive") << "ddlb_drive"
+                                    << "/" << true << true;
     }
     void controlsAfterOpen()
     {
@@ -80,14 +100,25 @@ private slots:
         w_list window(fs);
         window.open();
         window.show();
-        const std::map<QString, QWidget *> controls = {
-            {"st_curr_path", window.st_curr_path}, {"cb_next", window.cb_next},       {"dw_cdinfo", window.dw_cdinfo},
-            {"dw_list", window.dw_list},           {"st_progress", window.st_progress}, {"cb_search", window.cb_search},
-            {"hpb_1", window.hpb_1},               {"cb_print", window.cb_print},     {"cb_restore", window.cb_restore},
-            {"cb_expand", window.cb_expand},       {"cb_close", window.cb_close},     {"cb_scan", window.cb_scan},
-            {"ddlb_drive", window.ddlb_drive},     {"cb_save", window.cb_save},       {"dw_1", window.dw_1},
-            {"sle_dir", window.sle_dir},           {"lb_file", window.lb_file},       {"sle_search", window.sle_search},
-            {"sle_find", window.sle_find}};
+        const std::map<QString, QWidget *> controls = {{"st_curr_path", window.st_curr_path},
+                                                       {"cb_next", window.cb_next},
+                                                       {"dw_cdinfo", window.dw_cdinfo},
+                                                       {"dw_list", window.dw_list},
+                                                       {"st_progress", window.st_progress},
+                                                       {"cb_search", window.cb_search},
+                                                       {"hpb_1", window.hpb_1},
+                                                       {"cb_print", window.cb_print},
+                                                       {"cb_restore", window.cb_restore},
+                                                       {"cb_expand", window.cb_expand},
+                                                       {"cb_close", window.cb_close},
+                                                       {"cb_scan", window.cb_scan},
+                                                       {"ddlb_drive", window.ddlb_drive},
+                                                       {"cb_save", window.cb_save},
+                                                       {"dw_1", window.dw_1},
+                                                       {"sle_dir", window.sle_dir},
+                                                       {"lb_file", window.lb_file},
+                                                       {"sle_search", window.sle_search},
+                                                       {"sle_find", window.sle_find}};
         QCOMPARE(controls.size(), size_t(19));
         QWidget *widget = controls.at(control);
         QCOMPARE(widget->isVisible(), visible);
@@ -116,16 +147,17 @@ private slots:
             if (auto *widget = qobject_cast<QWidget *>(child))
                 created << widget;
         }
-        const QList<QWidget *> expected = {window.st_curr_path, window.cb_next,    window.dw_cdinfo, window.dw_list,
-                                           window.st_progress,  window.cb_search,  window.hpb_1,     window.cb_print,
-                                           window.cb_restore,   window.cb_expand,  window.cb_close,  window.cb_scan,
-                                           window.ddlb_drive,   window.cb_save,    window.dw_1,      window.sle_dir,
-                                           window.lb_file,      window.sle_search, window.sle_find};
+        const QList<QWidget *> expected = {
+            window.st_curr_path, window.cb_next, window.dw_cdinfo,  window.dw_list,    window.st_progress,
+            window.cb_search,    window.hpb_1,   window.cb_print,   window.cb_restore, window.cb_expand,
+            window.cb_close,     window.cb_scan, window.ddlb_drive, window.cb_save,    window.dw_1,
+            window.sle_dir,      window.lb_file, window.sle_search, window.sle_find};
         QCOMPARE(created.mid(0, 19), expected);
         // Tab order 10, 20, ... among the controls a user can reach.
-        const QList<QWidget *> tabbing = {window.sle_search, window.ddlb_drive, window.cb_scan, window.cb_save,
-                                          window.cb_expand,  window.cb_print,   window.cb_close, window.sle_find,
-                                          window.cb_next,    window.dw_1,       window.dw_list};
+        const QList<QWidget *> tabbing = {window.sle_search, window.ddlb_drive, window.cb_scan,
+                                          window.cb_save,    window.cb_expand,  window.cb_print,
+                                          window.cb_close,   window.sle_find,   window.cb_next,
+                                          window.dw_1,       window.dw_list};
         QList<QWidget *> chain;
         QWidget *at = tabbing.first();
         do {
@@ -173,7 +205,8 @@ private slots:
         w_list window(fs);
         window.open();
         QCOMPARE(window.wf_button(false), 1L);
-        for (QPushButton *b : {window.cb_close, window.cb_expand, window.cb_save, window.cb_restore, window.cb_print})
+        for (QPushButton *b :
+             {window.cb_close, window.cb_expand, window.cb_save, window.cb_restore, window.cb_print})
             QVERIFY(!b->isEnabled());
         QVERIFY(window.cb_scan->isEnabled());
         window.wf_button(true);
@@ -196,6 +229,31 @@ private slots:
         shown.clear();
         QTest::keyClick(window.ddlb_drive, Qt::Key_F1);
         QVERIFY(!shown.isEmpty());
+    }
+
+    void helpOpensAtItsTop()
+    {
+        QFile help(m_dir.path() + "/tarvek.hlp");
+        QVERIFY(help.open(QIODevice::WriteOnly));
+        help.write("<html><head><title>도움말 시험</title></head><body><h1>첫 장</h1>" +
+                   QByteArray(4000, ' ') + "<p>끝</p></body></html>");
+        help.close();
+        setMessageBoxHook([](const QString &, const QString &text) -> int {
+            qWarning("unexpected message: %s", qPrintable(text));
+            return 1;
+        });
+        gf_help("");
+        QTextBrowser *viewer = nullptr;
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            if (auto *browser = qobject_cast<QTextBrowser *>(top); browser && browser->isVisible())
+                viewer = browser;
+        }
+        QVERIFY(viewer);
+        QCOMPARE(viewer->windowTitle(), QString("도움말 시험"));
+        QVERIFY(viewer->toPlainText().startsWith("첫 장"));
+        QCOMPARE(viewer->textCursor().position(), 0);
+        viewer->close();
+        QFile::remove(help.fileName());
     }
 
     void indexGridColoursAndHiddenRows()
