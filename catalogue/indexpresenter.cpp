@@ -24,7 +24,7 @@ IndexPresenter::IndexPresenter()
                 {QStringLiteral("desc"), unitsToPixels(535, 4, 1339, 60), false},
                 {QStringLiteral("gubn"), unitsToPixels(1888, 4, 544, 60), true}},
       m_colorRule(Expression::compile(QStringView(kColorRule), d_cdinfo())),
-      m_font(layoutFont(QStringLiteral("굴림체"), 10))
+      m_font(gridFont(QStringLiteral("굴림체"), 10))
 {
 }
 

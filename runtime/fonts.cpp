@@ -25,3 +25,10 @@ QFont layoutFont(const QString &face, int points, bool bold)
         font.setStyleHint(QFont::SansSerif);
     return font;
 }
+
+QFont gridFont(const QString &face, int points)
+{
+    QFont font = layoutFont(face, points);
+    font.setPixelSize((points * 96 + 36) / 72);
+    return font;
+}

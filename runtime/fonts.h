@@ -11,3 +11,6 @@ void installFontSubstitutions();
 
 // A font of the given face, point size and weight.
 [[nodiscard]] QFont layoutFont(const QString &face, int points, bool bold = false);
+// The same font sized in pixels as at 96 DPI, for grid rows: the grid draws in 96-DPI pixels on
+// screen and on paper alike, so its text must not be sized by the device's own resolution.
+[[nodiscard]] QFont gridFont(const QString &face, int points);

@@ -34,7 +34,7 @@ TreePresenter::TreePresenter()
       m_entryPicture(Expression::compile(kPictRule, d_dir_tree())),
       m_nameVisible(Expression::compile(kNameRule, d_dir_tree())),
       m_levelColumn(d_dir_tree().columnIndex(u"level")),
-      m_font(layoutFont(QStringLiteral("MS Sans Serif"), 8))
+      m_font(gridFont(QStringLiteral("MS Sans Serif"), 8))
 {
 }
 

@@ -144,3 +144,36 @@ TEST_F(TreeRows, ConnectorLinesMeetAcrossRows)
     EXPECT_EQ(image.pixel(5, 3 * 19 + 1), grey) << "row 5 (level 2) box connector";
     EXPECT_EQ(image.pixel(41, 19 + 2 + 8), qRgb(0, 0, 0)) << "the folder outline at x = 40 + 1";
 }
+
+namespace {
+// Width in row pixels of the ink right of the picture, for a row drawn on a device of `dpi`
+// through a painter scaled back to 96 DPI, as printing does.
+double nameInkWidth(const TreePresenter &presenter, const RecordSet &tree, int dpi)
+{
+    const double scale = dpi / 96.0;
+    QImage image(int(300 * scale), int(19 * scale), QImage::Format_RGB32);
+    image.setDotsPerMeterX(int(dpi / 0.0254));
+    image.setDotsPerMeterY(int(dpi / 0.0254));
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.scale(scale, scale);
+    presenter.paintRow(painter, QRect(0, 0, 300, 19), tree, 1, RowPaintState{});
+    painter.end();
+    int right = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = int(20 * scale); x < image.width(); ++x)
+            if (image.pixel(x, y) != qRgb(255, 255, 255))
+                right = std::max(right, x);
+    return right / scale - 20;
+}
+} // namespace
+
+// Printing draws rows at 96 DPI on a device of far higher resolution: names must come out
+// the size they have on screen, not sized again by the printer's resolution.
+TEST_F(TreeRows, NamesKeepTheirSizeOnAPrinter)
+{
+    const double screen = nameInkWidth(presenter, tree, 96);
+    const double paper = nameInkWidth(presenter, tree, 1200);
+    EXPECT_GT(screen, 5);
+    EXPECT_NEAR(paper, screen, screen * 0.3);
+}
