@@ -19,6 +19,8 @@ int ShowHelp(const QString &helpFile)
     if (!viewer) {
         viewer = new QTextBrowser;
         viewer->setAttribute(Qt::WA_DeleteOnClose);
+        // An open help window must not keep the program running once the main window closes.
+        viewer->setAttribute(Qt::WA_QuitOnClose, false);
         viewer->setOpenExternalLinks(true);
         viewer->resize(640, 560);
     }
