@@ -8,7 +8,10 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <functional>
 
 using namespace Qt::StringLiterals;
 
@@ -57,6 +60,36 @@ class ListingTest : public ::testing::Test {
 
     static bool runsAsRoot() { return ::geteuid() == 0; }
 
+    // Runs `check` (which returns a count of faults) as this user or, under root, in a child
+    // process that has given up root for the user "nobody"; returns the faults it found.
+    int runAsUnprivileged(const std::function<int()> &check)
+    {
+        if (!runsAsRoot())
+            return check();
+        ::chmod(QFile::encodeName(m_dir.path()).constData(), 0711); // let "nobody" pass through
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const bool dropped = ::setgid(65534) == 0 && ::setuid(65534) == 0;
+            ::_exit(dropped ? std::min(check(), 100) : 101);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 102;
+    }
+
+    // A folder that can be entered but not read lists nothing without an error; one that cannot
+    // even be entered lists nothing and reports it. Returns the number of checks that failed.
+    static int lockedFolderFaults(const QString &locked, bool canEnter)
+    {
+        LocalFileSystem fs;
+        ListBoxModel list(fs);
+        std::vector<DirEntry> entries(1, {u"stale"_s, DirEntry::Kind::File});
+        int faults = fs.listFolder(locked, entries) || !entries.empty();
+        faults += list.DirList(locked + u"/*.*"_s, DirListFolders) != (canEnter ? 0 : -1);
+        faults += list.TotalItems() != 0;
+        return faults;
+    }
+
     QTemporaryDir m_dir;
     QString m_root;
     QString m_savedCwd;
@@ -98,19 +131,13 @@ TEST_F(ListingTest, UnreadableOrMissingFolderListsNothing)
     EXPECT_EQ(list.TotalItems(), 0);
     EXPECT_EQ(QDir::currentPath(), m_savedCwd);
 
-    if (runsAsRoot())
-        GTEST_SKIP() << "root reads folders whatever their permissions";
     const QString locked = m_root + u"/locked"_s;
     ASSERT_TRUE(touch(locked + u"/inside"_s));
+    // Root reads any folder, so as root the checks run in a child that has become "nobody".
     ASSERT_EQ(::chmod(QFile::encodeName(locked), 0311), 0); // can be entered, not read
-    entries.assign(1, {u"stale"_s, DirEntry::Kind::File});
-    EXPECT_FALSE(m_fs.listFolder(locked, entries));
-    EXPECT_TRUE(entries.empty());
-    EXPECT_EQ(list.DirList(locked + u"/*.*"_s, DirListFolders), 0);
-    EXPECT_EQ(list.TotalItems(), 0);
+    EXPECT_EQ(runAsUnprivileged([&] { return lockedFolderFaults(locked, true); }), 0);
     ASSERT_EQ(::chmod(QFile::encodeName(locked), 0), 0); // cannot even be entered
-    EXPECT_EQ(list.DirList(locked + u"/*.*"_s, DirListFolders), -1);
-    EXPECT_EQ(list.TotalItems(), 0);
+    EXPECT_EQ(runAsUnprivileged([&] { return lockedFolderFaults(locked, false); }), 0);
 }
 
 TEST_F(ListingTest, DirListSortsFoldersAndFilesAndMakesTheFolderCurrent)
