@@ -57,14 +57,14 @@ qint64 TreeBuilder::of_add_item(const QString &as_path, const QString &as_filena
     return al_parent + 1;
 }
 
-bool TreeBuilder::enterFolder(const QString &path, qint64 level)
+bool TreeBuilder::enterFolder(const QString &path, qint64 level, std::vector<Frame> &stack)
 {
     if (m_context.yieldAndCheckCancel && m_context.yieldAndCheckCancel())
         return false;
     const QString folderPath = withTrailingSeparator(path);
     ListedFolder listed = listFolder(m_context, folderPath);
     const qint64 childLevel = of_add_item(folderPath, folderName(folderPath), level, 1);
-    m_stack->push_back({folderPath, childLevel, std::move(listed.folders), std::move(listed.files), 0});
+    stack.push_back({folderPath, childLevel, std::move(listed.folders), std::move(listed.files), 0});
     return true;
 }
 
@@ -79,8 +79,7 @@ qint64 TreeBuilder::of_recurse_dir_list(const QString &as_path, qint64 al_parent
     // An explicit stack instead of recursion: a tree thousands of levels deep is walked
     // in the same order without exhausting the call stack.
     std::vector<Frame> stack;
-    m_stack = &stack;
-    const bool entered = enterFolder(as_path, al_parent);
+    const bool entered = enterFolder(as_path, al_parent, stack);
     while (!stack.empty()) {
         Frame &top = stack.back();
         if (top.next == top.folders.size()) {
@@ -90,8 +89,7 @@ qint64 TreeBuilder::of_recurse_dir_list(const QString &as_path, qint64 al_parent
         }
         const QString child = childFolderPath(top.path, top.folders[top.next++]);
         if (!child.isEmpty())
-            enterFolder(child, top.childLevel); // `top` may dangle after this
+            enterFolder(child, top.childLevel, stack); // `top` may dangle after this
     }
-    m_stack = nullptr;
     return entered ? 1 : 0;
 }

@@ -4,6 +4,8 @@
 #include "runtime/recordset.h"
 #include "scanner/folderlisting.h"
 
+#include <vector>
+
 // Builds the folder tree of a scan into a record set of the tree layout: a folder's row,
 // then the rows of its subfolders (each with its own contents), then its file rows.
 // Mirrors wf_file_cnt step for step, so that an unchanged disc adds exactly as many rows
@@ -26,13 +28,12 @@ class TreeBuilder {
 
   private:
     struct Frame;
-    bool enterFolder(const QString &path, qint64 level);
+    bool enterFolder(const QString &path, qint64 level, std::vector<Frame> &stack);
     void finishFolder(Frame &frame);
 
     ScanContext &m_context;
     RecordSet &m_tree;
     Progress &m_progress;
-    std::vector<Frame> *m_stack = nullptr;
     int m_columns[9];
     int m_shownPercent = -1;
 };

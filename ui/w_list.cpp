@@ -6,7 +6,6 @@
 #include "catalogue/indexpresenter.h"
 #include "catalogue/layouts.h"
 #include "runtime/keyfilter.h"
-#include "runtime/textfile.h"
 #include "treeview/treepresenter.h"
 
 #include <QApplication>
@@ -61,18 +60,9 @@ void w_list::open()
         ddlb_drive->setCurrentIndex(0);
     drives.Reset();
 
-    loadIndex();
-    sle_search->setFocus();
-}
-
-void w_list::loadIndex()
-{
     // Line by line until the first line that reads as empty; a missing file is an empty index.
-    const int file = FileOpen(indexFilePath());
-    QString line;
-    while (FileRead(file, line) >= 1)
-        m_index.ImportString(line);
-    FileClose(file);
+    loadDataFile(m_index, indexFilePath());
+    sle_search->setFocus();
 }
 
 long w_list::wf_button(bool ab_enable)

@@ -100,7 +100,6 @@ class w_list : public QWidget {
     void layoutControls();
     void connectHandlers();
     void setTabOrders();
-    void loadIndex();
     void beginLongOperation();
     void endLongOperation();
     [[nodiscard]] struct ScanContext scanContext();
