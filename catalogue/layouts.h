@@ -10,6 +10,14 @@
 // A folder tree: one row per folder and file of a scanned disc, in tree order.
 [[nodiscard]] const Layout &d_dir_tree();
 
+// Column numbers of the two layouts, 1-based as the record set's items take them.
+namespace IndexColumn {
+enum : int { file = 1, desc, name, gubn };
+}
+namespace TreeColumn {
+enum : int { fullname = 1, name, bmpname, selectedbmpname, selected, open, children, siblings, level };
+}
+
 // Display text of a category code ("01" gives "프로그램"); a code outside the table
 // is shown as it is, so an entry written by hand still shows what it holds.
 [[nodiscard]] QString categoryText(QStringView code);

@@ -1,7 +1,10 @@
 #include "runtime/filesystem.h"
 
+#include "runtime/direntries.h"
+
 #include <QDir>
 #include <QFile>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <array>
@@ -14,39 +17,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Sorts a directory entry into the kinds the listings keep. Most file systems fill in d_type;
-// only when one does not is the entry looked at, and even then links are not followed.
-bool entryKind(int folderFd, const struct dirent64 *entry, DirEntry::Kind &kind)
-{
-    unsigned char type = entry->d_type;
-    if (type == DT_UNKNOWN) {
-        struct stat st;
-        if (::fstatat(folderFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-            return false;
-        type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
-    }
-    if (type == DT_DIR)
-        kind = DirEntry::Kind::Folder;
-    else if (type == DT_REG)
-        kind = DirEntry::Kind::File;
-    else
-        return false;
-    return true;
-}
-
-// Adds the entries of one getdents64 block to `out`.
-void collectEntries(int folderFd, const char *block, long size, std::vector<DirEntry> &out)
-{
-    for (long at = 0; at < size;) {
-        const auto *entry = reinterpret_cast<const struct dirent64 *>(block + at);
-        at += entry->d_reclen;
-        DirEntry::Kind kind;
-        // Hidden names start with a dot, and so do "." and "..".
-        if (entry->d_name[0] != '.' && entryKind(folderFd, entry, kind))
-            out.push_back({QString::fromUtf8(entry->d_name), kind});
-    }
-}
 
 // File systems that hold no user data: kernel interfaces, memory-backed scratch space,
 // container layers and snap images.
@@ -133,27 +103,11 @@ QStringList driveRootsFromMountInfo(const QByteArray &mountInfo)
 bool LocalFileSystem::listFolder(const QString &folder, std::vector<DirEntry> &out)
 {
     out.clear();
-    // The folder is read with getdents64 into one reused block: opendir would add a stat
-    // and a 32 KiB allocation to every folder of a scan.
     const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    if (m_block.empty())
-        m_block.resize(64 * 1024);
-    bool complete = true;
-    for (;;) {
-        const ssize_t got = ::getdents64(fd, m_block.data(), m_block.size());
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
-            complete = got == 0;
-            break;
-        }
-        collectEntries(fd, m_block.data(), long(got), out);
-    }
+    const bool complete = readFolderEntries(fd, m_block, out);
     ::close(fd);
-    if (!complete)
-        out.clear();
     return complete;
 }
 

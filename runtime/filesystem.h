@@ -1,14 +1,34 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <vector>
 
 // One entry of a folder as the listings need it.
 struct DirEntry {
     enum class Kind : unsigned char { Folder, File };
-    QString name;
+    QString name; // as shown and stored: see fileNameForDisplay
     Kind kind = Kind::File;
+    QByteArray bytes; // the name as the file system holds it: what a walk opens
+};
+
+// The name a person sees for the bytes of a file name: valid UTF-8 as it is; otherwise, when the
+// bytes are valid CP949 (a disc written by Korean Windows), the CP949 text; otherwise UTF-8 with
+// U+FFFD for each bad byte.
+[[nodiscard]] QString fileNameForDisplay(QByteArrayView bytes);
+
+// Lists the folders of one drive for a scan. Folders are named by their path bytes (the drive's
+// root followed by the name bytes of each folder below it, each ending in '/'), so a name that
+// is not valid text is still opened by its real bytes.
+class FolderWalk {
+  public:
+    virtual ~FolderWalk() = default;
+    // The folders and regular files of the folder at `path`, as FileSystem::listFolder gives
+    // them. A folder that is the mount point of another file system lists as empty (true): a
+    // drive is one file system. False, with `out` empty, when the folder cannot be read.
+    virtual bool listFolder(const QByteArray &path, std::vector<DirEntry> &out) = 0;
 };
 
 // The file system behind the listings, so that tests can hand in a tree of their own.
@@ -19,6 +39,9 @@ class FileSystem {
     // in no particular order, without "." and "..". Hidden entries, links, devices, pipes and
     // sockets are left out. Returns false, with `out` empty, when the folder cannot be read.
     virtual bool listFolder(const QString &folder, std::vector<DirEntry> &out) = 0;
+    // A walk of the drive whose root path is `root`. By default it lists each folder through
+    // listFolder by its path decoded as UTF-8, which suits trees made of text.
+    virtual std::unique_ptr<FolderWalk> walkDrive(const QString &root);
     // Root paths of the volumes a user can catalogue, each ending in the separator, sorted.
     virtual QStringList driveRoots() = 0;
     // Makes `folder` the process's current directory; false when that fails.
@@ -31,6 +54,9 @@ class FileSystem {
 class LocalFileSystem : public FileSystem {
   public:
     bool listFolder(const QString &folder, std::vector<DirEntry> &out) override;
+    // Opens every folder relative to its parent, so that no path is too long or too deep to
+    // walk, and stays on the root's file system.
+    std::unique_ptr<FolderWalk> walkDrive(const QString &root) override;
     QStringList driveRoots() override;
     bool setCurrentDirectory(const QString &folder) override;
     QString currentDirectory() override;

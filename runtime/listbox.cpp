@@ -11,16 +11,6 @@ namespace {
 const QString kDrivePrefix = QStringLiteral("[-");
 const QString kDriveSuffix = QStringLiteral("-]");
 
-// Listing order: case-insensitive first, then the exact text, so that "A" and "a" keep a fixed
-// order whatever order they were added in.
-bool listsBefore(const QString &a, const QString &b)
-{
-    const int folded = QString::compare(a, b, Qt::CaseInsensitive);
-    if (folded != 0)
-        return folded < 0;
-    return a < b;
-}
-
 qsizetype codePointLength(QStringView text, qsizetype at)
 {
     return at + 1 < text.size() && text.at(at).isHighSurrogate() && text.at(at + 1).isLowSurrogate() ? 2 : 1;
@@ -89,6 +79,16 @@ QString absoluteFolder(const QString &folder)
 }
 
 } // namespace
+
+bool listsBefore(QStringView a, QStringView b)
+{
+    // Case-insensitive first, then the exact text, so that "A" and "a" keep a fixed order
+    // whatever order they were added in.
+    const int folded = a.compare(b, Qt::CaseInsensitive);
+    if (folded != 0)
+        return folded < 0;
+    return a < b;
+}
 
 bool matchesListingPattern(const QString &name, const QString &filePattern)
 {

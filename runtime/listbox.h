@@ -45,6 +45,8 @@ class ListBoxModel {
     int m_selected = 0;
 };
 
+// Listing order: case-insensitive (Unicode case folding), ties broken by the exact text.
+[[nodiscard]] bool listsBefore(QStringView a, QStringView b);
 // The root path a drive entry of a listing stands for: "[-/media/kim/DISC/-]" gives "/media/kim/DISC/".
 [[nodiscard]] QString driveRootFromListing(const QString &entry);
 // True when `name` matches a listing pattern's file part ("*.*" matches every name).

@@ -5,20 +5,19 @@
 namespace {
 
 struct CountFrame {
-    QString path;
-    QStringList folders;
-    qsizetype next = 0;
+    FolderPath path;
+    std::vector<DirEntry> folders;
+    size_t next = 0;
 };
 
-// Steps 1 to 7 for one folder: yield, test the cancel, list, count the folder and its files.
-bool enterFolder(ScanContext &context, const QString &path, qint64 &count, std::vector<CountFrame> &stack)
+// One folder: yield, test the cancel, list, count the folder and its files.
+bool enterFolder(ScanContext &context, FolderPath path, qint64 &count, std::vector<CountFrame> &stack)
 {
-    if (context.yieldAndCheckCancel && context.yieldAndCheckCancel())
+    if (context.hooks.cancelled())
         return false;
-    const QString folderPath = withTrailingSeparator(path);
-    ListedFolder listed = listFolder(context, folderPath);
+    ListedFolder listed = listFolder(context, path);
     count += 1 + listed.files.size();
-    stack.push_back({folderPath, std::move(listed.folders), 0});
+    stack.push_back({std::move(path), std::move(listed.folders), 0});
     return true;
 }
 
@@ -27,7 +26,7 @@ bool enterFolder(ScanContext &context, const QString &path, qint64 &count, std::
 int wf_file_cnt(ScanContext &context, const QString &as_path, qint64 &il_file_cnt)
 {
     std::vector<CountFrame> stack;
-    if (!enterFolder(context, as_path, il_file_cnt, stack))
+    if (!enterFolder(context, rootFolder(as_path), il_file_cnt, stack))
         return 0;
     while (!stack.empty()) {
         CountFrame &top = stack.back();
@@ -35,9 +34,8 @@ int wf_file_cnt(ScanContext &context, const QString &as_path, qint64 &il_file_cn
             stack.pop_back();
             continue;
         }
-        const QString child = childFolderPath(top.path, top.folders[top.next++]);
-        if (!child.isEmpty())
-            enterFolder(context, child, il_file_cnt, stack); // `top` may dangle after this
+        FolderPath child = childFolder(top.path, top.folders[top.next++]);
+        enterFolder(context, std::move(child), il_file_cnt, stack); // `top` may dangle after this
     }
     return 1;
 }

@@ -4,7 +4,7 @@
 
 // Counts the rows a scan of `as_path` will add: one per folder visited and one per file
 // listed, added to `il_file_cnt`. Lets input run once per folder and stops growing the
-// count as soon as the context reports a cancel. Returns 1 when the top folder was listed
+// count as soon as the hooks report a cancel. Returns 1 when the top folder was listed
 // and walked, 0 when the cancel came before it.
 //
 // The walk keeps its own stack of folders instead of recursing, so a tree thousands of

@@ -1,35 +1,53 @@
 #include "scanner/folderlisting.h"
 
+#include "runtime/listbox.h"
 #include "runtime/paths.h"
 
-QString withTrailingSeparator(const QString &path)
+#include <QFile>
+#include <algorithm>
+
+FolderPath rootFolder(const QString &path)
 {
-    return path.endsWith(kPathSeparator) ? path : path + kPathSeparator;
+    const QString text = path.endsWith(kPathSeparator) ? path : path + kPathSeparator;
+    return {text, QFile::encodeName(text)};
 }
 
-ListedFolder listFolder(ScanContext &context, const QString &folderPath)
+FolderPath childFolder(const FolderPath &parent, const DirEntry &entry)
 {
-    ListBoxModel &lb = context.lb_file;
-    lb.Reset();
-    lb.DirList(folderPath + QStringLiteral("*.*"), DirListFolders);
-    if (context.showFolder)
-        context.showFolder(folderPath);
+    return {parent.text + entry.name + kPathSeparator, parent.bytes + entry.bytes + '/'};
+}
+
+ListedFolder listFolder(ScanContext &context, const FolderPath &folder)
+{
+    std::vector<DirEntry> entries;
+    if (context.walk)
+        context.walk->listFolder(folder.bytes, entries);
+    if (context.hooks.showItem)
+        context.hooks.showItem(folder.text);
+    // A listing sorts a subfolder by its bracketed text, so "[a b]" comes before "[a]" while the
+    // file "a" comes before "a b".
+    struct Keyed {
+        QString key;
+        DirEntry *entry;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(entries.size());
+    for (DirEntry &entry : entries) {
+        const bool folder = entry.kind == DirEntry::Kind::Folder;
+        keyed.push_back({folder ? u'[' + entry.name + u']' : entry.name, &entry});
+    }
+    // Names that show alike (bad bytes all show as U+FFFD) keep a fixed order by their bytes.
+    std::sort(keyed.begin(), keyed.end(), [](const Keyed &a, const Keyed &b) {
+        if (a.key != b.key)
+            return listsBefore(a.key, b.key);
+        return a.entry->bytes < b.entry->bytes;
+    });
     ListedFolder listed;
-    const int total = lb.TotalItems();
-    for (int i = 1; i <= total; ++i) {
-        // The listing says which entries are folders: a file whose own name begins
-        // with a bracket must not be taken for a folder.
-        if (lb.isFolderEntry(i))
-            listed.folders.append(lb.Text(i));
-        else if (!lb.Text(i).isEmpty())
-            listed.files.append(lb.Text(i));
+    for (Keyed &item : keyed) {
+        if (item.entry->kind == DirEntry::Kind::Folder)
+            listed.folders.push_back(std::move(*item.entry));
+        else
+            listed.files.append(std::move(item.entry->name));
     }
     return listed;
-}
-
-QString childFolderPath(const QString &folderPath, const QString &entry)
-{
-    if (entry == u"[..]" || entry == u"[.]")
-        return {};
-    return folderPath + entry.mid(1, entry.size() - 2) + kPathSeparator;
 }

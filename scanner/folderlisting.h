@@ -1,32 +1,38 @@
 #pragma once
 
-#include "runtime/listbox.h"
+#include "runtime/filesystem.h"
+#include "runtime/hookcontext.h"
 
 #include <QString>
 #include <QStringList>
-#include <functional>
+#include <vector>
 
-// What both walks of a scan share: the hidden list box they list each folder into, the
-// text that shows the folder being listed, and the yield that lets the user cancel.
+// What both walks of a scan share: the hooks of the window that runs the scan and the walk that
+// lists the drive's folders.
 struct ScanContext {
-    ListBoxModel &lb_file;
-    // Lets queued input run (the yield loop) and returns true when the scan was cancelled.
-    std::function<bool()> yieldAndCheckCancel;
-    // Receives each folder's path as it is listed (the hidden folder field).
-    std::function<void(const QString &)> showFolder;
-    // Receives the percentage text whenever its whole number changes.
-    std::function<void(const QString &)> showProgressText;
+    HookContext &hooks;
+    FolderWalk *walk = nullptr; // none: every folder lists as empty
 };
 
-// One folder's listing, copied out of the shared list box before any subfolder is listed.
+// A folder of the walk: its path as shown and stored in the tree, and as the file system
+// holds it. The walk opens folders by their bytes only, never by the shown text, since two
+// names that are not valid text may show alike.
+struct FolderPath {
+    QString text;     // ends in the separator
+    QByteArray bytes; // ends in '/'
+};
+
+// One folder's listing, in listing order: sorted as a list box sorts its items, a subfolder
+// as "[name]" and a file as its name.
 struct ListedFolder {
-    QStringList folders; // entries as listed, "[name]", including "[.]" and "[..]"
+    std::vector<DirEntry> folders;
     QStringList files;
 };
 
-// `path` with the separator appended when it does not end in one.
-[[nodiscard]] QString withTrailingSeparator(const QString &path);
-// Lists `folderPath` (ending in the separator) into the list box and copies the entries out.
-[[nodiscard]] ListedFolder listFolder(ScanContext &context, const QString &folderPath);
-// The path of a subfolder from its "[name]" entry; empty for "[.]" and "[..]", which are never entered.
-[[nodiscard]] QString childFolderPath(const QString &folderPath, const QString &entry);
+// The root of a scan from the drive path, with the separator appended when it has none.
+[[nodiscard]] FolderPath rootFolder(const QString &path);
+// The path of a subfolder listed in `parent`.
+[[nodiscard]] FolderPath childFolder(const FolderPath &parent, const DirEntry &entry);
+// Lists `folder`, shows its path as the item being worked on, and sorts its entries. A folder
+// that cannot be read lists nothing.
+[[nodiscard]] ListedFolder listFolder(ScanContext &context, const FolderPath &folder);

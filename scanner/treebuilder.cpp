@@ -3,24 +3,15 @@
 #include "catalogue/layouts.h"
 #include "runtime/paths.h"
 
-#include <vector>
-
 struct TreeBuilder::Frame {
-    QString path;
+    FolderPath path;
     qint64 childLevel;
-    QStringList folders;
-    QStringList files;
-    qsizetype next = 0;
+    ListedFolder listed;
+    size_t next = 0;
 };
 
-TreeBuilder::TreeBuilder(ScanContext &context, RecordSet &dw_1, Progress &progress)
-    : m_context(context), m_tree(dw_1), m_progress(progress)
+TreeBuilder::TreeBuilder(ScanContext &context, RecordSet &dw_1) : m_context(context), m_tree(dw_1)
 {
-    static const char *const names[9] = {"fullname",        "name",     "bmpname",
-                                         "selectedbmpname", "selected", "open",
-                                         "children",        "siblings", "level"};
-    for (int i = 0; i < 9; ++i)
-        m_columns[i] = dw_1.layout().columnIndex(QString::fromLatin1(names[i])) + 1;
 }
 
 QString TreeBuilder::folderName(const QString &folderPath)
@@ -41,37 +32,31 @@ qint64 TreeBuilder::of_add_item(const QString &as_path, const QString &as_filena
     static const QString filePicture = QString::fromUtf16(kFilePicture);
     const qint64 row = m_tree.InsertRow(0);
     const bool folder = al_type == 1;
-    m_tree.SetItem(row, m_columns[0], as_path);
-    m_tree.SetItem(row, m_columns[1], as_filename);
-    m_tree.SetItem(row, m_columns[2], folder ? folderPicture : filePicture);
-    m_tree.SetItem(row, m_columns[3], folder ? openFolderPicture : filePicture);
-    for (int i = 4; i < 8; ++i)
-        m_tree.SetItem(row, m_columns[i], qint64(0));
-    m_tree.SetItem(row, m_columns[8], al_parent);
-    m_progress.advance();
-    if (m_progress.percent() != m_shownPercent) {
-        m_shownPercent = m_progress.percent();
-        if (m_context.showProgressText)
-            m_context.showProgressText(m_progress.percentText());
-    }
+    m_tree.SetItem(row, TreeColumn::fullname, as_path);
+    m_tree.SetItem(row, TreeColumn::name, as_filename);
+    m_tree.SetItem(row, TreeColumn::bmpname, folder ? folderPicture : filePicture);
+    m_tree.SetItem(row, TreeColumn::selectedbmpname, folder ? openFolderPicture : filePicture);
+    for (int column : {TreeColumn::selected, TreeColumn::open, TreeColumn::children, TreeColumn::siblings})
+        m_tree.SetItem(row, column, qint64(0));
+    m_tree.SetItem(row, TreeColumn::level, al_parent);
+    m_context.hooks.advance();
     return al_parent + 1;
 }
 
-bool TreeBuilder::enterFolder(const QString &path, qint64 level, std::vector<Frame> &stack)
+bool TreeBuilder::enterFolder(FolderPath path, const QString &name, qint64 level, std::vector<Frame> &stack)
 {
-    if (m_context.yieldAndCheckCancel && m_context.yieldAndCheckCancel())
+    if (m_context.hooks.cancelled())
         return false;
-    const QString folderPath = withTrailingSeparator(path);
-    ListedFolder listed = listFolder(m_context, folderPath);
-    const qint64 childLevel = of_add_item(folderPath, folderName(folderPath), level, 1);
-    stack.push_back({folderPath, childLevel, std::move(listed.folders), std::move(listed.files), 0});
+    ListedFolder listed = listFolder(m_context, path);
+    const qint64 childLevel = of_add_item(path.text, name, level, 1);
+    stack.push_back({std::move(path), childLevel, std::move(listed), 0});
     return true;
 }
 
 void TreeBuilder::finishFolder(Frame &frame)
 {
-    for (const QString &file : frame.files)
-        of_add_item(frame.path, file, frame.childLevel, 2);
+    for (const QString &file : frame.listed.files)
+        of_add_item(frame.path.text, file, frame.childLevel, 2);
 }
 
 qint64 TreeBuilder::of_recurse_dir_list(const QString &as_path, qint64 al_parent)
@@ -79,17 +64,20 @@ qint64 TreeBuilder::of_recurse_dir_list(const QString &as_path, qint64 al_parent
     // An explicit stack instead of recursion: a tree thousands of levels deep is walked
     // in the same order without exhausting the call stack.
     std::vector<Frame> stack;
-    const bool entered = enterFolder(as_path, al_parent, stack);
+    FolderPath root = rootFolder(as_path);
+    const QString rootName = folderName(root.text);
+    const bool entered = enterFolder(std::move(root), rootName, al_parent, stack);
     while (!stack.empty()) {
         Frame &top = stack.back();
-        if (top.next == top.folders.size()) {
+        if (top.next == top.listed.folders.size()) {
             finishFolder(top);
             stack.pop_back();
             continue;
         }
-        const QString child = childFolderPath(top.path, top.folders[top.next++]);
-        if (!child.isEmpty())
-            enterFolder(child, top.childLevel, stack); // `top` may dangle after this
+        const DirEntry &entry = top.listed.folders[top.next++];
+        FolderPath child = childFolder(top.path, entry);
+        const qint64 childLevel = top.childLevel;
+        enterFolder(std::move(child), entry.name, childLevel, stack); // `top` may dangle after this
     }
     return entered ? 1 : 0;
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "runtime/progress.h"
 #include "runtime/recordset.h"
 #include "scanner/folderlisting.h"
 
@@ -12,7 +11,7 @@
 // as were counted.
 class TreeBuilder {
   public:
-    TreeBuilder(ScanContext &context, RecordSet &dw_1, Progress &progress);
+    TreeBuilder(ScanContext &context, RecordSet &dw_1);
 
     // Adds the rows of `as_path` and everything below it, the folder's row at level
     // `al_parent`. Returns 1 when the folder was listed and walked, 0 when a cancel came
@@ -28,12 +27,9 @@ class TreeBuilder {
 
   private:
     struct Frame;
-    bool enterFolder(const QString &path, qint64 level, std::vector<Frame> &stack);
+    bool enterFolder(FolderPath path, const QString &name, qint64 level, std::vector<Frame> &stack);
     void finishFolder(Frame &frame);
 
     ScanContext &m_context;
     RecordSet &m_tree;
-    Progress &m_progress;
-    int m_columns[9];
-    int m_shownPercent = -1;
 };

@@ -2,6 +2,7 @@
 
 #include "runtime/datagrid.h"
 #include "runtime/filesystem.h"
+#include "runtime/hookcontext.h"
 #include "runtime/progress.h"
 #include "runtime/recordset.h"
 #include "ui/listbox.h"
@@ -102,7 +103,7 @@ class w_list : public QWidget {
     void setTabOrders();
     void beginLongOperation();
     void endLongOperation();
-    [[nodiscard]] struct ScanContext scanContext();
+    [[nodiscard]] HookContext longOperationHooks();
 
     FileSystem &m_fs;
     RecordSet m_tree;

@@ -20,44 +20,50 @@ const QString kScanCaption = QStringLiteral("스캔");
 const QString kCancelCaption = QStringLiteral("취소");
 } // namespace
 
-ScanContext w_list::scanContext()
+HookContext w_list::longOperationHooks()
 {
-    ScanContext context{lb_file->model(), {}, {}, {}};
-    context.yieldAndCheckCancel = [this] {
+    HookContext hooks;
+    hooks.yieldAndCheckCancel = [this] {
         while (Yield()) {
         }
         return ib_cancel;
     };
     // The hidden folder field lays its text out on every change; a hundred times a second
     // is as often as anybody could read it.
-    context.showFolder = [this](const QString &folder) {
+    hooks.showItem = [this](const QString &folder) {
         if (m_folderShown.isValid() && m_folderShown.elapsed() < 10)
             return;
         m_folderShown.start();
         sle_dir->setText(folder);
     };
-    context.showProgressText = [this](const QString &text) { st_progress->setText(text); };
-    return context;
+    hooks.showStatus = [this](const QString &text) { st_progress->setText(text); };
+    hooks.progress = &m_progress;
+    return hooks;
 }
 
 int w_list::wf_file_cnt(const QString &as_path, qint64)
 {
-    ScanContext context = scanContext();
+    HookContext hooks = longOperationHooks();
+    const std::unique_ptr<FolderWalk> walk = m_fs.walkDrive(as_path);
+    ScanContext context{hooks, walk.get()};
     return ::wf_file_cnt(context, as_path, il_file_cnt);
 }
 
 qint64 w_list::of_recurse_dir_list(const QString &as_path, qint64 al_parent)
 {
-    ScanContext context = scanContext();
-    TreeBuilder builder(context, m_tree, m_progress);
+    HookContext hooks = longOperationHooks();
+    const std::unique_ptr<FolderWalk> walk = m_fs.walkDrive(as_path);
+    ScanContext context{hooks, walk.get()};
+    TreeBuilder builder(context, m_tree);
     return builder.of_recurse_dir_list(as_path, al_parent);
 }
 
 qint64 w_list::of_add_item(const QString &as_path, const QString &as_filename, qint64 al_parent,
                            qint64 al_type)
 {
-    ScanContext context = scanContext();
-    TreeBuilder builder(context, m_tree, m_progress);
+    HookContext hooks = longOperationHooks();
+    ScanContext context{hooks};
+    TreeBuilder builder(context, m_tree);
     return builder.of_add_item(as_path, as_filename, al_parent, al_type);
 }
 

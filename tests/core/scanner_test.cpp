@@ -3,6 +3,7 @@
 
 #include "catalogue/layouts.h"
 #include "support/fakefilesystem.h"
+#include "support/rawtree.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,6 +11,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+#include <sys/mount.h>
 #include <unistd.h>
 
 namespace {
@@ -17,16 +21,19 @@ namespace {
 // One scan as the window runs it: count, then build, with a cancel that can be armed
 // to fire when the walk enters a chosen folder (1-based, in walk order, for each walk).
 struct Scan {
-    explicit Scan(FileSystem &fs) : lister(fs), tree(d_dir_tree()), context{lister, {}, {}, {}}
+    explicit Scan(FileSystem &fs) : fs(fs), tree(d_dir_tree())
     {
-        context.yieldAndCheckCancel = [this] { return ++entered >= cancelAt && cancelAt > 0; };
-        context.showFolder = [this](const QString &folder) { shownFolder = folder; };
-        context.showProgressText = [this](const QString &text) { texts << text; };
+        hooks.yieldAndCheckCancel = [this] { return ++entered >= cancelAt && cancelAt > 0; };
+        hooks.showItem = [this](const QString &folder) { shownFolder = folder; };
+        hooks.showStatus = [this](const QString &text) { texts << text; };
+        hooks.progress = &progress;
     }
     qint64 count(const QString &root)
     {
         entered = 0;
         qint64 total = 0;
+        const auto walk = fs.walkDrive(root);
+        ScanContext context{hooks, walk.get()};
         countResult = wf_file_cnt(context, root, total);
         return total;
     }
@@ -34,13 +41,15 @@ struct Scan {
     {
         entered = 0;
         progress.setPosition(0);
-        TreeBuilder builder(context, tree, progress);
+        const auto walk = fs.walkDrive(root);
+        ScanContext context{hooks, walk.get()};
+        TreeBuilder builder(context, tree);
         buildResult = builder.of_recurse_dir_list(root, 1);
     }
     qint64 scan(const QString &root)
     {
         const qint64 total = count(root);
-        progress.setMaximum(total);
+        hooks.setMaximum(total);
         build(root);
         return total;
     }
@@ -53,10 +62,10 @@ struct Scan {
         return out;
     }
 
-    ListBoxModel lister;
+    FileSystem &fs;
     RecordSet tree;
     Progress progress;
-    ScanContext context;
+    HookContext hooks;
     int entered = 0;
     int cancelAt = 0;
     int countResult = -1;
@@ -148,7 +157,7 @@ TEST(ScanCancel, DuringTheBuildBegunFoldersKeepTheirFiles)
     FakeFileSystem fs({"/d/a/1", "/d/a/x/2", "/d/b/3", "/d/c/4", "/d/top"});
     Scan scan(fs);
     const qint64 counted = scan.count("/d/");
-    scan.progress.setMaximum(counted);
+    scan.hooks.setMaximum(counted);
     scan.cancelAt = 3; // on entering x, the third folder of the walk
     scan.build("/d/");
     EXPECT_EQ(scan.buildResult, 1);
@@ -253,4 +262,78 @@ TEST(ScanRealDisc, CountEqualsRowsOnAGeneratedTree)
     QDir::setCurrent(saved);
     EXPECT_EQ(scan.tree.RowCount(), 3000);
     EXPECT_EQ(scan.texts.last(), "100%");
+}
+
+TEST(ScanRealDisc, NamesThatAreNotTextKeepTheirContents)
+{
+    QTemporaryDir dir;
+    const QByteArray root = QFile::encodeName(dir.path()) + "/disc";
+    // 사진 and 파일 as Korean Windows writes them (CP949), and two folders that both show as
+    // "bad" + U+FFFD: one with a byte that is no text at all, one that really is U+FFFD.
+    const QList<QPair<QByteArray, QByteArray>> folders = {
+        {"\xBB\xE7\xC1\xF8", "\xC6\xC4\xC0\xCF.txt"}, {"bad\xFF", "one.txt"}, {"bad\xEF\xBF\xBD", "two.txt"}};
+    for (const auto &[folder, file] : folders) {
+        const int fd = rawtree::makeChain(root.left(root.lastIndexOf('/')), {"disc", folder});
+        ASSERT_GE(fd, 0);
+        ASSERT_TRUE(rawtree::touchAt(fd, file));
+        ::close(fd);
+    }
+    LocalFileSystem fs;
+    Scan scan(fs);
+    const QString disc = QFile::decodeName(root);
+    EXPECT_EQ(scan.scan(disc), 7);
+    EXPECT_EQ(scan.rows(),
+              QStringList({"1 " + disc + "/|disc", "2 " + disc + QString::fromUtf8("/bad\uFFFD/|bad\uFFFD"),
+                           "3 " + disc + QString::fromUtf8("/bad\uFFFD/|two.txt"),
+                           "2 " + disc + QString::fromUtf8("/bad\uFFFD/|bad\uFFFD"),
+                           "3 " + disc + QString::fromUtf8("/bad\uFFFD/|one.txt"),
+                           "2 " + disc + QString::fromUtf8("/사진/|사진"),
+                           "3 " + disc + QString::fromUtf8("/사진/|파일.txt")}));
+    rawtree::empty(root);
+}
+
+TEST(ScanRealDisc, PathsPastTheSystemLimit)
+{
+    QTemporaryDir dir;
+    const QByteArray root = QFile::encodeName(dir.path()) + "/deep";
+    QList<QByteArray> deep(3000, "d"), wide(20, QByteArray(255, 'n'));
+    deep.prepend("deep");
+    wide.prepend("deep");
+    for (const QList<QByteArray> &chain : {deep, wide}) {
+        const int bottom = rawtree::makeChain(QFile::encodeName(dir.path()), chain);
+        ASSERT_GE(bottom, 0);
+        ASSERT_TRUE(rawtree::touchAt(bottom, "bottom.txt"));
+        ::close(bottom);
+    }
+    LocalFileSystem fs;
+    Scan scan(fs);
+    EXPECT_EQ(scan.scan(QFile::decodeName(root)), 3023);
+    ASSERT_EQ(scan.tree.RowCount(), 3023);
+    EXPECT_EQ(scan.tree.GetItemNumber(3002, "level"), 3002);
+    EXPECT_EQ(scan.tree.GetItemString(3002, "name"), "bottom.txt");
+    EXPECT_EQ(scan.tree.GetItemString(3002, "fullname").size(), dir.path().size() + 6 + 2 * 3000);
+    EXPECT_EQ(scan.tree.GetItemString(3023, "name"), "bottom.txt");
+    EXPECT_EQ(scan.tree.GetItemNumber(3023, "level"), 22);
+    EXPECT_EQ(scan.tree.GetItemString(3023, "fullname"),
+              QFile::decodeName(root) + QString("/" + QString(255, u'n')).repeated(20) + "/");
+    rawtree::empty(root);
+}
+
+TEST(ScanRealDisc, AnotherFileSystemIsAnEmptyFolder)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "mounting a file system needs root";
+    QTemporaryDir dir;
+    const QString disc = dir.path() + "/disc";
+    ASSERT_TRUE(QDir().mkpath(disc + "/other"));
+    touch(disc + "/a.txt");
+    if (::mount("tarvek-test", QFile::encodeName(disc + "/other").constData(), "tmpfs", 0, nullptr) != 0)
+        GTEST_SKIP() << "this machine allows no mount: " << std::strerror(errno);
+    touch(disc + "/other/inside.txt");
+    LocalFileSystem fs;
+    Scan scan(fs);
+    EXPECT_EQ(scan.scan(disc), 3);
+    ::umount(QFile::encodeName(disc + "/other").constData());
+    EXPECT_EQ(scan.rows(),
+              QStringList({"1 " + disc + "/|disc", "2 " + disc + "/other/|other", "2 " + disc + "/|a.txt"}));
 }

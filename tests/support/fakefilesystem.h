@@ -33,7 +33,7 @@ class FakeFileSystem : public FileSystem {
             if (entry.name == name)
                 return;
         }
-        entries.push_back({name, folder ? DirEntry::Kind::Folder : DirEntry::Kind::File});
+        entries.push_back({name, folder ? DirEntry::Kind::Folder : DirEntry::Kind::File, name.toUtf8()});
         if (folder)
             m_folders.insert(path, {});
     }
