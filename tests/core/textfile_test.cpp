@@ -108,9 +108,20 @@ TEST_F(TextFileTest, BadBytesBecomeReplacementCharacters)
     // A lead byte cut off by the line end must not swallow the next line's first byte.
     EXPECT_EQ(readBack("a\xb0\r\nbc\n\xb0"), QStringList({u"a\uFFFD"_s, u"bc"_s, u"\uFFFD"_s}));
     EXPECT_EQ(readBack("\xb0\xa1\xb0 tail\r\nnext"), QStringList({u"가\uFFFD tail"_s, u"next"_s}));
-    EXPECT_EQ(readBack("\xEF\xBB\xBF"
-                       "a\xff b\r\nc\xe0\r\nd"),
-              QStringList({u"a\uFFFD b"_s, u"c\uFFFD"_s, u"d"_s}));
+}
+
+// CP949 text can begin with the bytes of a UTF-8 byte-order mark: 癤 is EF BB and 에 is BF A1.
+// Such a file must read as CP949, and the writer must never produce one.
+TEST_F(TextFileTest, Cp949ThatBeginsLikeAByteOrderMark)
+{
+    EXPECT_EQ(readBack("\xEF\xBB\xBF\xA1 x\r\n\xB0\xA1"), QStringList({u"癤에 x"_s, u"가"_s}));
+    const QStringList lines = {u"癤에\t1"_s, u"가"_s};
+    ASSERT_TRUE(writeLines(path("mark.dat"), lines).ok);
+    EXPECT_TRUE(readBytes(path("mark.dat")).startsWith("\xEF\xBB\xBF\xE7\x99\xA4")) << "UTF-8 with its mark";
+    EXPECT_EQ(readLines(path("mark.dat")), lines);
+    // Past the first block the check still reads the whole file.
+    const QByteArray longUtf8 = "\xEF\xBB\xBF" + QByteArray(3 << 20, 'a') + "\xEA\xB0\x80";
+    EXPECT_EQ(readBack(longUtf8).first().right(1), u"가"_s);
 }
 
 // Random lines of valid and broken CP949 over several read blocks must read as Qt decodes the whole file.
