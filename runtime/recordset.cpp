@@ -96,8 +96,7 @@ qint64 RecordSet::InsertRow(qint64 before)
 
 int RecordSet::DeleteRow(qint64 row)
 {
-    if (row == 0)
-        row = m_currentRow;
+    // Only the row named is ever deleted: row 0 is no row, not the current one.
     if (!validRow(row))
         return -1;
     const size_t at = size_t(row - 1);
@@ -108,6 +107,9 @@ int RecordSet::DeleteRow(qint64 row)
     m_heights.erase(row - 1, 1);
     m_selected.erase(m_selected.begin() + qsizetype(at));
     --m_rows;
+    // The current row stays on its record when a row above it goes.
+    if (row < m_currentRow)
+        --m_currentRow;
     m_currentRow = std::min(m_currentRow, m_rows);
     noteChange();
     return 1;

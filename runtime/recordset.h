@@ -39,7 +39,7 @@ class RecordSet : public QObject, public RowSource {
     [[nodiscard]] qint64 numberAt(qint64 row, int column) const override;
 
     qint64 InsertRow(qint64 before); // 0 appends; the new row's number, or -1
-    int DeleteRow(qint64 row);       // 1, or -1 for a row the set does not have
+    int DeleteRow(qint64 row);       // 1, or -1 for row 0 or any row the set does not have
     int Reset();
     [[nodiscard]] qint64 RowCount() const { return m_rows; }
 

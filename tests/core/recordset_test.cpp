@@ -45,6 +45,13 @@ TEST(RecordSetRows, InsertDeleteAndReset)
     EXPECT_EQ(column(rs, "name"), "B,C");
     EXPECT_EQ(rs.DeleteRow(3), -1);
     EXPECT_EQ(rs.RowCount(), 2);
+    // Row 0 is no row: nothing selected must never delete the current one.
+    rs.SetRow(2);
+    EXPECT_EQ(rs.DeleteRow(0), -1);
+    EXPECT_EQ(column(rs, "name"), "B,C");
+    EXPECT_EQ(rs.DeleteRow(1), 1);
+    EXPECT_EQ(rs.GetRow(), 1) << "the current row stays on C";
+    EXPECT_EQ(rs.GetItemString(rs.GetRow(), "name"), "C");
     rs.Reset();
     EXPECT_EQ(rs.RowCount(), 0);
     EXPECT_EQ(rs.GetItemString(1, "name"), "");
@@ -199,6 +206,19 @@ TEST(RecordSetSort, StableOrdersByTextAndNumber)
     EXPECT_EQ(rs.SetSort("name x"), -1);
     rs.Sort();
     EXPECT_EQ(column(rs, "file"), "3,1,4,2,5") << "a bad order keeps the one in force";
+
+    // Past 16 rows a sort that is not stable reorders equal keys; these must keep their order.
+    RecordSet many(d_cdinfo());
+    QStringList lines, expected01, expected02;
+    for (int i = 0; i < 40; ++i) {
+        const QString code = (i * 7) % 3 == 0 ? "02" : "01";
+        lines << QString::number(i) + "\td\tsame\t" + code;
+        (code == "01" ? expected01 : expected02) << QString::number(i);
+    }
+    indexWith(many, lines);
+    many.SetSort("gubn a, name a");
+    many.Sort();
+    EXPECT_EQ(column(many, "file"), (expected01 + expected02).join(u','));
 
     RecordSet tree(d_dir_tree());
     tree.ImportString(u"a\tx\t\t\t0\t0\t0\t0\t10\nb\ty\t\t\t0\t0\t0\t0\t9\nc\tz\t\t\t0\t0\t0\t0\t-1");
