@@ -1,5 +1,6 @@
 #include "app/globals.h"
 
+#include "catalogue/datafiles.h"
 #include "runtime/paths.h"
 #include "runtime/textfile.h"
 
@@ -14,7 +15,7 @@ void initGlobals()
     gs_pgm_dir = withoutTrailingSeparator(GetCurrentDirectory());
     gs_data_dir = kPathSeparator + QStringLiteral("data");
     gs_file_header = QStringLiteral("cd_");
-    gs_list_file = QStringLiteral("cdinfo.dat");
+    gs_list_file = QString::fromUtf16(kIndexFileName);
 }
 
 QString dataFolderPath()

@@ -26,10 +26,12 @@ FileResult writeCatalogue(const RecordSet &tree, const QString &path)
 
 bool isBareFileName(QStringView file)
 {
-    if (file.isEmpty() || file.contains(u"..") || file.contains(u'/') || file.contains(u'\\'))
+    if (file.isEmpty() || file == u"." || file.contains(u"..") || file == QStringView(kIndexFileName))
         return false;
     for (QChar c : file) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+        const char16_t u = c.unicode();
+        // C0 and C1 controls would be written as spaces, and the index would then name another file.
+        if (u < 0x20 || (u >= 0x7F && u < 0xA0) || u == u'/' || u == u'\\')
             return false;
     }
     return true;

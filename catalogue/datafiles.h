@@ -16,6 +16,10 @@ qint64 loadDataFile(RecordSet &rows, const QString &path);
 // A folder tree, replacing its catalogue file atomically.
 [[nodiscard]] FileResult writeCatalogue(const RecordSet &tree, const QString &path);
 
-// True when `file` is a bare file name that may be opened, searched, renamed or deleted:
-// not empty, no separator of either platform, no "..", no control character.
+// The index file's own name in the data folder.
+inline constexpr char16_t kIndexFileName[] = u"cdinfo.dat";
+
+// True when `file` is a bare file name that may be opened, searched, renamed or deleted: not
+// empty, not "." and holding no "..", no separator of either platform, no control character
+// (C0 or C1), and not the index file. The save dialog checks labels with it too.
 [[nodiscard]] bool isBareFileName(QStringView file);

@@ -114,8 +114,9 @@ TEST(CatalogueFile, OnlyBareFileNamesAreUsed)
 {
     for (const char *good : {"cd_A.dat", "cd_사진 2004.dat", "cd_a]b.dat", "cd_it's.dat"})
         EXPECT_TRUE(isBareFileName(QString::fromUtf8(good))) << good;
-    for (const char *bad : {"", "..", "../cdinfo.dat", "cd_../x.dat", "a/b.dat", "/etc/passwd", "..\\x.dat",
-                            "cd_\x01.dat", "cd_\t.dat"})
+    for (const char *bad :
+         {"", "..", "../cdinfo.dat", "cd_../x.dat", "a/b.dat", "/etc/passwd", "..\\x.dat", "cd_\x01.dat",
+          "cd_\t.dat", ".", "cdinfo.dat", "cd_\x7f.dat", "cd_\u0085.dat", "cd_\u009f.dat"})
         EXPECT_FALSE(isBareFileName(QString::fromUtf8(bad))) << bad;
 }
 
