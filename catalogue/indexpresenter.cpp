@@ -70,5 +70,5 @@ QString IndexPresenter::objectAt(const RecordSet &, qint64, QPoint point, const 
         if (column.box.contains(point))
             return column.name;
     }
-    return {};
+    return QStringLiteral("detail");
 }

@@ -24,7 +24,8 @@ class RowPresenter {
     // `rect` is the row's band in pixels; row numbers are 1-based.
     virtual void paintRow(QPainter &painter, const QRect &rect, const RecordSet &rows, qint64 row,
                           const RowPaintState &state) const = 0;
-    // Name of the layout object at `point` (pixels from the row's top-left), "" when none.
+    // Name of the layout object at `point` (pixels from the row's top-left); where no object of
+    // the row lies, "detail", the row's band.
     [[nodiscard]] virtual QString objectAt(const RecordSet &rows, qint64 row, QPoint point,
                                            const RowPaintState &state) const = 0;
     // Row heights are kept in layout units; this many of them make one pixel.

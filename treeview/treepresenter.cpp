@@ -33,8 +33,7 @@ TreePresenter::TreePresenter()
       m_boxPicture(Expression::compile(withShowbox(kBoxRule), d_dir_tree())),
       m_entryPicture(Expression::compile(kPictRule, d_dir_tree())),
       m_nameVisible(Expression::compile(kNameRule, d_dir_tree())),
-      m_levelColumn(d_dir_tree().columnIndex(u"level")),
-      m_font(gridFont(QStringLiteral("MS Sans Serif"), 8))
+      m_levelColumn(d_dir_tree().columnIndex(u"level")), m_font(gridFont(QStringLiteral("MS Sans Serif"), 8))
 {
 }
 
@@ -125,5 +124,7 @@ QString TreePresenter::objectAt(const RecordSet &rows, qint64 row, QPoint point,
         if (item.box.intersected(QRect(0, 0, 100000, 19)).contains(point))
             return item.object;
     }
-    return {};
+    // Between and beside the objects lies the row's band, itself a layout object: a click there
+    // selects the row like a click on its name.
+    return QStringLiteral("detail");
 }

@@ -122,8 +122,9 @@ TEST_F(TreeRows, ClicksFindTheObjectUnderThePointer)
     EXPECT_EQ(presenter.objectAt(tree, 2, QPoint(5, 10), state), "clickbox");
     EXPECT_EQ(presenter.objectAt(tree, 2, QPoint(25, 10), state), "pict");
     EXPECT_EQ(presenter.objectAt(tree, 2, QPoint(45, 10), state), "name");
-    EXPECT_EQ(presenter.objectAt(tree, 1, QPoint(5, 1), state), "") << "level 1 has no box";
-    EXPECT_EQ(presenter.objectAt(tree, 1, QPoint(500, 10), state), "");
+    EXPECT_EQ(presenter.objectAt(tree, 1, QPoint(0, 1), state), "detail") << "level 1 has no box";
+    EXPECT_EQ(presenter.objectAt(tree, 1, QPoint(500, 10), state), "detail") << "right of the name";
+    EXPECT_EQ(presenter.objectAt(tree, 3, QPoint(18, 10), state), "detail") << "between two objects";
 }
 
 // Drawn one under the other, the connector of a box continues in the ancestor line of the

@@ -220,6 +220,24 @@ class TestScan : public QObject {
         window.dw_1_clicked(0, 0, 3, "");
         QCOMPARE(tree.GetItemNumber(3, "selected"), qint64(0)); // "no row or no object: nothing"
 
+        // The empty part of a row (here between the box and the picture) is its band: a click
+        // there selects the row, a double-click toggles it.
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.dw_1_doubleclicked(0, 0, 1, "pict"); // the root's children show again
+        const QPoint gap(18, int(window.dw_1->rowTop(top0)) + 9);
+        QTest::mouseClick(window.dw_1->viewport(), Qt::LeftButton, {}, gap);
+        QCOMPARE(window.il_row, top0);
+        QCOMPARE(tree.GetItemNumber(top0, "selected"), qint64(1));
+        QTest::mouseDClick(window.dw_1->viewport(), Qt::LeftButton, {}, gap);
+        QCOMPARE(tree.GetItemNumber(top0, "open"), qint64(1));
+        QTest::mouseDClick(window.dw_1->viewport(), Qt::LeftButton, {}, gap);
+        QCOMPARE(tree.GetItemNumber(top0, "open"), qint64(0));
+        const QPoint below(18, int(window.dw_1->rowTop(tree.RowCount())) + 40);
+        window.il_row = 0;
+        QTest::mouseClick(window.dw_1->viewport(), Qt::LeftButton, {}, below);
+        QCOMPARE(window.il_row, qint64(0)); // below the last row no object is hit
+
         // A click in the catalogue list leaves il_row naming a list row: the tree still
         // deselects its own last row, and a row number past the tree is never written.
         window.il_row = 9999;
