@@ -1,6 +1,7 @@
 #include "runtime/textstore.h"
 
 #include <QHashFunctions>
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -21,27 +22,30 @@ void TextPool::clear()
 {
     m_slots.clear();
     m_owned.clear();
+    // Handle 0 is the empty text without any storage: an empty pool allocates nothing.
     m_end = 0;
-    // Offset 0 holds the empty text, so handle 0 always reads as "".
-    *reserve(1) = 0;
+    m_blockEnd = 0;
 }
 
 char16_t *TextPool::reserve(quint64 units)
 {
-    const quint64 inBlock = m_end & (kBlockUnits - 1);
-    const bool fits = inBlock != 0 && inBlock + units <= kBlockUnits;
-    if (!fits) {
-        // Start a fresh window; a text longer than a block gets several windows in one allocation.
+    if (m_end + units > m_blockEnd) {
+        // Start a fresh window. The first blocks are small and each is twice the last, so that a
+        // pool of a few names costs kilobytes; from the ninth on a block fills its whole window.
+        // A text longer than that gets several windows in one allocation.
         const quint64 start = quint64(m_slots.size()) << kBlockBits;
         if (start + units > kMaxHandle)
             return nullptr;
-        m_end = start;
-        const quint64 windows = (units + kBlockUnits - 1) / kBlockUnits;
-        m_owned.push_back(std::make_unique<char16_t[]>(windows * kBlockUnits));
+        const quint64 skip = start == 0 ? 1 : 0; // handle 0 stays the empty text
+        const quint64 growing =
+            std::min(kFirstBlockUnits << std::min<size_t>(m_owned.size(), 8), kBlockUnits);
+        const quint64 size = std::max(growing, units + skip);
+        const quint64 windows = (size + kBlockUnits - 1) / kBlockUnits;
+        m_owned.push_back(std::make_unique_for_overwrite<char16_t[]>(size));
         for (quint64 w = 0; w < windows; ++w)
             m_slots.push_back(m_owned.back().get() + w * kBlockUnits);
-    } else if (m_end + units > kMaxHandle) {
-        return nullptr;
+        m_end = start + skip;
+        m_blockEnd = start + size;
     }
     char16_t *at = m_slots[m_end >> kBlockBits] + (m_end & (kBlockUnits - 1));
     m_end += units;
@@ -72,6 +76,8 @@ std::optional<quint32> TextPool::add(QStringView text)
 
 QStringView TextPool::view(quint32 handle) const
 {
+    if (handle == 0)
+        return {};
     const char16_t *at = m_slots[handle >> kBlockBits] + (handle & (kBlockUnits - 1));
     if (!(at[0] & 0x8000))
         return QStringView(at + 1, at[0]);

@@ -20,17 +20,18 @@ class TextPool {
     std::optional<quint32> add(QStringView text);
     [[nodiscard]] QStringView view(quint32 handle) const;
     void clear();
-    [[nodiscard]] quint64 unitsUsed() const { return m_end; }
 
   private:
     static constexpr int kBlockBits = 20;
     static constexpr quint64 kBlockUnits = quint64(1) << kBlockBits;
+    static constexpr quint64 kFirstBlockUnits = 4096;
 
     char16_t *reserve(quint64 units);
 
     std::vector<char16_t *> m_slots; // one entry per 2^20-unit window
     std::vector<std::unique_ptr<char16_t[]>> m_owned;
-    quint64 m_end = 0; // next free global offset
+    quint64 m_end = 0;      // next free global offset
+    quint64 m_blockEnd = 0; // end of the storage behind the current window
 };
 
 // Remembers which texts of a pool are already stored, so a repeated value is kept once.

@@ -9,6 +9,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <malloc.h>
+#include <memory>
+
 #include <random>
 
 namespace {
@@ -313,6 +316,26 @@ TEST(RecordSetHeights, OffsetsAgreeWithAPlainWalk)
             --previous;
         EXPECT_EQ(heights.previousShown(row), previous);
     }
+}
+
+// A search reads a thousand catalogues one after the other: a small record set must cost
+// kilobytes, not a full text block per column.
+TEST(RecordSetMemory, SmallSetsCostKilobytes)
+{
+    const auto heapInUse = [] {
+        const struct mallinfo2 info = mallinfo2();
+        return info.uordblks + info.hblkhd;
+    };
+    const size_t before = heapInUse();
+    std::vector<std::unique_ptr<RecordSet>> sets;
+    for (int i = 0; i < 20; ++i) {
+        sets.push_back(std::make_unique<RecordSet>(d_dir_tree()));
+        sets.back()->ImportString(u"D:/\tD:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1\n"
+                                  u"D:/\ta.txt\tline.bmp\tline.bmp\t0\t0\t0\t0\t2");
+        sets.back()->Reset();
+        sets.back()->ImportString(u"D:/\tD:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1");
+    }
+    EXPECT_LT(heapInUse() - before, size_t(20) * 128 * 1024);
 }
 
 TEST(TextStore, LongTextsAndRepeatsKeepTheirValues)
