@@ -25,7 +25,10 @@ struct Scan {
     {
         hooks.yieldAndCheckCancel = [this] { return ++entered >= cancelAt && cancelAt > 0; };
         hooks.showItem = [this](const QString &folder) { shownFolder = folder; };
-        hooks.showStatus = [this](const QString &text) { texts << text; };
+        hooks.showStatus = [this](const QString &text) {
+            texts << text;
+            rowsAtText << tree.RowCount();
+        };
         hooks.progress = &progress;
     }
     qint64 count(const QString &root)
@@ -72,6 +75,7 @@ struct Scan {
     qint64 buildResult = -1;
     QString shownFolder;
     QStringList texts;
+    QList<qint64> rowsAtText; // rows in the tree when each text was shown
 };
 
 void touch(const QString &path)
@@ -102,6 +106,8 @@ TEST(ScanOrder, FoldersFirstThenFilesWithEveryColumn)
     }
     EXPECT_EQ(scan.shownFolder, "/d/e/") << "the last folder listed";
     EXPECT_EQ(scan.texts.last(), "100%");
+    EXPECT_EQ(scan.rowsAtText.last(), 11) << "the bar is full with the last row, not before";
+    EXPECT_EQ(scan.progress.position(), scan.progress.maximum());
 }
 
 TEST(ScanOrder, RootsAndTrailingSeparators)

@@ -3,6 +3,7 @@
 #include "runtime/filesystem.h"
 
 #include <QMap>
+#include <QSet>
 #include <QStringList>
 
 // A file system made of a list of paths, for tests: "/d/a/" is a folder, "/d/a/x.txt" a file.
@@ -28,11 +29,10 @@ class FakeFileSystem : public FileSystem {
         const QString name = trimmed.mid(slash + 1);
         if (name.isEmpty())
             return;
+        if (m_known.contains(trimmed))
+            return;
+        m_known.insert(trimmed);
         auto &entries = m_folders[parent];
-        for (const DirEntry &entry : entries) {
-            if (entry.name == name)
-                return;
-        }
         entries.push_back({name, folder ? DirEntry::Kind::Folder : DirEntry::Kind::File, name.toUtf8()});
         if (folder)
             m_folders.insert(path, {});
@@ -64,6 +64,7 @@ class FakeFileSystem : public FileSystem {
 
   private:
     QMap<QString, std::vector<DirEntry>> m_folders;
+    QSet<QString> m_known; // every path added, without its trailing separator
     QStringList m_drives;
     QString m_current = QStringLiteral("/");
 };
