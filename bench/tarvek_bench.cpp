@@ -119,17 +119,20 @@ int scan(const QString &folder)
     window.open();
     resetPeak();
     const qint64 before = memoryKb("VmRSS:");
+    const qint64 heapBefore = heapInUse();
     QElapsedTimer timer;
     timer.start();
     window.cb_scan_clicked(); // count, build and fold, yielding once per folder
     const double seconds = timer.nsecsElapsed() / 1e9;
     const qint64 growth = memoryKb("VmHWM:") - before;
+    const qint64 heapGrowth = heapInUse() - heapBefore;
     const qint64 rows = window.tree().RowCount();
     figure("scan_rows", rows);
     figure("scan_s", seconds);
     figure("find_s", find);
     figure("scan_ratio_vs_find", seconds / find, 2);
     figure("scan_bytes_per_row", double(growth) / double(std::max<qint64>(rows, 1)), 1);
+    figure("scan_heap_bytes_per_row", double(heapGrowth) / double(std::max<qint64>(rows, 1)), 1);
     return rows == window.il_file_cnt ? 0 : 1;
 }
 
