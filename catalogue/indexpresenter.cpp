@@ -20,9 +20,9 @@ QColor fromRgbNumber(qint64 value)
 } // namespace
 
 IndexPresenter::IndexPresenter()
-    : m_columns{{QStringLiteral("name"), unitsToPixels(9, 4, 512, 60), true},
-                {QStringLiteral("desc"), unitsToPixels(535, 4, 1339, 60), false},
-                {QStringLiteral("gubn"), unitsToPixels(1888, 4, 544, 60), true}},
+    : m_columns{{QStringLiteral("name"), IndexColumn::name, unitsToPixels(9, 4, 512, 60), true},
+                {QStringLiteral("desc"), IndexColumn::desc, unitsToPixels(535, 4, 1339, 60), false},
+                {QStringLiteral("gubn"), IndexColumn::gubn, unitsToPixels(1888, 4, 544, 60), true}},
       m_colorRule(Expression::compile(QStringView(kColorRule), d_cdinfo())),
       m_font(gridFont(QStringLiteral("굴림체"), 10))
 {
@@ -56,8 +56,8 @@ void IndexPresenter::paintRow(QPainter &painter, const QRect &rect, const Record
         const QRect box = column.box.translated(rect.topLeft());
         if (column.opaque && !state.highlighted)
             painter.fillRect(box, palette.color(QPalette::Base));
-        QString value = rows.GetItemString(row, column.name);
-        if (column.name == u"gubn")
+        QString value = rows.GetItemString(row, column.column);
+        if (column.column == IndexColumn::gubn)
             value = categoryText(value);
         painter.setPen(text);
         painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, value);

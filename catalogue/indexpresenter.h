@@ -24,7 +24,8 @@ class IndexPresenter final : public RowPresenter {
 
   private:
     struct Column {
-        QString name;
+        QString name; // of the layout object
+        int column;
         QRect box; // pixels within the row
         bool opaque;
     };

@@ -2,7 +2,6 @@
 
 const Layout &d_cdinfo()
 {
-    // 68 font units high: one line of 10-point text.
     static const Layout layout(QStringLiteral("d_cdinfo"),
                                {
                                    {QStringLiteral("file"), ColumnType::Text, 100, false},
@@ -10,14 +9,14 @@ const Layout &d_cdinfo()
                                    {QStringLiteral("name"), ColumnType::Text, 100, false},
                                    {QStringLiteral("gubn"), ColumnType::Text, 2, true},
                                },
-                               68);
+                               kIndexRowHeight);
     return layout;
 }
 
 const Layout &d_dir_tree()
 {
-    // Pixels: every tree row is 19 high. Paths repeat on every file row of a folder and
-    // there are three picture names, so those columns keep each distinct text once.
+    // Paths repeat on every file row of a folder and there are three picture names, so those
+    // columns keep each distinct text once.
     static const Layout layout(QStringLiteral("d_dir_tree"),
                                {
                                    {QStringLiteral("fullname"), ColumnType::Text, 255, true},
@@ -30,9 +29,12 @@ const Layout &d_dir_tree()
                                    {QStringLiteral("siblings"), ColumnType::Number, 0, false},
                                    {QStringLiteral("level"), ColumnType::Number, 0, false},
                                },
-                               19);
+                               kTreeRowHeight);
     return layout;
 }
+
+// The column numbers above must match the layouts.
+static_assert(IndexColumn::gubn == 4 && TreeColumn::level == 9);
 
 QString categoryText(QStringView code)
 {

@@ -10,6 +10,10 @@
 // A folder tree: one row per folder and file of a scanned disc, in tree order.
 [[nodiscard]] const Layout &d_dir_tree();
 
+// Height of a tree row in pixels, and of an index row in font units (one line of 10-point text).
+inline constexpr int kTreeRowHeight = 19;
+inline constexpr int kIndexRowHeight = 68;
+
 // Column numbers of the two layouts, 1-based as the record set's items take them.
 namespace IndexColumn {
 enum : int { file = 1, desc, name, gubn };

@@ -146,8 +146,13 @@ QString RecordSet::GetItemString(qint64 row, int column) const
 
 qint64 RecordSet::GetItemNumber(qint64 row, const QString &column) const
 {
-    const int c = columnNumber(column);
-    if (!validRow(row) || c < 0)
+    return GetItemNumber(row, columnNumber(column) + 1);
+}
+
+qint64 RecordSet::GetItemNumber(qint64 row, int column) const
+{
+    const int c = column - 1;
+    if (!validRow(row) || c < 0 || c >= m_layout.columnCount())
         return 0;
     const ColumnRef ref = m_columnRefs[size_t(c)];
     return ref.isText ? m_texts[size_t(ref.index)]->at(row - 1).toLongLong() : numberAt(row, c);

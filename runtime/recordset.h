@@ -46,6 +46,7 @@ class RecordSet : public QObject, public RowSource {
     [[nodiscard]] QString GetItemString(qint64 row, const QString &column) const;
     [[nodiscard]] QString GetItemString(qint64 row, int column) const; // column 1-based
     [[nodiscard]] qint64 GetItemNumber(qint64 row, const QString &column) const;
+    [[nodiscard]] qint64 GetItemNumber(qint64 row, int column) const; // column 1-based
     int SetItem(qint64 row, const QString &column, const QString &value);
     int SetItem(qint64 row, const QString &column, qint64 value);
     int SetItem(qint64 row, int column, const QString &value); // column 1-based

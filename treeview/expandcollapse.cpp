@@ -2,20 +2,10 @@
 
 namespace {
 
-struct TreeColumns {
-    explicit TreeColumns(const Layout &layout)
-        : open(layout.columnIndex(u"open")), level(layout.columnIndex(u"level")),
-          children(layout.columnIndex(u"children"))
-    {
-    }
-    int open, level, children; // 0-based
-};
-
-const TreeColumns &columnsOf(const RecordSet &tree)
-{
-    static const TreeColumns columns(tree.layout());
-    return columns;
-}
+// The record set reads columns 0-based; the layout's column numbers are 1-based.
+constexpr int kOpen = TreeColumn::open - 1;
+constexpr int kLevel = TreeColumn::level - 1;
+constexpr int kChildren = TreeColumn::children - 1;
 
 bool inTree(const RecordSet &tree, qint64 row)
 {
@@ -28,20 +18,19 @@ int collapseRows(RecordSet &tree, qint64 startRow)
 {
     if (!inTree(tree, startRow))
         return 0;
-    const TreeColumns &c = columnsOf(tree);
-    tree.SetItem(startRow, c.open + 1, qint64(0));
-    const qint64 level = tree.numberAt(startRow, c.level);
+    tree.SetItem(startRow, TreeColumn::open, qint64(0));
+    const qint64 level = tree.numberAt(startRow, kLevel);
     const qint64 rows = tree.RowCount();
     if (startRow == rows)
         return 0;
     qint64 end = rows;
     for (qint64 i = startRow + 1; i <= rows; ++i) {
-        if (tree.numberAt(i, c.level) <= level) {
+        if (tree.numberAt(i, kLevel) <= level) {
             end = i - 1;
             break;
         }
-        if (tree.numberAt(i, c.open) != 0)
-            tree.SetItem(i, c.open + 1, qint64(0));
+        if (tree.numberAt(i, kOpen) != 0)
+            tree.SetItem(i, TreeColumn::open, qint64(0));
     }
     tree.SetDetailHeight(startRow + 1, end, 0);
     return 0;
@@ -51,12 +40,11 @@ int expandRow(RecordSet &tree, qint64 startRow)
 {
     if (!inTree(tree, startRow))
         return 0;
-    const TreeColumns &c = columnsOf(tree);
-    tree.SetItem(startRow, c.open + 1, qint64(1));
+    tree.SetItem(startRow, TreeColumn::open, qint64(1));
     const qint64 rows = tree.RowCount();
     if (startRow == rows)
         return 0;
-    const qint64 level = tree.numberAt(startRow, c.level);
+    const qint64 level = tree.numberAt(startRow, kLevel);
     qint64 end = tree.Find(QStringLiteral("level <= ") + QString::number(level), startRow + 1, rows);
     if (end < 1)
         end = rows;
@@ -75,10 +63,9 @@ int expandRow(RecordSet &tree, qint64 startRow)
 
 void expandAll(RecordSet &tree)
 {
-    const TreeColumns &c = columnsOf(tree);
     const qint64 rows = tree.RowCount();
     for (qint64 i = 1; i <= rows; ++i) {
-        tree.SetItem(i, c.open + 1, qint64(1));
+        tree.SetItem(i, TreeColumn::open, qint64(1));
         tree.SetDetailHeight(i, i, kTreeRowHeight);
     }
 }
@@ -93,8 +80,7 @@ bool hasBox(const RecordSet &tree, qint64 row)
 {
     if (!inTree(tree, row))
         return false;
-    const TreeColumns &c = columnsOf(tree);
-    if (tree.numberAt(row, c.children) == 1)
+    if (tree.numberAt(row, kChildren) == 1)
         return true;
-    return row < tree.RowCount() && tree.numberAt(row + 1, c.level) > tree.numberAt(row, c.level);
+    return row < tree.RowCount() && tree.numberAt(row + 1, kLevel) > tree.numberAt(row, kLevel);
 }

@@ -1,13 +1,12 @@
 #pragma once
 
+#include "catalogue/layouts.h"
 #include "runtime/recordset.h"
 
 // Opening and closing branches of a folder tree held in a record set of the tree layout.
 // A branch of row r is the rows after r with a greater level. A closed branch's rows are
 // hidden with a height of 0; shown rows have the layout's height. Row numbers outside the
 // tree (an empty tree, a stale row number) are ignored: nothing is read or written.
-
-inline constexpr int kTreeRowHeight = 19;
 
 // Closes the branch of `startRow`: it and every row below it get open = 0, and the
 // branch's rows are hidden with one height call. Returns 0.

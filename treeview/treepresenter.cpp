@@ -32,8 +32,8 @@ TreePresenter::TreePresenter()
     : m_showbox(Expression::compile(kShowboxRule, d_dir_tree())),
       m_boxPicture(Expression::compile(withShowbox(kBoxRule), d_dir_tree())),
       m_entryPicture(Expression::compile(kPictRule, d_dir_tree())),
-      m_nameVisible(Expression::compile(kNameRule, d_dir_tree())),
-      m_levelColumn(d_dir_tree().columnIndex(u"level")), m_font(gridFont(QStringLiteral("MS Sans Serif"), 8))
+      m_nameVisible(Expression::compile(kNameRule, d_dir_tree())), m_levelColumn(TreeColumn::level - 1),
+      m_font(gridFont(QStringLiteral("MS Sans Serif"), 8))
 {
 }
 
@@ -59,8 +59,8 @@ std::vector<TreePresenter::Item> TreePresenter::itemsOf(const RecordSet &rows, q
     const int indent = int(std::clamp<qint64>(level - 1, 0, 100000)) * kColumn;
     if (level != 1) {
         const int x = level > 1 ? indent - kColumn : 1;
-        items.push_back(
-            {QStringLiteral("clickbox"), QRect(x, 0, 17, 19), evaluateText(m_boxPicture, rows, row, state)});
+        items.push_back({QStringLiteral("clickbox"), QRect(x, 0, 17, kTreeRowHeight),
+                         evaluateText(m_boxPicture, rows, row, state)});
     }
     const int lines = int(std::clamp<qint64>(level - 2, 0, kMaxLines));
     static const char *const lineObjects[kMaxLines] = {"compute_2", "compute_9", "compute_8",
@@ -100,7 +100,7 @@ void TreePresenter::paintRow(QPainter &painter, const QRect &rect, const RecordS
             painter.restore();
             continue;
         }
-        const QString name = rows.GetItemString(row, QStringLiteral("name"));
+        const QString name = rows.GetItemString(row, TreeColumn::name);
         painter.setFont(m_font);
         const QPalette palette = QApplication::palette();
         if (state.highlighted) {
@@ -121,7 +121,7 @@ QString TreePresenter::objectAt(const RecordSet &rows, qint64 row, QPoint point,
                                 const RowPaintState &state) const
 {
     for (const Item &item : itemsOf(rows, row, state)) {
-        if (item.box.intersected(QRect(0, 0, 100000, 19)).contains(point))
+        if (item.box.intersected(QRect(0, 0, 100000, kTreeRowHeight)).contains(point))
             return item.object;
     }
     // Between and beside the objects lies the row's band, itself a layout object: a click there

@@ -39,12 +39,12 @@ void w_list::dw_1_clicked(int, int, qint64 row, const QString &dwo)
     dw_1->SetRedraw(false);
     // The tree remembers its own selected row: il_row may name a row of the catalogue list.
     if (m_selectedTreeRow >= 1 && m_selectedTreeRow != row)
-        m_tree.SetItem(m_selectedTreeRow, QStringLiteral("selected"), qint64(0));
-    m_tree.SetItem(row, QStringLiteral("selected"), qint64(1));
+        m_tree.SetItem(m_selectedTreeRow, TreeColumn::selected, qint64(0));
+    m_tree.SetItem(row, TreeColumn::selected, qint64(1));
     il_row = row;
     m_selectedTreeRow = row;
     if (dwo == u"clickbox" && hasBox(m_tree, row)) {
-        if (m_tree.GetItemNumber(row, QStringLiteral("open")) == 1)
+        if (m_tree.GetItemNumber(row, TreeColumn::open) == 1)
             wf_collapse_rows(*dw_1, row);
         else
             wf_expand_row(*dw_1, row);
@@ -57,7 +57,7 @@ void w_list::dw_1_doubleclicked(int, int, qint64 row, const QString &dwo)
     if (row < 1 || dwo.isEmpty())
         return;
     dw_1->SetRedraw(false);
-    if (m_tree.GetItemNumber(row, QStringLiteral("open")) == 1)
+    if (m_tree.GetItemNumber(row, TreeColumn::open) == 1)
         wf_collapse_rows(*dw_1, row);
     else
         wf_expand_row(*dw_1, row);
