@@ -3,15 +3,34 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+int renameNoReplace(const char *from, const char *to)
+{
+    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return -1;
+    // A file system that cannot refuse by itself: look first, then rename.
+    struct stat st;
+    if (::lstat(to, &st) == 0) {
+        errno = EEXIST;
+        return -1;
+    }
+    return ::rename(from, to);
+}
+
 FileOps systemOps()
 {
     return {[](int fd, const void *data, size_t size) { return ::write(fd, data, size); },
             [](int fd) { return ::fdatasync(fd); },
-            [](const char *from, const char *to) { return ::rename(from, to); }};
+            [](const char *from, const char *to) { return ::rename(from, to); }, renameNoReplace};
 }
+
 } // namespace
 
 FileOps &fileOps()
@@ -43,6 +62,8 @@ QString systemErrorText(int error)
         return QStringLiteral("폴더가 없습니다.");
     case EISDIR:
         return QStringLiteral("같은 이름의 폴더가 있습니다.");
+    case EEXIST:
+        return QStringLiteral("같은 이름의 파일이 이미 있습니다.");
     case ENAMETOOLONG:
         return QStringLiteral("파일 이름이 너무 깁니다.");
     case EMFILE:

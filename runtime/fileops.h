@@ -11,6 +11,8 @@ struct FileOps {
     std::function<ssize_t(int fd, const void *data, size_t size)> write;
     std::function<int(int fd)> sync;
     std::function<int(const char *from, const char *to)> rename;
+    // Renames, but never over a file that exists already (EEXIST then).
+    std::function<int(const char *from, const char *to)> renameNoReplace;
 };
 
 // The calls in force: the system's own unless a test has put others in.

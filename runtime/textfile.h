@@ -30,6 +30,9 @@ class TextFileReader {
     // Puts the next line into `line` (reusing its storage) and returns its length:
     // 0 for an empty line, -1 at end of file or on a read error.
     qint64 readLine(QString &line);
+    // Moves past the next line without decoding it; returns its length in bytes without the
+    // line ending (0 for an empty line), -1 at end of file or on a read error.
+    qint64 skipLine();
     void close();
 
   private:

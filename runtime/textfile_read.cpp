@@ -113,6 +113,7 @@ struct TextFileReader::Private {
     void reset();
     bool fill();
     void detectEncoding();
+    bool nextLine(qsizetype &from, qsizetype &to);
     void decodeLine(qsizetype from, qsizetype newline, QString &line);
 };
 
@@ -236,32 +237,53 @@ bool TextFileReader::isOpen() const
     return d->fd >= 0;
 }
 
-qint64 TextFileReader::readLine(QString &line)
+// Finds the bytes of the next line, [from, to) with `to` at its '\n' or at the end of the file,
+// and moves past it. False at the end or on a read error.
+bool TextFileReader::Private::nextLine(qsizetype &from, qsizetype &to)
 {
-    if (d->fd < 0 || d->failed)
-        return -1;
+    if (fd < 0 || failed)
+        return false;
     qsizetype scanned = 0; // bytes after `begin` already known to hold no '\n'
     for (;;) {
-        const char *base = d->data.get();
+        const char *base = data.get();
         const auto *newline = static_cast<const char *>(
-            std::memchr(base + d->begin + scanned, '\n', size_t(d->end - d->begin - scanned)));
+            std::memchr(base + begin + scanned, '\n', size_t(end - begin - scanned)));
         if (newline) {
-            const qsizetype at = newline - base;
-            d->decodeLine(d->begin, at, line);
-            d->begin = at + 1;
-            return line.size();
+            from = begin;
+            to = newline - base;
+            begin = to + 1;
+            return true;
         }
-        scanned = d->end - d->begin;
-        if (d->atEnd || !d->fill()) {
-            if (d->failed || d->begin == d->end) {
-                line.resize(0);
-                return -1;
-            }
-            d->decodeLine(d->begin, d->end, line);
-            d->begin = d->end;
-            return line.size();
+        scanned = end - begin;
+        if (atEnd || !fill()) {
+            if (failed || begin == end)
+                return false;
+            from = begin;
+            to = begin = end;
+            return true;
         }
     }
+}
+
+qint64 TextFileReader::readLine(QString &line)
+{
+    qsizetype from, to;
+    if (!d->nextLine(from, to)) {
+        line.resize(0);
+        return -1;
+    }
+    d->decodeLine(from, to, line);
+    return line.size();
+}
+
+qint64 TextFileReader::skipLine()
+{
+    qsizetype from, to;
+    if (!d->nextLine(from, to))
+        return -1;
+    if (to > from && d->data[to - 1] == '\r')
+        --to;
+    return to - from;
 }
 
 void TextFileReader::close()

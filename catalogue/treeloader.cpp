@@ -1,0 +1,54 @@
+#include "catalogue/treeloader.h"
+
+#include "runtime/readahead.h"
+#include "runtime/textfile.h"
+
+namespace {
+
+qint64 countLines(const QString &path, bool &opened)
+{
+    TextFileReader reader;
+    opened = !path.isEmpty() && reader.open(path);
+    qint64 lines = 0;
+    while (opened && reader.skipLine() >= 1)
+        ++lines;
+    return lines;
+}
+
+void showStatus(HookContext &hooks, const QString &text)
+{
+    if (hooks.showStatus)
+        hooks.showStatus(text);
+}
+
+} // namespace
+
+TreeLoad loadTree(HookContext &hooks, RecordSet &tree, const QString &path)
+{
+    TreeLoad load;
+    tree.Reset();
+    showStatus(hooks, QStringLiteral("준비중"));
+    if (hooks.progress)
+        hooks.progress->setPosition(0);
+    load.lines = countLines(path, load.opened);
+    hooks.setMaximum(load.lines);
+    tree.reserve(load.lines);
+
+    // The lines are decoded a batch ahead on a second thread while this one adds them.
+    ReadAheadLineReader reader;
+    QStringView line;
+    if (load.opened && reader.open(path)) {
+        while (reader.readLine(line) >= 1) {
+            if (hooks.cancelled()) {
+                load.cancelled = true;
+                return load;
+            }
+            tree.appendLine(line);
+            hooks.advance();
+        }
+    }
+    if (hooks.progress)
+        hooks.progress->setPosition(0);
+    showStatus(hooks, QString());
+    return load;
+}
