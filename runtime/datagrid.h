@@ -24,6 +24,8 @@ class DataGrid : public QAbstractScrollArea {
     int ScrollToRow(qint64 row);        // brings the row into view and makes it current
     [[nodiscard]] int PointerX() const; // last pointer position in the grid, layout units
     [[nodiscard]] int PointerY() const;
+    // The last pointer position over the rows, in viewport pixels.
+    [[nodiscard]] QPoint lastPointer() const { return m_pointer; }
 
     // The row under a viewport point (0 when none) and the layout object there.
     [[nodiscard]] qint64 rowAt(QPoint viewportPoint, QString *objectName = nullptr) const;

@@ -27,6 +27,7 @@ QPointer<w_list> &globalReference()
 
 w_list::w_list(FileSystem &fs, QWidget *parent)
     : QWidget(parent), m_fs(fs), m_tree(d_dir_tree()), m_index(d_cdinfo()), m_list(d_cdinfo()),
+      m_entries(m_index, m_list, dataFolderPath(), gs_list_file),
       m_indexPresenter(std::make_unique<IndexPresenter>()), m_treePresenter(std::make_unique<TreePresenter>())
 {
     globalReference() = this;
@@ -45,8 +46,7 @@ w_list *w_list::instance()
 
 void w_list::open()
 {
-    sle_find->setVisible(false);
-    cb_next->setVisible(false);
+    showFindBox(false);
 
     // The drives, from a listing of drives only; the listing reports the current folder.
     ListBoxModel &drives = lb_file->model();
@@ -81,17 +81,30 @@ void w_list::ddlb_drive_keydown(int key, Qt::KeyboardModifiers)
         gf_help(QString());
 }
 
-void w_list::beginLongOperation()
+w_list::LongOperation::LongOperation(w_list &window) : m_window(window)
 {
-    ++m_busy;
+    ++m_window.m_busy;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_window.wf_button(false);
+    m_window.cb_scan->setText(QStringLiteral("취소"));
+    m_window.ib_cancel = false;
 }
 
-void w_list::endLongOperation()
+w_list::LongOperation::~LongOperation()
 {
-    --m_busy;
+    m_window.wf_button(true);
+    m_window.cb_scan->setText(QStringLiteral("스캔"));
+    m_window.ib_cancel = false;
+    QApplication::restoreOverrideCursor();
     // A close asked for while the operation ran is carried out now that it has unwound.
-    if (m_busy == 0 && m_closeWhenIdle)
-        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    if (--m_window.m_busy == 0 && m_window.m_closeWhenIdle)
+        QMetaObject::invokeMethod(&m_window, &QWidget::close, Qt::QueuedConnection);
+}
+
+void w_list::showFindBox(bool shown)
+{
+    sle_find->setVisible(shown);
+    cb_next->setVisible(shown);
 }
 
 void w_list::closeEvent(QCloseEvent *event)

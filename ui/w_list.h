@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue/entries.h"
 #include "runtime/datagrid.h"
 #include "runtime/filesystem.h"
 #include "runtime/hookcontext.h"
@@ -14,6 +15,7 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QProgressBar;
 class QPushButton;
 class IndexPresenter;
@@ -42,17 +44,32 @@ class w_list : public QWidget {
     int wf_collapse_rows(DataGrid &adw_grid, qint64 al_startrow);
     int wf_expand_row(DataGrid &adw_grid, qint64 al_startrow);
 
+    // Loads a file in the catalogue form into the tree: mode 1 asks for a backup file, any other
+    // mode loads `as_filename` (ui/w_list_load.cpp).
+    int wf_restore(int ai_gubn, QString as_filename);
+
+    // User events of the list pane's menu (ui/w_list_listpane.cpp, ui/w_list_entries.cpp).
+    void ue_modify();
+    void ue_delete();
+    void ue_sort();
+
     // Handlers.
     void ddlb_drive_keydown(int key, Qt::KeyboardModifiers keyflags);
     void cb_scan_clicked();
+    void cb_save_clicked();
+    void cb_restore_clicked();
     void cb_print_clicked();
     void cb_close_clicked();
     void cb_expand_clicked();
     void dw_1_clicked(int xpos, int ypos, qint64 row, const QString &dwo);
     void dw_1_doubleclicked(int xpos, int ypos, qint64 row, const QString &dwo);
     void dw_1_keydown(int key, Qt::KeyboardModifiers keyflags);
+    void dw_list_clicked(int xpos, int ypos, qint64 row, const QString &dwo);
+    void dw_list_doubleclicked(int xpos, int ypos, qint64 row, const QString &dwo);
+    void dw_list_rbuttondown(int xpos, int ypos, qint64 row, const QString &dwo);
+    void dw_list_keydown(int key, Qt::KeyboardModifiers keyflags);
 
-    // True while a scan (or, later, a load) runs and yields.
+    // True while a scan, a load or a search runs and yields.
     [[nodiscard]] bool busy() const { return m_busy > 0; }
 
     // The nineteen controls, in creation order.
@@ -86,12 +103,18 @@ class w_list : public QWidget {
     [[nodiscard]] RecordSet &index() { return m_index; }
     [[nodiscard]] RecordSet &list() { return m_list; }
     [[nodiscard]] Progress &progress() { return m_progress; }
+    // The catalogue's entries, kept in step with the index and list record sets and the files.
+    [[nodiscard]] CatalogueEntries &entries() { return m_entries; }
     // The tree row that last showed as selected (kept apart from il_row, which the list also sets).
     [[nodiscard]] qint64 selectedTreeRow() const { return m_selectedTreeRow; }
 
     // Printing goes through this, so tests can print to a file without a dialog:
     // it returns false when the user cancels the set-up.
     std::function<bool(QPrinter &)> printSetup;
+    // The backup file the restore asks for goes through this too: an empty path cancels.
+    std::function<QString()> chooseBackupFile;
+    // The pop-up menu is shown through this; tests look at it without running its event loop.
+    std::function<void(QMenu *menu, QPoint globalPosition)> popMenu;
 
   protected:
     void closeEvent(QCloseEvent *event) override;
@@ -101,14 +124,30 @@ class w_list : public QWidget {
     void layoutControls();
     void connectHandlers();
     void setTabOrders();
-    void beginLongOperation();
-    void endLongOperation();
+    // The bracket every long operation shares, for the life of a scope: wait pointer, the five
+    // command buttons off, the Scan button captioned "취소" so that it cancels, the cancel flag
+    // cleared and the window busy. All of it is undone when the scope ends, however it ends; the
+    // cancel flag is cleared again then, so that a cancel never outlives its operation.
+    class LongOperation {
+      public:
+        explicit LongOperation(w_list &window);
+        ~LongOperation();
+        LongOperation(const LongOperation &) = delete;
+        LongOperation &operator=(const LongOperation &) = delete;
+
+      private:
+        w_list &m_window;
+    };
+    // The first highlighted row of the list pane, 0 when none: the disc the entry commands act on.
+    [[nodiscard]] qint64 highlightedListRow() const;
+    void showFindBox(bool shown);
     [[nodiscard]] HookContext longOperationHooks();
 
     FileSystem &m_fs;
     RecordSet m_tree;
     RecordSet m_index;
     RecordSet m_list;
+    CatalogueEntries m_entries;
     std::unique_ptr<IndexPresenter> m_indexPresenter;
     std::unique_ptr<TreePresenter> m_treePresenter;
     Progress m_progress;

@@ -146,11 +146,17 @@ void w_list::connectHandlers()
         return false;
     });
     connect(cb_scan, &QPushButton::clicked, this, &w_list::cb_scan_clicked);
+    connect(cb_save, &QPushButton::clicked, this, &w_list::cb_save_clicked);
+    connect(cb_restore, &QPushButton::clicked, this, &w_list::cb_restore_clicked);
     connect(cb_print, &QPushButton::clicked, this, &w_list::cb_print_clicked);
     connect(cb_close, &QPushButton::clicked, this, &w_list::cb_close_clicked);
     connect(cb_expand, &QPushButton::clicked, this, &w_list::cb_expand_clicked);
     connect(dw_1, &DataGrid::clicked, this, &w_list::dw_1_clicked);
     connect(dw_1, &DataGrid::doubleclicked, this, &w_list::dw_1_doubleclicked);
     connect(dw_1, &DataGrid::keydown, this, &w_list::dw_1_keydown);
+    connect(dw_list, &DataGrid::clicked, this, &w_list::dw_list_clicked);
+    connect(dw_list, &DataGrid::doubleclicked, this, &w_list::dw_list_doubleclicked);
+    connect(dw_list, &DataGrid::rbuttondown, this, &w_list::dw_list_rbuttondown);
+    connect(dw_list, &DataGrid::keydown, this, &w_list::dw_list_keydown);
     m_progress.onChange = [this] { hpb_1->setValue(m_progress.permille()); };
 }

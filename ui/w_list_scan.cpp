@@ -2,6 +2,8 @@
 
 #include "ui/w_list.h"
 
+#include "ui/w_save.h"
+
 #include "runtime/paths.h"
 #include "runtime/yield.h"
 #include "scanner/foldercount.h"
@@ -16,7 +18,6 @@
 #include <QPushButton>
 
 namespace {
-const QString kScanCaption = QStringLiteral("스캔");
 const QString kCancelCaption = QStringLiteral("취소");
 } // namespace
 
@@ -73,41 +74,39 @@ void w_list::cb_scan_clicked()
         ib_cancel = true;
         return;
     }
-    beginLongOperation();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (busy())
+        return; // a scan never starts under a load or a search
     const QString root = ddlb_drive->currentText();
-    sle_find->setVisible(false);
-    cb_next->setVisible(false);
-    wf_button(false);
-    ddlb_drive->setEnabled(false); // the drive must not change under a running scan
-    m_tree.Reset();
-    m_selectedTreeRow = 0;
-    dw_1->SetRedraw(false);
-    cb_scan->setText(kCancelCaption);
-    ib_cancel = false;
-    m_progress.setMaximum(0);
-    m_progress.setPosition(0);
-    st_progress->setText(QStringLiteral("준비중"));
-    il_file_cnt = 0;
+    {
+        LongOperation operation(*this);
+        showFindBox(false);
+        ddlb_drive->setEnabled(false); // the drive must not change under a running scan
+        m_tree.Reset();
+        m_selectedTreeRow = 0;
+        dw_1->SetRedraw(false);
+        m_progress.setMaximum(0);
+        m_progress.setPosition(0);
+        st_progress->setText(QStringLiteral("준비중"));
+        il_file_cnt = 0;
 
-    wf_file_cnt(root, 1);
-    m_progress.setMaximum(il_file_cnt);
-    of_recurse_dir_list(root, 1);
-    wf_collapse_rows(*dw_1, 1);
-    wf_expand_row(*dw_1, 1);
-
-    wf_button(true);
-    cb_save->setEnabled(true);
-    ddlb_drive->setEnabled(true);
-    sle_dir->clear();
-    cb_scan->setText(kScanCaption);
-    st_progress->clear();
-    // The walks made the disc's folders current; make the start-up folder current again.
+        wf_file_cnt(root, 1);
+        m_progress.setMaximum(il_file_cnt);
+        of_recurse_dir_list(root, 1);
+        wf_collapse_rows(*dw_1, 1);
+        wf_expand_row(*dw_1, 1);
+        ddlb_drive->setEnabled(true);
+        sle_dir->clear();
+        st_progress->clear();
+    }
+    // The start-up folder is listed again, as it always was after a scan.
     lb_file->model().DirList(st_curr_path->text() + kPathSeparator + QStringLiteral("*.*"), DirListFiles);
     dw_1->SetRedraw(true);
     m_progress.setPosition(0);
-    QApplication::restoreOverrideCursor();
-    endLongOperation();
+}
+
+void w_list::cb_save_clicked()
+{
+    w_save::openNew(this);
 }
 
 void w_list::cb_print_clicked()

@@ -7,6 +7,7 @@
 #include "runtime/fonts.h"
 #include "runtime/messagebox.h"
 #include "support/fakefilesystem.h"
+#include "support/programfolder.h"
 #include "ui/w_list.h"
 
 #include <QComboBox>
@@ -37,11 +38,7 @@ class TestMainWindow : public QObject {
   private slots:
     void initTestCase()
     {
-        installFontSubstitutions();
-        gs_pgm_dir = m_dir.path();
-        gs_data_dir = "/data";
-        gs_list_file = "cdinfo.dat";
-        gs_file_header = "cd_";
+        useProgramFolder(m_dir.path());
     }
     void cleanup() { setMessageBoxHook({}); }
 

@@ -1,0 +1,264 @@
+// The save dialog: its controls, both modes, the Enter chain, and what Save writes or refuses.
+
+#include "app/globals.h"
+#include "catalogue/layouts.h"
+#include "runtime/fonts.h"
+#include "runtime/messagebox.h"
+#include "runtime/units.h"
+#include "support/fakefilesystem.h"
+#include "support/programfolder.h"
+#include "ui/w_list.h"
+#include "ui/w_save.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestSaveDialog : public QObject {
+    Q_OBJECT
+
+  private:
+    QTemporaryDir m_dir;
+    QStringList m_messages; // "title|text" of every message box, answered by m_answer
+    int m_answer = 1;
+
+    QByteArray bytesOf(const QString &name) const
+    {
+        QFile file(m_dir.path() + "/data/" + name);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+    static void fillTree(w_list &window)
+    {
+        window.tree().ImportString(u"E:/\tE:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1\n"
+                                   u"E:/\ta.txt\tline.bmp\tline.bmp\t0\t0\t0\t0\t2");
+        window.cb_save->setEnabled(true);
+    }
+    static void fill(w_save *dialog, const QString &label, const QString &memo, int category)
+    {
+        dialog->sle_label->setText(label);
+        dialog->sle_memo->setText(memo);
+        dialog->ddlb_gubn->setCurrentIndex(category - 1);
+    }
+
+  private slots:
+    void initTestCase()
+    {
+        useProgramFolder(m_dir.path());
+        setMessageBoxHook([this](const QString &title, const QString &text) {
+            m_messages << title + '|' + text;
+            return m_answer;
+        });
+    }
+    void init()
+    {
+        m_messages.clear();
+        m_answer = 1;
+        QDir(m_dir.path() + "/data").removeRecursively();
+    }
+    void cleanup()
+    {
+        if (w_save::current())
+            w_save::current()->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void controlsOfANewDisc()
+    {
+        w_save *dialog = w_save::openNew(nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        QCOMPARE(dialog->windowTitle(), QString("저장"));
+        QCOMPARE(dialog->cb_save->text(), QString("저장"));
+        QCOMPARE(dialog->windowModality(), Qt::ApplicationModal);
+        QCOMPARE(dialog->ddlb_gubn->count(), 4);
+        QCOMPARE(dialog->ddlb_gubn->itemText(3), QString("04.사진"));
+        QCOMPARE(dialog->ddlb_gubn->currentIndex(), -1);
+        QCOMPARE(dialog->sle_label->geometry(), unitsToPixels(233, 48, 686, 84));
+        QCOMPARE(dialog->cb_cancel->geometry(), unitsToPixels(453, 352, 293, 96));
+        QCOMPARE(dialog->st_1->font().family(), QString("Franklin Gothic Medium"));
+        QCOMPARE(dialog->st_2->font().family(), QString("굴림체"));
+        QCOMPARE(dialog->st_3->palette().color(QPalette::WindowText), QColor(0, 0, 128));
+        QVERIFY(!dialog->cb_save->autoDefault() && !dialog->cb_cancel->autoDefault());
+        QCOMPARE(QApplication::focusWidget(), dialog->sle_label);
+        // The group box frames the fields without covering them.
+        QVERIFY(dialog->childAt(dialog->sle_label->geometry().center()) == dialog->sle_label);
+    }
+
+    void modifyModeFromTheEntry_data()
+    {
+        QTest::addColumn<QString>("parm");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("memo");
+        QTest::addColumn<int>("category");
+        QTest::newRow("whole") << "cd_DISC1.dat^old photos^DISC1^03"
+                               << "DISC1"
+                               << "old photos" << 2;
+        QTest::newRow("no category") << "cd_A.dat^d^A"
+                                     << "A"
+                                     << "d" << -1;
+        QTest::newRow("unknown code") << "cd_A.dat^^A^07"
+                                      << "A"
+                                      << "" << -1;
+    }
+    void modifyModeFromTheEntry()
+    {
+        QFETCH(QString, parm);
+        w_save *dialog = w_save::OpenWithParm(nullptr, parm);
+        QCOMPARE(dialog->windowTitle(), QString("변경"));
+        QCOMPARE(dialog->cb_save->text(), QString("변경"));
+        QTEST(dialog->sle_label->text(), "label");
+        QTEST(dialog->sle_memo->text(), "memo");
+        QTEST(dialog->ddlb_gubn->currentIndex(), "category");
+        QTEST(dialog->is_label_org, "label");
+    }
+
+    void enterMovesOnAndSaves()
+    {
+        FakeFileSystem fs;
+        w_list window(fs);
+        window.open();
+        fillTree(window);
+        w_save *dialog = w_save::openNew(&window);
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        QTest::keyClicks(dialog->sle_label, "DISC");
+        QTest::keyClick(dialog->sle_label, Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), dialog->sle_memo);
+        QTest::keyClick(dialog->sle_memo, Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), dialog->cb_save);
+        for (QWidget *control :
+             {static_cast<QWidget *>(dialog->sle_label), static_cast<QWidget *>(dialog->sle_memo),
+              static_cast<QWidget *>(dialog->ddlb_gubn), static_cast<QWidget *>(dialog->cb_save)})
+            QTest::keyClick(control, Qt::Key_F1);
+        QCOMPARE(m_messages.size(), 4); // the help file is missing here: each F1 says where it looked
+        QVERIFY(m_messages.first().contains("tarvek.hlp"));
+        QTest::keyClick(dialog, Qt::Key_Escape);
+        QVERIFY(dialog->isVisible()); // Escape has no binding
+        QTest::keyClick(dialog->cb_save, Qt::Key_Return);
+        QVERIFY(bytesOf("cdinfo.dat") == "<missing>"); // the click is posted, not run inside the key
+        QTRY_VERIFY(!w_save::current());
+        QCOMPARE(bytesOf("cdinfo.dat"), QByteArray("cd_DISC.dat\t\tDISC\t\r\n")); // no category: ""
+    }
+
+    void saveWritesTheDiscAndItsEntry()
+    {
+        FakeFileSystem fs;
+        w_list window(fs);
+        window.open();
+        fillTree(window);
+        w_save *dialog = w_save::openNew(&window);
+        fill(dialog, " 사진 ", "가족", 4);
+        dialog->cb_save->click();
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(bytesOf("cd_ 사진 .dat"), QByteArray("E:/\tE:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1\r\n"
+                                                      "E:/\ta.txt\tline.bmp\tline.bmp\t0\t0\t0\t0\t2\r\n"));
+        QCOMPARE(window.index().GetItemString(1, IndexColumn::file), QString("cd_ 사진 .dat"));
+        QCOMPARE(window.list().GetItemString(1, IndexColumn::gubn), QString("04"));
+        QVERIFY(!window.cb_save->isEnabled());
+        QVERIFY(m_messages.isEmpty());
+    }
+
+    void refusalsKeepTheDialogOpen_data()
+    {
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("memo");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("blank") << "   "
+                               << ""
+                               << "오류|CD 라벨을 입력하여 주세요";
+        QTest::newRow("separator") << "a/b"
+                                   << ""
+                                   << "오류|라벨에 쓸 수 없는 글자";
+        QTest::newRow("long") << QString(94, u'x') << ""
+                              << "오류|라벨이 너무 깁니다";
+        QTest::newRow("long description") << "A" << QString(256, u'x') << "오류|설명이 너무 깁니다";
+    }
+    void refusalsKeepTheDialogOpen()
+    {
+        QFETCH(QString, label);
+        QFETCH(QString, memo);
+        FakeFileSystem fs;
+        w_list window(fs);
+        window.open();
+        fillTree(window);
+        w_save *dialog = w_save::openNew(&window);
+        fill(dialog, label, memo, 1);
+        dialog->cb_save->click();
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(m_messages.size(), 1);
+        QFETCH(QString, message);
+        QVERIFY2(m_messages.first().startsWith(message), qPrintable(m_messages.first()));
+        QVERIFY(!QDir(m_dir.path() + "/data").exists());
+        QCOMPARE(window.index().RowCount() + window.list().RowCount(), qint64(0));
+    }
+
+    void aLabelInUseIsReplacedOnlyWhenAsked()
+    {
+        FakeFileSystem fs;
+        w_list window(fs);
+        window.open();
+        fillTree(window);
+        w_save::openNew(&window);
+        fill(w_save::current(), "A", "first", 1);
+        w_save::current()->cb_save->click();
+        window.tree().ImportString(u"E:/\tb.txt\tline.bmp\tline.bmp\t0\t0\t0\t0\t2");
+        const QByteArray first = bytesOf("cd_A.dat");
+
+        m_answer = 2; // No
+        w_save *dialog = w_save::openNew(&window);
+        fill(dialog, "A", "second", 2);
+        dialog->cb_save->click();
+        QVERIFY(dialog->isVisible());
+        QVERIFY(m_messages.last().startsWith("확인|"));
+        QCOMPARE(bytesOf("cd_A.dat"), first);
+        m_answer = 1; // Yes
+        dialog->cb_save->click();
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(window.index().RowCount(), qint64(1));
+        QCOMPARE(window.list().RowCount(), qint64(1));
+        QCOMPARE(window.index().GetItemString(1, IndexColumn::desc), QString("second"));
+        QVERIFY(bytesOf("cd_A.dat").contains("b.txt"));
+    }
+
+    void modifyChangesTheEntryAndRenamesItsFile()
+    {
+        FakeFileSystem fs;
+        w_list window(fs);
+        window.open();
+        fillTree(window);
+        w_save::openNew(&window);
+        fill(w_save::current(), "OLD", "d", 1);
+        w_save::current()->cb_save->click();
+        window.tree().Reset(); // Modify never writes the tree
+        w_save *dialog = w_save::OpenWithParm(&window, "cd_OLD.dat^d^OLD^01");
+        fill(dialog, "NEW", "d2", 3);
+        dialog->cb_save->click();
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(bytesOf("cdinfo.dat"), QByteArray("cd_NEW.dat\td2\tNEW\t03\r\n"));
+        QVERIFY(bytesOf("cd_NEW.dat").startsWith("E:/\tE:\t"));
+        QCOMPARE(window.list().GetItemString(1, IndexColumn::name), QString("NEW"));
+    }
+
+    void cancelAndTheCloseBoxWriteNothing()
+    {
+        FakeFileSystem fs;
+        w_list window(fs);
+        window.open();
+        fillTree(window);
+        w_save *dialog = w_save::openNew(&window);
+        fill(dialog, "A", "", 1);
+        dialog->cb_cancel->click();
+        QVERIFY(!dialog->isVisible());
+        dialog = w_save::openNew(&window);
+        fill(dialog, "A", "", 1);
+        dialog->close();
+        QVERIFY(!QDir(m_dir.path() + "/data").exists());
+        QVERIFY(window.cb_save->isEnabled());
+    }
+};
+
+QTEST_MAIN(TestSaveDialog)
+#include "tst_w_save.moc"

@@ -1,0 +1,96 @@
+#include "ui/m_popmenu.h"
+
+#include "app/globals.h"
+#include "ui/w_list.h"
+
+#include <QKeyEvent>
+#include <QMenu>
+
+namespace {
+
+// A pop-up that acts on its items' shortcuts while it is open; QMenu itself knows only mnemonics.
+class ShortcutMenu final : public QMenu {
+  public:
+    using QMenu::QMenu;
+
+  protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        const QKeySequence pressed(event->keyCombination());
+        for (QAction *action : actions()) {
+            if (action->isEnabled() && !action->shortcut().isEmpty() && action->shortcut() == pressed) {
+                event->accept();
+                hide();
+                action->trigger();
+                return;
+            }
+        }
+        QMenu::keyPressEvent(event);
+    }
+};
+
+QPointer<m_popmenu> &globalReference()
+{
+    static QPointer<m_popmenu> reference;
+    return reference;
+}
+} // namespace
+
+m_popmenu *m_popmenu::create(w_list &window)
+{
+    delete globalReference();
+    globalReference() = new m_popmenu(window);
+    return globalReference();
+}
+
+m_popmenu *m_popmenu::current()
+{
+    return globalReference();
+}
+
+m_popmenu::m_popmenu(w_list &window) : QObject(&window), m_window(&window)
+{
+    setObjectName(QStringLiteral("m_popup"));
+    m_command = new ShortcutMenu(QStringLiteral("명령"), &window);
+    m_delete = addCommand(m_command, QStringLiteral("삭제\tAlt+D"), QKeySequence(Qt::ALT | Qt::Key_D),
+                          &w_list::ue_delete);
+    m_modify = addCommand(m_command, QStringLiteral("변경\tAlt+M"), QKeySequence(Qt::ALT | Qt::Key_M),
+                          &w_list::ue_modify);
+    m_separator = m_command->addSeparator();
+    m_sort = m_command->addMenu(QStringLiteral("정렬"));
+    m_label = addSort(QStringLiteral("라벨"), QStringLiteral("name a"));
+    m_desc = addSort(QStringLiteral("설명"), QStringLiteral("desc a, name a"));
+    m_type = addSort(QStringLiteral("구분"), QStringLiteral("gubn a, name a"));
+    // 종료 runs no command: choosing it only closes the menu.
+    m_종료 = m_command->addAction(QStringLiteral("종료\tAlt+X"));
+    m_종료->setShortcut(QKeySequence(Qt::ALT | Qt::Key_X));
+}
+
+m_popmenu::~m_popmenu()
+{
+    delete m_command;
+}
+
+QAction *m_popmenu::addCommand(QMenu *menu, const QString &text, const QKeySequence &shortcut,
+                               void (w_list::*event)())
+{
+    QAction *action = menu->addAction(text);
+    // The shortcut belongs to the item, so it acts only while the pop-up is open.
+    action->setShortcut(shortcut);
+    connect(action, &QAction::triggered, this, [this, event] {
+        if (m_window)
+            (m_window->*event)();
+    });
+    return action;
+}
+
+QAction *m_popmenu::addSort(const QString &text, const QString &order)
+{
+    QAction *action = m_sort->addAction(text);
+    connect(action, &QAction::triggered, this, [this, order] {
+        gs_sort_str = order;
+        if (m_window)
+            m_window->ue_sort();
+    });
+    return action;
+}

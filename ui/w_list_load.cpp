@@ -1,0 +1,40 @@
+// Loading a file in the catalogue form into the tree: a saved disc opened from the list, or a
+// backup file chosen by the hidden Restore button.
+
+#include "ui/w_list.h"
+
+#include "app/globals.h"
+#include "catalogue/treeloader.h"
+
+#include <QFileDialog>
+#include <QPushButton>
+
+int w_list::wf_restore(int ai_gubn, QString as_filename)
+{
+    if (ai_gubn == 1) {
+        ChangeDirectory(gs_pgm_dir); // the dialog opens in the program folder
+        as_filename = chooseBackupFile ? chooseBackupFile()
+                                       : QFileDialog::getOpenFileName(
+                                             this, QStringLiteral("복구할 백업화일을 선택하세요"), gs_pgm_dir,
+                                             QStringLiteral("Data Files (*.DAT *.dat);;"
+                                                            "Text Files (*.TXT *.txt);;All Files (*)"));
+        if (as_filename.isEmpty())
+            return 0;
+    }
+    dw_1->SetRedraw(false);
+    m_selectedTreeRow = 0;
+    HookContext hooks = longOperationHooks();
+    il_file_cnt = loadTree(hooks, m_tree, as_filename).lines;
+    wf_collapse_rows(*dw_1, 1);
+    wf_expand_row(*dw_1, 1);
+    dw_1->SetRedraw(true);
+    return 1;
+}
+
+void w_list::cb_restore_clicked()
+{
+    if (busy())
+        return;
+    LongOperation operation(*this);
+    wf_restore(1, QString());
+}
