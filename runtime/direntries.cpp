@@ -76,8 +76,11 @@ QString fileNameForDisplay(QByteArrayView bytes)
     if (bytes.isValidUtf8())
         return QString::fromUtf8(bytes);
     // ICU knows IBM's table under "CP949"; Windows' is the one Korean discs were written with.
-    thread_local QStringDecoder cp949("windows-949", QStringConverter::Flag::Stateless);
-    cp949.resetState();
+    // Qt's ICU decoders keep reporting an error once they had one, even after resetState(), so
+    // a decoder that met a bad name is replaced.
+    thread_local QStringDecoder cp949;
+    if (!cp949.isValid() || cp949.hasError())
+        cp949 = QStringDecoder("windows-949", QStringConverter::Flag::Stateless);
     QString text = cp949.decode(bytes);
     if (!cp949.hasError() && looksLikeCp949Text(text))
         return text;

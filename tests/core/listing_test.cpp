@@ -312,3 +312,15 @@ TEST(DriveRootsTest, LocalDrivesStartWithTheRoot)
 }
 
 } // namespace
+
+TEST(FileNameForDisplay, Utf8ThenCp949ThenReplacementMarks)
+{
+    // One after the other, as a listing decodes them: a bad name must not spoil the next one.
+    EXPECT_EQ(fileNameForDisplay("\xBB\xE7\xC1\xF8"), u"사진"_s);
+    EXPECT_EQ(fileNameForDisplay("bad\xFF"), u"bad\uFFFD"_s) << "0xFF is no CP949";
+    EXPECT_EQ(fileNameForDisplay("\x8C\x63.jpg"), u"똠.jpg"_s);
+    EXPECT_EQ(fileNameForDisplay("\xB0"), u"\uFFFD"_s) << "a lead byte alone";
+    EXPECT_EQ(fileNameForDisplay("\xC6\xC4\xC0\xCF"), u"파일"_s);
+    EXPECT_EQ(fileNameForDisplay("\xEC\x82\xAC\xEC\xA7\x84"), u"사진"_s) << "UTF-8 as it is";
+    EXPECT_EQ(fileNameForDisplay("\xC9\xFE"), u"\uFFFD\uFFFD"_s) << "a private-use pair is no Korean";
+}
