@@ -60,6 +60,17 @@ class RowChanges {
         m_undo.push_back([&rows, row, before = entryAt(rows, row)] { setEntry(rows, row, before); });
         setEntry(rows, row, entry);
     }
+    void remove(RecordSet &rows, qint64 row)
+    {
+        if (row < 1)
+            return;
+        m_undo.push_back([&rows, row, before = entryAt(rows, row), selected = rows.IsSelected(row)] {
+            rows.InsertRow(row);
+            setEntry(rows, row, before);
+            rows.SelectRow(row, selected);
+        });
+        rows.DeleteRow(row);
+    }
     void onUndo(std::function<void()> undo) { m_undo.push_back(std::move(undo)); }
     void keep() { m_undo.clear(); }
 
@@ -173,6 +184,24 @@ FileResult CatalogueEntries::replace(const RecordSet &tree, const CatalogueEntry
     if (stored.ok)
         changes.keep();
     return stored;
+}
+
+CatalogueEntries::Removal CatalogueEntries::remove(qint64 listRow)
+{
+    Removal removal;
+    const QString file = m_list.GetItemString(listRow, IndexColumn::file);
+    RowChanges changes;
+    changes.remove(m_list, listRow);
+    changes.remove(m_index, findFile(m_index, file));
+    removal.index = storeIndex(m_index, indexPath());
+    if (!removal.index.ok)
+        return removal;
+    changes.keep();
+    // A value that is not a bare name never reaches the file system, and a file another entry
+    // still names stays.
+    if (isBareFileName(file) && findFile(m_index, file) == 0)
+        removal.fileDeleteFailed = !FileDelete(filePath(file));
+    return removal;
 }
 
 FileResult CatalogueEntries::change(const QString &originalLabel, const CatalogueEntry &entry)

@@ -46,6 +46,15 @@ class CatalogueEntries {
     // changes its catalogue file is renamed to match. A label another disc uses is refused.
     FileResult change(const QString &originalLabel, const CatalogueEntry &entry);
 
+    struct Removal {
+        FileResult index;              // the index rewrite; when it failed nothing was removed
+        bool fileDeleteFailed = false; // the catalogue file was to go but could not be deleted
+    };
+    // The entry shown in list row `listRow` leaves both record sets and the index file; then its
+    // catalogue file is deleted, unless its `file` value is not a bare name or another entry of
+    // the index still names it.
+    Removal remove(qint64 listRow);
+
     [[nodiscard]] QString dataFolder() const { return m_dataFolder; }
     [[nodiscard]] QString indexPath() const;
     [[nodiscard]] QString filePath(const QString &bareName) const;

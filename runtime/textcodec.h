@@ -9,3 +9,7 @@
 inline constexpr const char *kCp949Name = "windows-949";
 inline constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
 inline constexpr qsizetype kUtf8BomSize = 3;
+
+// True when the bytes of the open file `fd` from `offset` to its end are valid UTF-8. Reads with
+// pread, so the file position is left where it was.
+[[nodiscard]] bool restIsUtf8(int fd, qint64 offset);

@@ -71,8 +71,8 @@ qsizetype unfinishedSequence(const char *bytes, qsizetype size)
     return 0;
 }
 
-// True when the bytes of `fd` from `offset` to its end are valid UTF-8. Reads with pread, so the
-// file position is left where it was.
+} // namespace
+
 bool restIsUtf8(int fd, qint64 offset)
 {
     std::unique_ptr<char[]> block(new char[kReadBlock + 3]);
@@ -95,8 +95,6 @@ bool restIsUtf8(int fd, qint64 offset)
         carried = tail;
     }
 }
-
-} // namespace
 
 struct TextFileReader::Private {
     int fd = -1;

@@ -1,0 +1,188 @@
+#include "catalogue/search.h"
+
+#include "catalogue/layouts.h"
+#include "runtime/paths.h"
+#include "runtime/textcodec.h"
+
+#include <QFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <unistd.h>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+constexpr qsizetype kBlock = qsizetype(1) << 20;
+
+QByteArray cp949BytesOf(const QString &text)
+{
+    QStringEncoder encoder(kCp949Name, QStringConverter::Flag::Stateless);
+    const QByteArray bytes = encoder.encode(text);
+    return encoder.hasError() ? QByteArray() : bytes;
+}
+
+// The position of the first empty line in [from, end), a run of whole lines, or -1. A line is
+// empty when nothing is left once its LF and the CR before it are taken off: it starts at `from`
+// or right after an LF and is "\n" or "\r\n", or a lone "\r" at the very end of the file.
+qsizetype firstEmptyLine(const char *bytes, qsizetype from, qsizetype end, bool fileEnd)
+{
+    const auto emptyAt = [&](qsizetype at) {
+        return at < end && (bytes[at] == '\n' ||
+                            (bytes[at] == '\r' && (at + 1 == end ? fileEnd : bytes[at + 1] == '\n')));
+    };
+    if (emptyAt(from))
+        return from;
+    qsizetype i = from;
+#ifdef __SSE2__
+    // Sixteen line ends at a time: an LF followed by an LF or a CR.
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    for (; i + 17 <= end; i += 16) {
+        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i));
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i + 1));
+        const __m128i hit = _mm_and_si128(_mm_cmpeq_epi8(here, lf),
+                                          _mm_or_si128(_mm_cmpeq_epi8(next, lf), _mm_cmpeq_epi8(next, cr)));
+        for (int mask = _mm_movemask_epi8(hit); mask != 0; mask &= mask - 1) {
+            const qsizetype at = i + qCountTrailingZeroBits(uint(mask)) + 1;
+            if (emptyAt(at))
+                return at;
+        }
+    }
+#endif
+    for (; i + 1 < end; ++i) {
+        if (bytes[i] == '\n' && emptyAt(i + 1))
+            return i + 1;
+    }
+    return -1;
+}
+
+// Decodes one line as the reader would and looks for the text in it.
+bool lineHolds(const char *begin, const char *end, bool utf8, const QString &text)
+{
+    if (end > begin && end[-1] == '\r')
+        --end;
+    // A new decoder each time: Qt's ICU decoders stay in error once they have met one.
+    QStringDecoder decoder = utf8 ? QStringDecoder(QStringDecoder::Utf8, QStringConverter::Flag::Stateless)
+                                  : QStringDecoder(kCp949Name, QStringConverter::Flag::Stateless);
+    const QString line = decoder.decode(QByteArrayView(begin, end - begin));
+    return line.contains(text);
+}
+
+class FileCloser {
+  public:
+    explicit FileCloser(int fd) : m_fd(fd) {}
+    ~FileCloser()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+
+  private:
+    int m_fd;
+};
+
+} // namespace
+
+CatalogueMatcher::CatalogueMatcher(const QString &text)
+    : m_text(text), m_cp949(cp949BytesOf(text)), m_utf8(text.toUtf8())
+{
+}
+
+bool CatalogueMatcher::matches(const QString &path, const std::function<bool()> &cancelled) const
+{
+    // No line holds a line break; and an empty text is no search.
+    if (m_text.isEmpty() || m_text.contains(u'\n'))
+        return false;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    FileCloser closer(fd);
+    char mark[kUtf8BomSize];
+    const bool utf8 = ::pread(fd, mark, kUtf8BomSize, 0) == kUtf8BomSize &&
+                      std::memcmp(mark, kUtf8Bom, kUtf8BomSize) == 0 && restIsUtf8(fd, kUtf8BomSize);
+    const QByteArray &needle = utf8 ? m_utf8 : m_cp949;
+    if (needle.isEmpty())
+        return false; // CP949 cannot hold the text
+    if (utf8 && ::lseek(fd, kUtf8BomSize, SEEK_SET) != kUtf8BomSize)
+        return false;
+
+    std::unique_ptr<char[]> buffer(new char[kBlock]);
+    qsizetype held = 0; // bytes in the buffer, the unfinished last line at its end
+    for (;;) {
+        if (held == kBlock)
+            return false; // a line longer than a block: no catalogue line is, so this is no catalogue
+        ssize_t got;
+        do {
+            got = ::read(fd, buffer.get() + held, size_t(kBlock - held));
+        } while (got < 0 && errno == EINTR);
+        if (got < 0)
+            return false;
+        const bool fileEnd = got == 0;
+        held += got;
+        if (held == 0)
+            return false;
+        const char *bytes = buffer.get();
+        // Whole lines only; at the end of the file the rest is the last line.
+        const char *lastLf = static_cast<const char *>(memrchr(bytes, '\n', size_t(held)));
+        const qsizetype lines = fileEnd ? held : (lastLf ? lastLf - bytes + 1 : 0);
+        if (lines > 0) {
+            const qsizetype empty = firstEmptyLine(bytes, 0, lines, fileEnd);
+            const qsizetype limit = empty < 0 ? lines : empty;
+            for (const char *at = bytes;
+                 (at = static_cast<const char *>(
+                      memmem(at, size_t(bytes + limit - at), needle.constData(), size_t(needle.size()))));) {
+                const char *lf = static_cast<const char *>(memrchr(bytes, '\n', size_t(at - bytes)));
+                const char *begin = lf ? lf + 1 : bytes;
+                const char *end =
+                    static_cast<const char *>(std::memchr(at, '\n', size_t(bytes + lines - at)));
+                end = end ? end : bytes + lines;
+                if (lineHolds(begin, end, utf8, m_text))
+                    return true;
+                at = end; // the whole line was checked
+            }
+            if (empty >= 0)
+                return false;
+        }
+        if (fileEnd || (cancelled && cancelled()))
+            return false;
+        std::memmove(buffer.get(), bytes + lines, size_t(held - lines));
+        held -= lines;
+    }
+}
+
+SearchOutcome searchCatalogues(HookContext &hooks, ListBoxModel &lb_file, const RecordSet &dw_cdinfo,
+                               const QString &dataFolder, const QString &text)
+{
+    SearchOutcome outcome;
+    lb_file.Reset();
+    lb_file.DirList(dataFolder + kPathSeparator + QStringLiteral("cd_*.dat"), DirListFolders);
+    const int count = lb_file.TotalItems();
+    hooks.setMaximum(count);
+    const CatalogueMatcher matcher(text);
+    for (int i = 1; i <= count; ++i) {
+        if (hooks.cancelled()) {
+            outcome.cancelled = true;
+            break;
+        }
+        const QString name = lb_file.Text(i);
+        // Subfolders are listed too; only files can be catalogues.
+        if (!name.isEmpty() && !lb_file.isFolderEntry(i) &&
+            (text.isEmpty() ||
+             matcher.matches(dataFolder + kPathSeparator + name, hooks.yieldAndCheckCancel))) {
+            const qint64 row =
+                dw_cdinfo.Find(QStringLiteral("file=") + RecordSet::Literal(name), 1, dw_cdinfo.RowCount());
+            if (row > 0)
+                outcome.indexRows.push_back(row);
+        }
+        hooks.advance();
+    }
+    return outcome;
+}
