@@ -68,6 +68,11 @@ class w_list : public QWidget {
     void dw_list_doubleclicked(int xpos, int ypos, qint64 row, const QString &dwo);
     void dw_list_rbuttondown(int xpos, int ypos, qint64 row, const QString &dwo);
     void dw_list_keydown(int key, Qt::KeyboardModifiers keyflags);
+    void sle_search_keydown(int key, Qt::KeyboardModifiers keyflags);
+    void cb_search_clicked();
+    void sle_find_keydown(int key, Qt::KeyboardModifiers keyflags);
+    void cb_next_clicked();
+    void cb_next_rbuttondown();
 
     // True while a scan, a load or a search runs and yields.
     [[nodiscard]] bool busy() const { return m_busy > 0; }
@@ -141,6 +146,9 @@ class w_list : public QWidget {
     // The first highlighted row of the list pane, 0 when none: the disc the entry commands act on.
     [[nodiscard]] qint64 highlightedListRow() const;
     void showFindBox(bool shown);
+    [[nodiscard]] QString findExpression() const;
+    // Highlights the row found (0: none) alone and scrolls to it.
+    void showFound(qint64 row);
     [[nodiscard]] HookContext longOperationHooks();
 
     FileSystem &m_fs;

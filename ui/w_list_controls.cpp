@@ -158,5 +158,18 @@ void w_list::connectHandlers()
     connect(dw_list, &DataGrid::doubleclicked, this, &w_list::dw_list_doubleclicked);
     connect(dw_list, &DataGrid::rbuttondown, this, &w_list::dw_list_rbuttondown);
     connect(dw_list, &DataGrid::keydown, this, &w_list::dw_list_keydown);
+    new KeyFilter(sle_search, [this](int key, Qt::KeyboardModifiers flags) {
+        sle_search_keydown(key, flags);
+        return false;
+    });
+    new KeyFilter(sle_find, [this](int key, Qt::KeyboardModifiers flags) {
+        sle_find_keydown(key, flags);
+        return false;
+    });
+    connect(cb_search, &QPushButton::clicked, this, &w_list::cb_search_clicked);
+    connect(cb_next, &QPushButton::clicked, this, &w_list::cb_next_clicked);
+    // A right-click on ">>" arrives as a request for a context menu.
+    cb_next->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(cb_next, &QPushButton::customContextMenuRequested, this, &w_list::cb_next_rbuttondown);
     m_progress.onChange = [this] { hpb_1->setValue(m_progress.permille()); };
 }
