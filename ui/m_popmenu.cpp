@@ -16,6 +16,11 @@ class ShortcutMenu final : public QMenu {
   protected:
     void keyPressEvent(QKeyEvent *event) override
     {
+        // Alt on its own would close the menu before the letter that goes with it arrives.
+        if (event->key() == Qt::Key_Alt) {
+            event->accept();
+            return;
+        }
         const QKeySequence pressed(event->keyCombination());
         for (QAction *action : actions()) {
             if (action->isEnabled() && !action->shortcut().isEmpty() && action->shortcut() == pressed) {

@@ -20,6 +20,16 @@ namespace {
 
 const QColor kNavy(0, 0, 128);
 
+// Navy text. On the button-face background a child draws with the button-text role unless told
+// otherwise, so the role is set as well as the colour.
+void paintNavy(QWidget *control)
+{
+    QPalette palette = control->palette();
+    palette.setColor(QPalette::WindowText, kNavy);
+    control->setPalette(palette);
+    control->setForegroundRole(QPalette::WindowText);
+}
+
 bool isEnter(int key)
 {
     return key == Qt::Key_Return || key == Qt::Key_Enter;
@@ -29,9 +39,7 @@ QLabel *makeLabel(QWidget *parent, const QString &caption, const QString &face)
 {
     auto *label = new QLabel(caption, parent);
     label->setFont(layoutFont(face, 11));
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, kNavy);
-    label->setPalette(palette);
+    paintNavy(label);
     return label;
 }
 
@@ -64,9 +72,7 @@ void w_save::createControls()
     sle_label->setFont(layoutFont(gulim, 11));
     gb_1 = new QGroupBox(this);
     gb_1->setFont(layoutFont(gulim, 11));
-    QPalette frame = gb_1->palette();
-    frame.setColor(QPalette::WindowText, kNavy);
-    gb_1->setPalette(frame);
+    paintNavy(gb_1);
     gb_1->setFocusPolicy(Qt::NoFocus);
     gb_1->lower(); // made last, it must not cover the fields it frames
 }
