@@ -5,6 +5,7 @@
 #include "runtime/textcodec.h"
 
 #include <QFile>
+#include <QHash>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -21,6 +22,8 @@
 namespace {
 
 constexpr qsizetype kBlock = qsizetype(1) << 20;
+// The first read is smaller: a text near the start of a file is found without reading a megabyte.
+constexpr qsizetype kFirstRead = qsizetype(64) << 10;
 
 QByteArray cp949BytesOf(const QString &text)
 {
@@ -116,12 +119,13 @@ bool CatalogueMatcher::matches(const QString &path, const std::function<bool()> 
 
     std::unique_ptr<char[]> buffer(new char[kBlock]);
     qsizetype held = 0; // bytes in the buffer, the unfinished last line at its end
+    qsizetype readSize = kFirstRead;
     for (;;) {
         if (held == kBlock)
             return false; // a line longer than a block: no catalogue line is, so this is no catalogue
         ssize_t got;
         do {
-            got = ::read(fd, buffer.get() + held, size_t(kBlock - held));
+            got = ::read(fd, buffer.get() + held, size_t(std::min(readSize, kBlock - held)));
         } while (got < 0 && errno == EINTR);
         if (got < 0)
             return false;
@@ -155,6 +159,7 @@ bool CatalogueMatcher::matches(const QString &path, const std::function<bool()> 
             return false;
         std::memmove(buffer.get(), bytes + lines, size_t(held - lines));
         held -= lines;
+        readSize = kBlock;
     }
 }
 
@@ -167,6 +172,10 @@ SearchOutcome searchCatalogues(HookContext &hooks, ListBoxModel &lb_file, const 
     const int count = lb_file.TotalItems();
     hooks.setMaximum(count);
     const CatalogueMatcher matcher(text);
+    // The first index row of each file name, as a search of the index for "file='name'" finds it.
+    QHash<QString, qint64> rowOfFile;
+    for (qint64 row = dw_cdinfo.RowCount(); row >= 1; --row)
+        rowOfFile.insert(dw_cdinfo.GetItemString(row, IndexColumn::file), row);
     for (int i = 1; i <= count; ++i) {
         if (hooks.cancelled()) {
             outcome.cancelled = true;
@@ -177,8 +186,7 @@ SearchOutcome searchCatalogues(HookContext &hooks, ListBoxModel &lb_file, const 
         if (!name.isEmpty() && !lb_file.isFolderEntry(i) &&
             (text.isEmpty() ||
              matcher.matches(dataFolder + kPathSeparator + name, hooks.yieldAndCheckCancel))) {
-            const qint64 row =
-                dw_cdinfo.Find(QStringLiteral("file=") + RecordSet::Literal(name), 1, dw_cdinfo.RowCount());
+            const qint64 row = rowOfFile.value(name);
             if (row > 0)
                 outcome.indexRows.push_back(row);
         }
