@@ -1,5 +1,7 @@
 #include "scanner/foldercount.h"
 
+#include "scanner/keptlistings.h"
+
 #include <vector>
 
 namespace {
@@ -16,6 +18,8 @@ bool enterFolder(ScanContext &context, FolderPath path, qint64 &count, std::vect
     if (context.hooks.cancelled())
         return false;
     ListedFolder listed = listFolder(context, path);
+    if (context.kept)
+        context.kept->append(listed);
     count += 1 + listed.files.size();
     stack.push_back({std::move(path), std::move(listed.folders), 0});
     return true;

@@ -7,11 +7,16 @@
 #include <QStringList>
 #include <vector>
 
-// What both walks of a scan share: the hooks of the window that runs the scan and the walk that
-// lists the drive's folders.
+class KeptListings;
+
+// What both walks of a scan share: the hooks of the window that runs the scan, the walk that
+// lists the drive's folders, and the listings the count walk keeps for the build walk.
 struct ScanContext {
     HookContext &hooks;
     FolderWalk *walk = nullptr; // none: every folder lists as empty
+    // When set, the count walk keeps every listing here and the build walk takes them back
+    // instead of listing the folders again.
+    KeptListings *kept = nullptr;
 };
 
 // A folder of the walk: its path as shown and stored in the tree, and as the file system

@@ -2,6 +2,7 @@
 
 #include "catalogue/layouts.h"
 #include "runtime/paths.h"
+#include "scanner/keptlistings.h"
 
 struct TreeBuilder::Frame {
     FolderPath path;
@@ -47,7 +48,14 @@ bool TreeBuilder::enterFolder(FolderPath path, const QString &name, qint64 level
 {
     if (m_context.hooks.cancelled())
         return false;
-    ListedFolder listed = listFolder(m_context, path);
+    ListedFolder listed;
+    if (m_context.kept) {
+        m_context.kept->takeNext(listed);
+        if (m_context.hooks.showItem)
+            m_context.hooks.showItem(path.text);
+    } else {
+        listed = listFolder(m_context, path);
+    }
     const qint64 childLevel = of_add_item(path.text, name, level, 1);
     stack.push_back({std::move(path), childLevel, std::move(listed), 0});
     return true;

@@ -8,7 +8,7 @@
 // Builds the folder tree of a scan into a record set of the tree layout: a folder's row,
 // then the rows of its subfolders (each with its own contents), then its file rows.
 // Mirrors wf_file_cnt step for step, so that an unchanged disc adds exactly as many rows
-// as were counted.
+// as were counted; with the count walk's kept listings it lists no folder a second time.
 class TreeBuilder {
   public:
     TreeBuilder(ScanContext &context, RecordSet &dw_1);

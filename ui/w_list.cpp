@@ -6,6 +6,7 @@
 #include "catalogue/indexpresenter.h"
 #include "catalogue/layouts.h"
 #include "runtime/keyfilter.h"
+#include "scanner/keptlistings.h"
 #include "treeview/treepresenter.h"
 
 #include <QApplication>

@@ -16,6 +16,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class KeptListings;
 class QProgressBar;
 class QPushButton;
 class IndexPresenter;
@@ -163,4 +164,5 @@ class w_list : public QWidget {
     bool m_closeWhenIdle = false;
     qint64 m_selectedTreeRow = 0;
     QElapsedTimer m_folderShown;
+    std::unique_ptr<KeptListings> m_scanListings; // during a scan: the count's listings
 };

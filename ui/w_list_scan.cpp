@@ -7,6 +7,7 @@
 #include "runtime/paths.h"
 #include "runtime/yield.h"
 #include "scanner/foldercount.h"
+#include "scanner/keptlistings.h"
 #include "scanner/treebuilder.h"
 
 #include <QApplication>
@@ -46,15 +47,16 @@ int w_list::wf_file_cnt(const QString &as_path, qint64)
 {
     HookContext hooks = longOperationHooks();
     const std::unique_ptr<FolderWalk> walk = m_fs.walkDrive(as_path);
-    ScanContext context{hooks, walk.get()};
+    ScanContext context{hooks, walk.get(), m_scanListings.get()};
     return ::wf_file_cnt(context, as_path, il_file_cnt);
 }
 
 qint64 w_list::of_recurse_dir_list(const QString &as_path, qint64 al_parent)
 {
     HookContext hooks = longOperationHooks();
-    const std::unique_ptr<FolderWalk> walk = m_fs.walkDrive(as_path);
-    ScanContext context{hooks, walk.get()};
+    // With the count's listings kept, the build walk lists nothing itself.
+    const std::unique_ptr<FolderWalk> walk = m_scanListings ? nullptr : m_fs.walkDrive(as_path);
+    ScanContext context{hooks, walk.get(), m_scanListings.get()};
     TreeBuilder builder(context, m_tree);
     return builder.of_recurse_dir_list(as_path, al_parent);
 }
@@ -89,9 +91,12 @@ void w_list::cb_scan_clicked()
         st_progress->setText(QStringLiteral("준비중"));
         il_file_cnt = 0;
 
+        // The count keeps each folder's listing for the build, so that each folder is listed once.
+        m_scanListings = std::make_unique<KeptListings>();
         wf_file_cnt(root, 1);
         m_progress.setMaximum(il_file_cnt);
         of_recurse_dir_list(root, 1);
+        m_scanListings.reset();
         wf_collapse_rows(*dw_1, 1);
         wf_expand_row(*dw_1, 1);
         ddlb_drive->setEnabled(true);

@@ -1,4 +1,5 @@
 #include "scanner/foldercount.h"
+#include "scanner/keptlistings.h"
 #include "scanner/treebuilder.h"
 
 #include "catalogue/layouts.h"
@@ -36,7 +37,7 @@ struct Scan {
         entered = 0;
         qint64 total = 0;
         const auto walk = fs.walkDrive(root);
-        ScanContext context{hooks, walk.get()};
+        ScanContext context{hooks, walk.get(), keepListings ? &kept : nullptr};
         countResult = wf_file_cnt(context, root, total);
         return total;
     }
@@ -44,8 +45,9 @@ struct Scan {
     {
         entered = 0;
         progress.setPosition(0);
-        const auto walk = fs.walkDrive(root);
-        ScanContext context{hooks, walk.get()};
+        // As the window does: the build takes the count's listings back and lists nothing.
+        const auto walk = keepListings ? nullptr : fs.walkDrive(root);
+        ScanContext context{hooks, walk.get(), keepListings ? &kept : nullptr};
         TreeBuilder builder(context, tree);
         buildResult = builder.of_recurse_dir_list(root, 1);
     }
@@ -66,6 +68,8 @@ struct Scan {
     }
 
     FileSystem &fs;
+    KeptListings kept;
+    bool keepListings = true;
     RecordSet tree;
     Progress progress;
     HookContext hooks;
@@ -108,6 +112,19 @@ TEST(ScanOrder, FoldersFirstThenFilesWithEveryColumn)
     EXPECT_EQ(scan.texts.last(), "100%");
     EXPECT_EQ(scan.rowsAtText.last(), 11) << "the bar is full with the last row, not before";
     EXPECT_EQ(scan.progress.position(), scan.progress.maximum());
+}
+
+TEST(ScanOrder, EachFolderIsListedOnce)
+{
+    FakeFileSystem fs({"/d/a/b/deep.txt", "/d/a/x.txt", "/d/e/", "/d/z.txt"});
+    Scan once(fs);
+    EXPECT_EQ(once.scan("/d"), 7);
+    EXPECT_EQ(fs.listings, 4) << "d, a, b and e, by the count only";
+    Scan twice(fs);
+    twice.keepListings = false;
+    twice.scan("/d");
+    EXPECT_EQ(fs.listings, 4 + 8);
+    EXPECT_EQ(once.rows(), twice.rows());
 }
 
 TEST(ScanOrder, RootsAndTrailingSeparators)
@@ -183,6 +200,7 @@ TEST(ScanProgress, PercentTextAndBarBeyondSixteenBits)
     EXPECT_EQ(scan.scan("/big/"), 70001);
     EXPECT_EQ(scan.tree.RowCount(), 70001);
     EXPECT_EQ(scan.progress.permille(), 1000);
+    EXPECT_LT(scan.kept.bytesHeld(), 100 * 1024) << "the listings' blocks go as the build reads past them";
     ASSERT_EQ(scan.texts.size(), 101) << "0% to 100%, each shown once";
     for (int p = 0; p <= 100; ++p)
         EXPECT_EQ(scan.texts[p], QString::number(p) + u'%');

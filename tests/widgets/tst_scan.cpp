@@ -117,14 +117,15 @@ class TestScan : public QObject {
         w_list window(fs);
         window.open();
         window.show();
-        fs.onListing = [&](int listing) {
-            // Partway into the build (the count lists 94 folders), press the button again.
-            if (listing == 94 + 20) {
-                QTimer::singleShot(0, window.cb_scan,
-                                   [&] { QTest::mouseClick(window.cb_scan, Qt::LeftButton); });
-                QThread::msleep(15); // let the next yield pump events
-            }
-        };
+        // Partway into the build, when the bar passes a fifth, press the button again.
+        bool pressed = false;
+        connect(window.hpb_1, &QProgressBar::valueChanged, &window, [&](int value) {
+            if (value < 200 || pressed)
+                return;
+            pressed = true;
+            QTimer::singleShot(0, window.cb_scan, [&] { QTest::mouseClick(window.cb_scan, Qt::LeftButton); });
+            QThread::msleep(15); // let the next yield pump events
+        });
         QTest::mouseClick(window.cb_scan, Qt::LeftButton);
         QVERIFY(!window.ib_cancel); // cleared once the cancelled scan has unwound
         const qint64 rows = window.tree().RowCount();

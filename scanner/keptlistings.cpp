@@ -1,0 +1,134 @@
+#include "scanner/keptlistings.h"
+
+#include <cstring>
+
+namespace {
+constexpr size_t kBlockSize = 64 * 1024;
+}
+
+struct KeptListings::Block {
+    char bytes[kBlockSize];
+    size_t used = 0;
+};
+
+KeptListings::KeptListings() = default;
+KeptListings::~KeptListings() = default;
+
+void KeptListings::write(const void *data, size_t size)
+{
+    const char *from = static_cast<const char *>(data);
+    while (size > 0) {
+        if (m_blocks.empty() || m_blocks.back()->used == kBlockSize)
+            m_blocks.push_back(std::make_unique<Block>());
+        Block &block = *m_blocks.back();
+        const size_t part = std::min(size, kBlockSize - block.used);
+        std::memcpy(block.bytes + block.used, from, part);
+        block.used += part;
+        from += part;
+        size -= part;
+    }
+}
+
+void KeptListings::read(void *data, size_t size)
+{
+    char *to = static_cast<char *>(data);
+    while (size > 0 && !m_blocks.empty()) {
+        Block &block = *m_blocks.front();
+        const size_t part = std::min(size, block.used - m_readAt);
+        std::memcpy(to, block.bytes + m_readAt, part);
+        m_readAt += part;
+        to += part;
+        size -= part;
+        // A block read to its end, and not still being written, is done with.
+        if (m_readAt == block.used && (block.used == kBlockSize || m_blocks.size() > 1)) {
+            m_blocks.pop_front();
+            m_readAt = 0;
+        }
+    }
+}
+
+// Seven bits a byte, the high bit saying that more follow: most counts and lengths take one byte.
+void KeptListings::writeCount(quint64 value)
+{
+    char bytes[10];
+    size_t n = 0;
+    do {
+        bytes[n++] = char((value & 0x7F) | (value >= 0x80 ? 0x80 : 0));
+        value >>= 7;
+    } while (value != 0);
+    write(bytes, n);
+}
+
+quint64 KeptListings::readCount()
+{
+    quint64 value = 0;
+    for (int shift = 0; shift < 64; shift += 7) {
+        uchar byte = 0;
+        read(&byte, 1);
+        value |= quint64(byte & 0x7F) << shift;
+        if (!(byte & 0x80))
+            break;
+    }
+    return value;
+}
+
+void KeptListings::writeText(QStringView text)
+{
+    writeCount(quint64(text.size()));
+    write(text.utf16(), size_t(text.size()) * sizeof(char16_t));
+}
+
+QString KeptListings::readText()
+{
+    QString text(qsizetype(readCount()), Qt::Uninitialized);
+    read(text.data(), size_t(text.size()) * sizeof(char16_t));
+    return text;
+}
+
+void KeptListings::append(const ListedFolder &listed)
+{
+    writeCount(listed.folders.size());
+    writeCount(quint64(listed.files.size()));
+    for (const DirEntry &folder : listed.folders) {
+        writeText(folder.name);
+        // Most names are their own UTF-8: their bytes need not be kept twice.
+        const bool sameBytes = folder.bytes == folder.name.toUtf8();
+        writeCount(sameBytes ? 0 : quint64(folder.bytes.size()) + 1);
+        if (!sameBytes)
+            write(folder.bytes.constData(), size_t(folder.bytes.size()));
+    }
+    for (const QString &file : listed.files)
+        writeText(file);
+    ++m_listings;
+}
+
+bool KeptListings::takeNext(ListedFolder &listed)
+{
+    listed = {};
+    if (m_listings == 0)
+        return false;
+    --m_listings;
+    const quint64 folders = readCount();
+    const quint64 files = readCount();
+    listed.folders.reserve(folders);
+    for (quint64 i = 0; i < folders; ++i) {
+        DirEntry entry{readText(), DirEntry::Kind::Folder, {}};
+        const quint64 bytes = readCount();
+        if (bytes == 0) {
+            entry.bytes = entry.name.toUtf8();
+        } else {
+            entry.bytes.resize(qsizetype(bytes - 1));
+            read(entry.bytes.data(), size_t(bytes - 1));
+        }
+        listed.folders.push_back(std::move(entry));
+    }
+    listed.files.reserve(qsizetype(files));
+    for (quint64 i = 0; i < files; ++i)
+        listed.files.append(readText());
+    return true;
+}
+
+qint64 KeptListings::bytesHeld() const
+{
+    return qint64(m_blocks.size() * sizeof(Block));
+}
