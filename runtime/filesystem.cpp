@@ -1,9 +1,11 @@
 #include "runtime/filesystem.h"
 
 #include "runtime/direntries.h"
+#include "runtime/drivewatcher.h"
 
 #include <QDir>
 #include <QFile>
+#include <QStorageInfo>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -30,69 +32,31 @@ bool isPseudoFileSystem(const QByteArray &type)
     return std::find(kPseudo.begin(), kPseudo.end(), name) != kPseudo.end();
 }
 
-bool isBelow(const QByteArray &path, const char *folder)
+bool isBelow(QStringView path, QStringView folder)
 {
-    const qsizetype length = qsizetype(std::strlen(folder));
-    return path.startsWith(folder) && (path.size() == length || path.at(length) == '/');
+    return path.startsWith(folder) && (path.size() == folder.size() || path.at(folder.size()) == u'/');
 }
 
 // Mount points in the kernel's own trees are never drives; removable media under /run/media are.
-bool isSystemMountPoint(const QByteArray &path)
+bool isSystemMountPoint(QStringView path)
 {
-    if (isBelow(path, "/run/media"))
+    if (isBelow(path, u"/run/media"))
         return false;
-    return isBelow(path, "/proc") || isBelow(path, "/sys") || isBelow(path, "/dev") || isBelow(path, "/run");
-}
-
-bool isOctalDigit(char c)
-{
-    return c >= '0' && c <= '7';
-}
-
-// mountinfo writes space, tab, newline and backslash in paths as \ooo octal escapes.
-QByteArray unescapeMountPath(const QByteArray &field)
-{
-    QByteArray path;
-    path.reserve(field.size());
-    for (qsizetype i = 0; i < field.size(); ++i) {
-        const char *c = field.constData() + i;
-        if (c[0] == '\\' && i + 3 < field.size() && isOctalDigit(c[1]) && isOctalDigit(c[2]) &&
-            isOctalDigit(c[3])) {
-            path.append(char(((c[1] - '0') << 6) | ((c[2] - '0') << 3) | (c[3] - '0')));
-            i += 3;
-        } else {
-            path.append(c[0]);
-        }
-    }
-    return path;
-}
-
-// The mount point of one mountinfo line when it is a drive, else an empty array. The fields are
-// id parent major:minor root mount-point options [optional ...] - type source super-options.
-QByteArray driveMountPoint(const QByteArray &line)
-{
-    const QList<QByteArray> fields = line.split(' ');
-    if (fields.size() < 5)
-        return {};
-    const qsizetype dash = fields.indexOf(QByteArray("-"), 6);
-    if (dash < 0 || dash + 1 >= fields.size() || isPseudoFileSystem(fields.at(dash + 1)))
-        return {};
-    QByteArray path = unescapeMountPath(fields.at(4));
-    if (!path.startsWith('/') || isSystemMountPoint(path))
-        return {};
-    return path;
+    return isBelow(path, u"/proc") || isBelow(path, u"/sys") || isBelow(path, u"/dev") ||
+           isBelow(path, u"/run");
 }
 
 } // namespace
 
-QStringList driveRootsFromMountInfo(const QByteArray &mountInfo)
+QStringList driveRootsOf(const std::vector<MountedVolume> &volumes)
 {
     QStringList roots;
-    for (const QByteArray &line : mountInfo.split('\n')) {
-        const QByteArray mountPoint = driveMountPoint(line);
-        if (mountPoint.isEmpty() || mountPoint == "/")
+    for (const MountedVolume &volume : volumes) {
+        const QString &path = volume.rootPath;
+        if (!path.startsWith(u'/') || path == u"/" || isPseudoFileSystem(volume.fileSystemType) ||
+            isSystemMountPoint(path))
             continue;
-        roots.append(QString::fromUtf8(mountPoint) + u'/');
+        roots.append(path.endsWith(u'/') ? path : path + u'/');
     }
     roots.sort();
     roots.erase(std::unique(roots.begin(), roots.end()), roots.end());
@@ -111,12 +75,60 @@ bool LocalFileSystem::listFolder(const QString &folder, std::vector<DirEntry> &o
     return complete;
 }
 
+LocalFileSystem::LocalFileSystem() = default;
+LocalFileSystem::~LocalFileSystem() = default;
+
+void LocalFileSystem::watchDrives(std::function<void()> onChange)
+{
+    m_watcher = std::make_unique<DriveWatcher>(std::move(onChange));
+}
+
+namespace {
+
+bool isMountPoint(const QString &folder)
+{
+    struct stat here, parent;
+    const QByteArray path = QFile::encodeName(folder);
+    return ::fstatat(AT_FDCWD, path.constData(), &here, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT) == 0 &&
+           S_ISDIR(here.st_mode) &&
+           ::stat(QFile::encodeName(folder + QStringLiteral("/..")).constData(), &parent) == 0 &&
+           here.st_dev != parent.st_dev;
+}
+
+// Qt leaves out a mount whose source is no device path, which is how FUSE mounts a disc image
+// (fuseiso, archivemount); in the folders where removable media are mounted such a mount is a
+// drive like any other, so those folders are looked at too.
+void addMediaMounts(std::vector<MountedVolume> &volumes)
+{
+    QStringList candidates;
+    for (const QString &base :
+         {QStringLiteral("/media"), QStringLiteral("/run/media"), QStringLiteral("/mnt")}) {
+        const QDir folder(base);
+        for (const QString &name : folder.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            candidates << folder.filePath(name);
+            if (base != u"/mnt") { // /media/USER/LABEL
+                const QDir user(folder.filePath(name));
+                for (const QString &label : user.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+                    candidates << user.filePath(label);
+            }
+        }
+    }
+    for (const QString &path : candidates) {
+        if (isMountPoint(path))
+            volumes.push_back({path, QStorageInfo(path).fileSystemType()});
+    }
+}
+
+} // namespace
+
 QStringList LocalFileSystem::driveRoots()
 {
-    QFile mountInfo(QStringLiteral("/proc/self/mountinfo"));
-    if (!mountInfo.open(QIODevice::ReadOnly))
-        return {QStringLiteral("/")};
-    QStringList roots = driveRootsFromMountInfo(mountInfo.readAll());
+    // Qt reads the mount table and unescapes its paths; the choice of drives is ours.
+    std::vector<MountedVolume> volumes;
+    for (const QStorageInfo &storage : QStorageInfo::mountedVolumes())
+        volumes.push_back({storage.rootPath(), storage.fileSystemType()});
+    addMediaMounts(volumes);
+    QStringList roots = driveRootsOf(volumes);
     // Single files bind-mounted into containers (/etc/hosts and the like) are no drives.
     roots.removeIf([](const QString &root) {
         struct stat st;

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -44,6 +45,8 @@ class FileSystem {
     virtual std::unique_ptr<FolderWalk> walkDrive(const QString &root);
     // Root paths of the volumes a user can catalogue, each ending in the separator, sorted.
     virtual QStringList driveRoots() = 0;
+    // Has `onChange` run (on this thread, from the event loop) whenever a volume comes or goes.
+    virtual void watchDrives(std::function<void()> onChange) { (void)onChange; }
     // Makes `folder` the process's current directory; false when that fails.
     virtual bool setCurrentDirectory(const QString &folder) = 0;
     // The current directory, absolute, without a trailing separator ("/" for the root).
@@ -53,17 +56,29 @@ class FileSystem {
 // The real file system of this machine.
 class LocalFileSystem : public FileSystem {
   public:
+    LocalFileSystem();
+    ~LocalFileSystem() override;
     bool listFolder(const QString &folder, std::vector<DirEntry> &out) override;
     // Opens every folder relative to its parent, so that no path is too long or too deep to
     // walk, and stays on the root's file system.
     std::unique_ptr<FolderWalk> walkDrive(const QString &root) override;
     QStringList driveRoots() override;
+    void watchDrives(std::function<void()> onChange) override;
     bool setCurrentDirectory(const QString &folder) override;
     QString currentDirectory() override;
 
   private:
     std::vector<char> m_block; // directory entries as the kernel hands them over
+    std::unique_ptr<class DriveWatcher> m_watcher;
 };
 
-// The drive list's root paths from a mount table in /proc/self/mountinfo form.
-[[nodiscard]] QStringList driveRootsFromMountInfo(const QByteArray &mountInfo);
+// One mounted volume as the drive list sees it.
+struct MountedVolume {
+    QString rootPath;
+    QByteArray fileSystemType;
+};
+
+// The drive list's root paths: "/" first, then the mount point of every real file system, sorted,
+// each ending in the separator. Pseudo and virtual file systems, container layers and snaps, and
+// mounts in the kernel's own folders (/proc, /sys, /dev, /run but /run/media) are left out.
+[[nodiscard]] QStringList driveRootsOf(const std::vector<MountedVolume> &volumes);

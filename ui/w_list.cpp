@@ -54,12 +54,14 @@ void w_list::open()
     QString currentFolder;
     drives.DirList(QStringLiteral("*.*"), DirListDrives | DirListExclusive, &currentFolder);
     st_curr_path->setText(currentFolder);
-    const int count = drives.TotalItems();
-    for (int i = 1; i <= count; ++i)
-        ddlb_drive->addItem(driveRootFromListing(drives.Text(i)));
-    if (ddlb_drive->count() > 0)
-        ddlb_drive->setCurrentIndex(0);
+    QStringList roots;
+    for (int i = 1; i <= drives.TotalItems(); ++i)
+        roots << driveRootFromListing(drives.Text(i));
+    ddlb_drive->setRoots(roots);
     drives.Reset();
+    // Discs come and go while the program runs: the list follows them.
+    m_fs.watchDrives([this] { refreshDrives(); });
+    ddlb_drive->aboutToOpen = [this] { refreshDrives(); };
 
     // Line by line until the first line that reads as empty; a missing file is an empty index.
     loadDataFile(m_index, indexFilePath());
@@ -74,6 +76,21 @@ long w_list::wf_button(bool ab_enable)
     cb_restore->setEnabled(ab_enable);
     cb_print->setEnabled(ab_enable);
     return 1;
+}
+
+void w_list::refreshDrives()
+{
+    // A list of its own: the hidden list box may be in use by a search that is yielding.
+    ListBoxModel drives(m_fs);
+    drives.DirList(QStringLiteral("*.*"), DirListDrives | DirListExclusive);
+    QStringList roots;
+    for (int i = 1; i <= drives.TotalItems(); ++i)
+        roots << driveRootFromListing(drives.Text(i));
+    ddlb_drive->setRoots(roots);
+    if (!m_scanRoot.isEmpty() && !roots.contains(m_scanRoot)) {
+        m_scanDriveLost = true;
+        ib_cancel = true;
+    }
 }
 
 void w_list::ddlb_drive_keydown(int key, Qt::KeyboardModifiers)

@@ -2,6 +2,7 @@
 
 #include "catalogue/entries.h"
 #include "runtime/datagrid.h"
+#include "runtime/drivebox.h"
 #include "runtime/filesystem.h"
 #include "runtime/hookcontext.h"
 #include "runtime/progress.h"
@@ -91,7 +92,7 @@ class w_list : public QWidget {
     QPushButton *cb_expand = nullptr;
     QPushButton *cb_close = nullptr;
     QPushButton *cb_scan = nullptr;
-    QComboBox *ddlb_drive = nullptr;
+    DriveBox *ddlb_drive = nullptr;
     QPushButton *cb_save = nullptr;
     DataGrid *dw_1 = nullptr;
     QLineEdit *sle_dir = nullptr;
@@ -147,6 +148,9 @@ class w_list : public QWidget {
     // The first highlighted row of the list pane, 0 when none: the disc the entry commands act on.
     [[nodiscard]] qint64 highlightedListRow() const;
     void showFindBox(bool shown);
+    // The drive list anew from the mounted volumes, keeping the chosen drive while it is there.
+    // A scan whose drive went away is cancelled.
+    void refreshDrives();
     [[nodiscard]] QString findExpression() const;
     // Highlights the row found (0: none) alone and scrolls to it.
     void showFound(qint64 row);
@@ -165,4 +169,6 @@ class w_list : public QWidget {
     qint64 m_selectedTreeRow = 0;
     QElapsedTimer m_folderShown;
     std::unique_ptr<KeptListings> m_scanListings; // during a scan: the count's listings
+    QString m_scanRoot;                           // during a scan: the drive being scanned
+    bool m_scanDriveLost = false;
 };

@@ -63,7 +63,7 @@ void w_list::createControls()
     cb_expand = makeButton(this, QStringLiteral("확장"), gulim, 11);
     cb_close = makeButton(this, QStringLiteral("종료"), gulim, 11);
     cb_scan = makeButton(this, QStringLiteral("스캔"), gulim, 11);
-    ddlb_drive = new QComboBox(this);
+    ddlb_drive = new DriveBox(this);
     cb_save = makeButton(this, QStringLiteral("저장"), gulim, 11);
     dw_1 = new DataGrid(this);
     sle_dir = makeEdit(this, QStringLiteral("Comic Sans MS"), 11, QColor(192, 192, 192));

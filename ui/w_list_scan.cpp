@@ -4,6 +4,7 @@
 
 #include "ui/w_save.h"
 
+#include "runtime/messagebox.h"
 #include "runtime/paths.h"
 #include "runtime/yield.h"
 #include "scanner/foldercount.h"
@@ -79,6 +80,8 @@ void w_list::cb_scan_clicked()
     if (busy())
         return; // a scan never starts under a load or a search
     const QString root = ddlb_drive->currentText();
+    m_scanRoot = root;
+    m_scanDriveLost = false;
     {
         LongOperation operation(*this);
         showFindBox(false);
@@ -107,6 +110,11 @@ void w_list::cb_scan_clicked()
     lb_file->model().DirList(st_curr_path->text() + kPathSeparator + QStringLiteral("*.*"), DirListFiles);
     dw_1->SetRedraw(true);
     m_progress.setPosition(0);
+    m_scanRoot.clear();
+    if (m_scanDriveLost)
+        MessageBox(QStringLiteral("오류"),
+                   QStringLiteral("스캔하던 드라이브가 없어져서 스캔을 멈췄습니다.\n\n") + root,
+                   MessageIcon::Exclamation);
 }
 
 void w_list::cb_save_clicked()

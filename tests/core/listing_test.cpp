@@ -1,12 +1,16 @@
+#include "runtime/drivewatcher.h"
 #include "runtime/filesystem.h"
 #include "runtime/listbox.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -274,31 +278,34 @@ TEST(ListingPatternTest, DriveRootFromListing)
         EXPECT_EQ(driveRootFromListing(text), "") << text;
 }
 
-TEST(DriveRootsTest, FromMountInfo)
+TEST(DriveRootsTest, RealFileSystemsOnly)
 {
-    const QByteArray mountInfo = "21 1 0:19 / / rw,relatime shared:1 - overlay overlay rw,lowerdir=/a\n"
-                                 "22 21 0:20 / /proc rw - proc proc rw\n"
-                                 "23 21 0:21 / /sys rw shared:2 - sysfs sysfs rw\n"
-                                 "24 23 0:22 / /sys/fs/cgroup rw - cgroup2 cgroup2 rw\n"
-                                 "25 21 0:23 / /dev rw - devtmpfs udev rw\n"
-                                 "26 25 0:24 / /dev/shm rw - tmpfs tmpfs rw\n"
-                                 "27 21 0:25 / /run rw - tmpfs tmpfs rw\n"
-                                 "28 21 8:2 / /home rw,relatime shared:5 master:1 - ext4 /dev/sda2 rw\n"
-                                 "29 21 8:2 / /home rw,relatime - ext4 /dev/sda2 rw\n"
-                                 "30 21 11:0 / /media/kim/DISC_01 ro - iso9660 /dev/sr0 ro\n"
-                                 "31 21 8:17 / /media/kim/MY\\040DISC rw - vfat /dev/sdb1 rw\n"
-                                 "32 21 8:33 / /run/media/lee/USB rw - exfat /dev/sdc1 rw\n"
-                                 "33 27 0:50 / /run/user/1000/gvfs rw - fuse.gvfsd-fuse gvfsd-fuse rw\n"
-                                 "34 21 7:1 / /snap/core/123 ro - squashfs /dev/loop1 ro\n"
-                                 "35 21 8:3 / /mnt/back\\134slash\\011tab rw - ext4 /dev/sda3 rw\n"
-                                 "36 21 0:60 / /var/lib/docker/overlay2/x/merged rw - overlay overlay rw\n"
-                                 "37 21 0:61 / /tmp rw - tmpfs tmpfs rw\n"
-                                 "38 21 0:62 / /devices rw - ext4 /dev/sda4 rw\n"
-                                 "39 21 0:63 / /proc/sys/fs/binfmt_misc rw - binfmt_misc binfmt_misc rw\n";
-    EXPECT_EQ(driveRootsFromMountInfo(mountInfo),
-              QStringList({"/", "/devices/", "/home/", "/media/kim/DISC_01/", "/media/kim/MY DISC/",
-                           "/mnt/back\\slash\ttab/", "/run/media/lee/USB/"}));
-    EXPECT_EQ(driveRootsFromMountInfo(""), QStringList({"/"}));
+    const std::vector<MountedVolume> volumes = {
+        {"/", "overlay"},
+        {"/proc", "proc"},
+        {"/sys", "sysfs"},
+        {"/sys/fs/cgroup", "cgroup2"},
+        {"/dev", "devtmpfs"},
+        {"/dev/shm", "tmpfs"},
+        {"/run", "tmpfs"},
+        {"/home", "ext4"},
+        {"/home", "ext4"},
+        {"/media/kim/DISC_01", "iso9660"},
+        {u"/media/kim/MY DISC"_s, "vfat"},
+        {"/run/media/lee/USB", "exfat"},
+        {"/run/user/1000/gvfs", "fuse.gvfsd-fuse"},
+        {"/snap/core/123", "squashfs"},
+        {u"/mnt/back\\slash\ttab"_s, "ext4"},
+        {"/var/lib/docker/overlay2/x/merged", "overlay"},
+        {"/tmp", "tmpfs"},
+        {"/devices", "ext4"},
+        {"/proc/sys/fs/binfmt_misc", "binfmt_misc"},
+        {"/media/kim/CD", "fuse.fuseiso"},
+    };
+    EXPECT_EQ(driveRootsOf(volumes),
+              QStringList({"/", "/devices/", "/home/", "/media/kim/CD/", "/media/kim/DISC_01/",
+                           "/media/kim/MY DISC/", u"/mnt/back\\slash\ttab/"_s, "/run/media/lee/USB/"}));
+    EXPECT_EQ(driveRootsOf({}), QStringList({"/"}));
 }
 
 TEST(DriveRootsTest, LocalDrivesStartWithTheRoot)
@@ -323,4 +330,27 @@ TEST(FileNameForDisplay, Utf8ThenCp949ThenReplacementMarks)
     EXPECT_EQ(fileNameForDisplay("\xC6\xC4\xC0\xCF"), u"파일"_s);
     EXPECT_EQ(fileNameForDisplay("\xEC\x82\xAC\xEC\xA7\x84"), u"사진"_s) << "UTF-8 as it is";
     EXPECT_EQ(fileNameForDisplay("\xC9\xFE"), u"\uFFFD\uFFFD"_s) << "a private-use pair is no Korean";
+}
+
+TEST(DriveWatcherTest, HearsOfAMountAndAnUnmount)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "mounting a file system needs root";
+    QTemporaryDir dir;
+    int changes = 0;
+    DriveWatcher watcher([&] { ++changes; });
+    const QByteArray point = QFile::encodeName(dir.path());
+    if (::mount("tarvek-test", point.constData(), "tmpfs", 0, nullptr) != 0)
+        GTEST_SKIP() << "this machine allows no mount";
+    QElapsedTimer timer;
+    timer.start();
+    while (changes == 0 && timer.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_GE(changes, 1);
+    const int afterMount = changes;
+    ::umount(point.constData());
+    timer.restart();
+    while (changes == afterMount && timer.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_GT(changes, afterMount);
 }

@@ -42,6 +42,8 @@ class FakeFileSystem : public FileSystem {
     {
         out.clear();
         ++listings;
+        if (onListing)
+            onListing(listings);
         const QString key = folder.endsWith(u'/') ? folder : folder + u'/';
         if (!m_folders.contains(key) || unreadable.contains(key))
             return false;
@@ -49,6 +51,15 @@ class FakeFileSystem : public FileSystem {
         return true;
     }
     QStringList driveRoots() override { return m_drives; }
+    void watchDrives(std::function<void()> onChange) override { m_drivesChanged = std::move(onChange); }
+    // Mounts and unmounts: the drives are now `drives`, and the watcher hears of it.
+    void changeDrives(const QStringList &drives)
+    {
+        m_drives = drives;
+        if (m_drivesChanged)
+            m_drivesChanged();
+    }
+    void setDrivesQuietly(const QStringList &drives) { m_drives = drives; }
     bool setCurrentDirectory(const QString &folder) override
     {
         const QString key = folder.endsWith(u'/') ? folder : folder + u'/';
@@ -61,10 +72,12 @@ class FakeFileSystem : public FileSystem {
 
     QStringList unreadable;
     int listings = 0;
+    std::function<void(int)> onListing;
 
   private:
     QMap<QString, std::vector<DirEntry>> m_folders;
     QSet<QString> m_known; // every path added, without its trailing separator
     QStringList m_drives;
+    std::function<void()> m_drivesChanged;
     QString m_current = QStringLiteral("/");
 };
