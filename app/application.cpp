@@ -6,7 +6,10 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QScreen>
+#include <QTranslator>
 
 tarvek::tarvek() = default;
 tarvek::~tarvek() = default;
@@ -16,6 +19,10 @@ void tarvek::create()
     QCoreApplication::setApplicationName(QStringLiteral("tarvek"));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/tarvek.png")));
     installFontSubstitutions();
+    m_qtTranslator = std::make_unique<QTranslator>();
+    if (m_qtTranslator->load(QLocale(QLocale::Korean, QLocale::SouthKorea), QStringLiteral("qtbase"),
+                             QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(m_qtTranslator.get());
 }
 
 void tarvek::open(const QString &)

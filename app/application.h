@@ -13,6 +13,8 @@ class tarvek {
     tarvek();
     ~tarvek();
 
+    // Names the application, sets its icon and fonts, and has Qt's own dialogs (printing, file
+    // selection, standard buttons) speak Korean like the rest of the program.
     void create();
     // The command line is not used: the program has no options.
     void open(const QString &commandline);
@@ -22,5 +24,6 @@ class tarvek {
 
   private:
     LocalFileSystem m_fs;
+    std::unique_ptr<class QTranslator> m_qtTranslator; // Qt's own dialogs in Korean
     std::unique_ptr<w_list> m_window;
 };

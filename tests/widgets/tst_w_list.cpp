@@ -1,5 +1,6 @@
 // The main window after start-up, its grids and the help.
 
+#include "app/application.h"
 #include "app/globals.h"
 #include "app/help.h"
 #include "catalogue/indexpresenter.h"
@@ -36,10 +37,7 @@ class TestMainWindow : public QObject {
     }
 
   private slots:
-    void initTestCase()
-    {
-        useProgramFolder(m_dir.path());
-    }
+    void initTestCase() { useProgramFolder(m_dir.path()); }
     void cleanup() { setMessageBoxHook({}); }
 
     void controlsAfterOpen_data()
@@ -208,6 +206,14 @@ class TestMainWindow : public QObject {
         QVERIFY(window.cb_scan->isEnabled());
         window.wf_button(true);
         QVERIFY(window.cb_save->isEnabled());
+    }
+
+    void qtsOwnDialogsSpeakKorean()
+    {
+        tarvek application;
+        application.create();
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("취소"));
+        QCOMPARE(QCoreApplication::translate("QPrintDialog", "Print"), QString("인쇄"));
     }
 
     void helpWithoutItsFileSaysWhereItLooked()
