@@ -4,6 +4,10 @@
 #include "runtime/paths.h"
 #include "runtime/textfile.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+
 QString gs_pgm_dir;
 QString gs_data_dir;
 QString gs_file_header;
@@ -35,5 +39,20 @@ QString dataFilePath(const QString &bareFileName)
 
 QString helpFilePath()
 {
-    return gs_pgm_dir + kPathSeparator + QStringLiteral("tarvek.hlp");
+    const QString inProgramFolder = gs_pgm_dir + kPathSeparator + QStringLiteral("tarvek.hlp");
+    if (QFile::exists(inProgramFolder) || !QCoreApplication::instance())
+        return inProgramFolder;
+    // Installed, the program folder is the user's own and holds no help: it lies beside the
+    // executable or in the installed data folder.
+    const QString executableFolder = QCoreApplication::applicationDirPath();
+    QStringList installed = {executableFolder + QStringLiteral("/tarvek.hlp")};
+#ifdef TARVEK_HELP_FROM_PROGRAM
+    installed << QDir::cleanPath(executableFolder +
+                                 QStringLiteral("/" TARVEK_HELP_FROM_PROGRAM "/tarvek.hlp"));
+#endif
+    for (const QString &candidate : installed) {
+        if (QFile::exists(candidate))
+            return candidate;
+    }
+    return inProgramFolder;
 }

@@ -16,4 +16,6 @@ void initGlobals();
 [[nodiscard]] QString dataFolderPath();                          // gs_pgm_dir + gs_data_dir
 [[nodiscard]] QString indexFilePath();                           // ... + "/" + gs_list_file
 [[nodiscard]] QString dataFilePath(const QString &bareFileName); // ... + "/" + bare name
-[[nodiscard]] QString helpFilePath();                            // gs_pgm_dir + "/tarvek.hlp"
+// gs_pgm_dir + "/tarvek.hlp"; when that is missing, the installed help beside the executable or
+// in the installed data folder, if there is one.
+[[nodiscard]] QString helpFilePath();

@@ -297,20 +297,6 @@ def sample(layers, x, y):
     return (r, g, b, a)
 
 
-def icon_pixel(layers, px, py):
-    total = [0.0, 0.0, 0.0, 0.0]
-    for sy in range(SAMPLES):
-        for sx in range(SAMPLES):
-            s = sample(layers, px + (sx + 0.5) / SAMPLES, py + (sy + 0.5) / SAMPLES)
-            total = [t + v for t, v in zip(total, s)]
-    n = SAMPLES * SAMPLES
-    alpha = total[3] / n
-    if alpha <= 0.0:
-        return (0, 0, 0, 0)
-    # Averaged colours are premultiplied; PNG wants them straight.
-    return tuple(round(min(1.0, c / n / alpha) * 255) for c in total[:3]) + (round(alpha * 255),)
-
-
 def png_chunk(kind, data):
     body = kind + data
     return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
@@ -324,9 +310,24 @@ def png_bytes(width, height, rows):
             + png_chunk(b"IDAT", zlib.compress(raw, 9)) + png_chunk(b"IEND", b""))
 
 
-def icon_rows():
+def icon_rows(size=ICON_SIZE):
+    """The icon drawn at `size` pixels: the same shapes, sampled on a finer grid."""
     layers = icon_layers()
-    return [[icon_pixel(layers, x, y) for x in range(ICON_SIZE)] for y in range(ICON_SIZE)]
+    scale = ICON_SIZE / size
+    return [[scaled_pixel(layers, x, y, scale) for x in range(size)] for y in range(size)]
+
+
+def scaled_pixel(layers, px, py, scale):
+    total = [0.0, 0.0, 0.0, 0.0]
+    for sy in range(SAMPLES):
+        for sx in range(SAMPLES):
+            s = sample(layers, (px + (sx + 0.5) / SAMPLES) * scale, (py + (sy + 0.5) / SAMPLES) * scale)
+            total = [t + v for t, v in zip(total, s)]
+    n = SAMPLES * SAMPLES
+    alpha = total[3] / n
+    if alpha <= 0.0:
+        return (0, 0, 0, 0)
+    return tuple(round(min(1.0, c / n / alpha) * 255) for c in total[:3]) + (round(alpha * 255),)
 
 
 def write(path, data):
@@ -341,6 +342,11 @@ def main():
     for name, draw in TREE_PICTURES.items():
         write(os.path.join(pictures_dir, name), bmp_bytes(draw()))
     write(os.path.join(out_dir, "tarvek.png"), png_bytes(ICON_SIZE, ICON_SIZE, icon_rows()))
+    # Larger sizes for the desktop's icon theme.
+    icons_dir = os.path.join(out_dir, "icons")
+    os.makedirs(icons_dir, exist_ok=True)
+    for size in (128, 256):
+        write(os.path.join(icons_dir, f"tarvek-{size}.png"), png_bytes(size, size, icon_rows(size)))
 
 
 if __name__ == "__main__":
