@@ -12,7 +12,7 @@ void HookContext::advance()
     if (!progress)
         return;
     progress->advance();
-    const int percent = progress->percent();
+    const int percent = progress->shownPercent();
     if (percent == m_shownPercent)
         return;
     m_shownPercent = percent;

@@ -30,6 +30,7 @@ int Progress::permille() const
 
 void Progress::notifyIfShownChanged()
 {
+    m_nextCheck = std::min(m_maximum, m_position + std::max<qint64>(1, m_maximum / 4000));
     const int nowPermille = permille(), nowPercent = percent();
     if (nowPermille == m_shownPermille && nowPercent == m_shownPercent)
         return;

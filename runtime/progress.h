@@ -11,13 +11,22 @@ class Progress {
   public:
     void setMaximum(qint64 maximum);
     void setPosition(qint64 position);
-    void advance() { setPosition(m_position + 1); }
+    // One step on. What a person sees is looked at only every quarter of a thousandth of the
+    // maximum and at the maximum itself, so a million steps cost a million increments.
+    void advance()
+    {
+        if (m_position < m_maximum && ++m_position >= m_nextCheck)
+            notifyIfShownChanged();
+    }
 
     [[nodiscard]] qint64 position() const { return m_position; }
     [[nodiscard]] qint64 maximum() const { return m_maximum; }
     [[nodiscard]] int percent() const;  // whole part of position * 100 / maximum
     [[nodiscard]] int permille() const; // the bar's fill, 0..1000
     [[nodiscard]] QString percentText() const { return QString::number(percent()) + u'%'; }
+    // The whole percentage as last shown (it lags the position by less than a quarter of a
+    // thousandth of the maximum).
+    [[nodiscard]] int shownPercent() const { return m_shownPercent; }
 
     std::function<void()> onChange;
 
@@ -28,4 +37,5 @@ class Progress {
     qint64 m_maximum = 0;
     int m_shownPermille = -1;
     int m_shownPercent = -1;
+    qint64 m_nextCheck = 0;
 };

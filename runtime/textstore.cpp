@@ -74,17 +74,6 @@ std::optional<quint32> TextPool::add(QStringView text)
     return quint32(m_end - units);
 }
 
-QStringView TextPool::view(quint32 handle) const
-{
-    if (handle == 0)
-        return {};
-    const char16_t *at = m_slots[handle >> kBlockBits] + (handle & (kBlockUnits - 1));
-    if (!(at[0] & 0x8000))
-        return QStringView(at + 1, at[0]);
-    const qsizetype length = (qsizetype(at[0] & 0x7FFF) << 16) | at[1];
-    return QStringView(at + 2, length);
-}
-
 std::optional<quint32> TextInterner::intern(QStringView text)
 {
     if (text.isEmpty())

@@ -18,7 +18,16 @@ class TextPool {
 
     // Stores `text` and returns its handle; nullopt when the pool is full (4 G units).
     std::optional<quint32> add(QStringView text);
-    [[nodiscard]] QStringView view(quint32 handle) const;
+    // Inline: a load reads back a stored text for every value it interns.
+    [[nodiscard]] QStringView view(quint32 handle) const
+    {
+        if (handle == 0)
+            return {};
+        const char16_t *at = m_slots[handle >> kBlockBits] + (handle & (kBlockUnits - 1));
+        if (!(at[0] & 0x8000))
+            return QStringView(at + 1, at[0]);
+        return QStringView(at + 2, (qsizetype(at[0] & 0x7FFF) << 16) | at[1]);
+    }
     void clear();
 
   private:
