@@ -5,6 +5,8 @@
 #include "catalogue/datafiles.h"
 #include "catalogue/layouts.h"
 #include "runtime/fonts.h"
+#include "scanner/foldercount.h"
+#include "scanner/keptlistings.h"
 #include "support/rootedfilesystem.h"
 #include "ui/w_list.h"
 
@@ -137,6 +139,14 @@ int scan(const QString &folder)
     figure("scan_ratio_vs_find", seconds / find, 2);
     figure("scan_bytes_per_row", double(growth) / double(std::max<qint64>(rows, 1)), 1);
     figure("scan_heap_bytes_per_row", double(heapGrowth) / double(std::max<qint64>(rows, 1)), 1);
+    // What the count's kept listings hold at their peak, when the count has ended.
+    HookContext hooks;
+    KeptListings kept;
+    const std::unique_ptr<FolderWalk> walk = fs.walkDrive(root);
+    ScanContext context{hooks, walk.get(), &kept};
+    qint64 counted = 0;
+    wf_file_cnt(context, root, counted);
+    figure("scan_listing_bytes_per_row", double(kept.bytesHeld()) / double(std::max<qint64>(counted, 1)), 1);
     return rows == window.il_file_cnt ? 0 : 1;
 }
 

@@ -1,13 +1,30 @@
 #include "scanner/keptlistings.h"
 
 #include <cstring>
+#include <new>
+#include <sys/mman.h>
 
 namespace {
-constexpr size_t kBlockSize = 64 * 1024;
+constexpr size_t kBlockSize = 256 * 1024;
 }
 
+// Blocks are mapped from the system and unmapped when read: a heap would keep the freed memory
+// for itself, and the tree being built beside it would not use it, so the scan's peak would hold
+// every listing and the whole tree at once.
 struct KeptListings::Block {
-    char bytes[kBlockSize];
+    Block()
+    {
+        void *memory =
+            ::mmap(nullptr, kBlockSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (memory == MAP_FAILED)
+            throw std::bad_alloc();
+        bytes = static_cast<char *>(memory);
+    }
+    ~Block() { ::munmap(bytes, kBlockSize); }
+    Block(const Block &) = delete;
+    Block &operator=(const Block &) = delete;
+
+    char *bytes = nullptr;
     size_t used = 0;
 };
 
@@ -130,5 +147,5 @@ bool KeptListings::takeNext(ListedFolder &listed)
 
 qint64 KeptListings::bytesHeld() const
 {
-    return qint64(m_blocks.size() * sizeof(Block));
+    return qint64(m_blocks.size() * kBlockSize);
 }

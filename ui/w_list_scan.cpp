@@ -98,6 +98,7 @@ void w_list::cb_scan_clicked()
         m_scanListings = std::make_unique<KeptListings>();
         wf_file_cnt(root, 1);
         m_progress.setMaximum(il_file_cnt);
+        m_tree.reserve(il_file_cnt); // the rows to come, without growing by doubling
         of_recurse_dir_list(root, 1);
         m_scanListings.reset();
         wf_collapse_rows(*dw_1, 1);
