@@ -26,7 +26,8 @@ FileResult writeCatalogue(const RecordSet &tree, const QString &path)
 
 bool isBareFileName(QStringView file)
 {
-    if (file.isEmpty() || file == u"." || file.contains(u"..") || file == QStringView(kIndexFileName))
+    if (file.isEmpty() || file == u"." || file.contains(u"..") ||
+        file.compare(QStringView(kIndexFileName), Qt::CaseInsensitive) == 0)
         return false;
     for (QChar c : file) {
         const char16_t u = c.unicode();

@@ -21,5 +21,6 @@ inline constexpr char16_t kIndexFileName[] = u"cdinfo.dat";
 
 // True when `file` is a bare file name that may be opened, searched, renamed or deleted: not
 // empty, not "." and holding no "..", no separator of either platform, no control character
-// (C0 or C1), and not the index file. The save dialog checks labels with it too.
+// (C0 or C1), and not the index file (in any case, as a FAT or SMB data folder would take it).
+// The save dialog checks labels with it too.
 [[nodiscard]] bool isBareFileName(QStringView file);

@@ -224,7 +224,11 @@ void rgb(ExprValue *channels)
         if (channels[i].kind != Kind::Number)
             return setNull(channels[0]);
     }
-    setNumber(channels[0], channels[0].number + 256 * channels[1].number + 65536 * channels[2].number);
+    const double colour = channels[0].number + 256 * channels[1].number + 65536 * channels[2].number;
+    // Channels of opposite infinities add up to not a number, which is no value, as in arithmetic.
+    if (std::isnan(colour))
+        return setNull(channels[0]);
+    setNumber(channels[0], colour);
 }
 
 void unary(ExprOp op, ExprValue &value)

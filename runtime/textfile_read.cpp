@@ -134,7 +134,7 @@ bool TextFileReader::Private::fill()
         begin = 0;
     }
     if (end == capacity) {
-        auto bigger = std::make_unique<char[]>(size_t(capacity * 2 + 1));
+        auto bigger = std::make_unique_for_overwrite<char[]>(size_t(capacity * 2 + 1));
         std::memcpy(bigger.get(), data.get(), size_t(end));
         data = std::move(bigger);
         capacity *= 2;
@@ -224,7 +224,7 @@ bool TextFileReader::open(const QString &path)
     d->fd = fd;
     if (!d->data) {
         d->capacity = kReadBlock;
-        d->data = std::make_unique<char[]>(size_t(d->capacity + 1));
+        d->data = std::make_unique_for_overwrite<char[]>(size_t(d->capacity + 1));
     }
     d->detectEncoding();
     return true;

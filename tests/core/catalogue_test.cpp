@@ -116,7 +116,7 @@ TEST(CatalogueFile, OnlyBareFileNamesAreUsed)
         EXPECT_TRUE(isBareFileName(QString::fromUtf8(good))) << good;
     for (const char *bad :
          {"", "..", "../cdinfo.dat", "cd_../x.dat", "a/b.dat", "/etc/passwd", "..\\x.dat", "cd_\x01.dat",
-          "cd_\t.dat", ".", "cdinfo.dat", "cd_\x7f.dat", "cd_\u0085.dat", "cd_\u009f.dat"})
+          "cd_\t.dat", ".", "cdinfo.dat", "CDINFO.DAT", "cd_\x7f.dat", "cd_\u0085.dat", "cd_\u009f.dat"})
         EXPECT_FALSE(isBareFileName(QString::fromUtf8(bad))) << bad;
 }
 

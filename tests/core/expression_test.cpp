@@ -216,6 +216,10 @@ TEST(Expression, Functions)
         contextAt(4, 2, u"typed"));
     checkAll({{"first(name for page)", "null"}}, contextAt(4, 0));
     checkAll({{"first(name for page)", "null"}}, contextAt(4, 5));
+    // Channels of opposite infinities are no colour, and no colour equals everything.
+    const std::string huge = "1" + std::string(300, '0') + " * 1" + std::string(300, '0');
+    const std::string infinities = "rgb(" + huge + ", -" + huge + ", 0)";
+    checkAll({{infinities.c_str(), "null"}, {(infinities + " = 5").c_str(), "null"}}, contextAt(2));
 }
 
 TEST(Expression, IfEvaluatesOnlyTheChosenBranch)
