@@ -129,10 +129,16 @@ int scan(const QString &folder)
     QElapsedTimer timer;
     timer.start();
     window.cb_scan_clicked(); // count, build and fold, yielding once per folder
-    const double seconds = timer.nsecsElapsed() / 1e9;
+    double seconds = timer.nsecsElapsed() / 1e9;
     const qint64 growth = memoryKb("VmHWM:") - before;
     const qint64 heapGrowth = heapInUse() - heapBefore;
     const qint64 rows = window.tree().RowCount();
+    // The memory of the first scan; the time the best of three, as for find.
+    for (int run = 0; run < 2; ++run) {
+        timer.restart();
+        window.cb_scan_clicked();
+        seconds = std::min(seconds, timer.nsecsElapsed() / 1e9);
+    }
     figure("scan_rows", rows);
     figure("scan_s", seconds);
     figure("find_s", find);
@@ -162,10 +168,14 @@ int load(const QString &file)
     window.open();
     window.show();
     window.wf_restore(2, file); // warms the page cache as iconv's first run did
-    QElapsedTimer timer;
-    timer.start();
-    window.wf_restore(2, file);
-    const double seconds = timer.nsecsElapsed() / 1e9;
+    // The best of three, as for iconv: this machine's other work only ever adds time.
+    double seconds = 1e9;
+    for (int run = 0; run < 3; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        window.wf_restore(2, file);
+        seconds = std::min(seconds, timer.nsecsElapsed() / 1e9);
+    }
     figure("load_rows", window.tree().RowCount());
     figure("load_1m_s", seconds);
     figure("iconv_s", iconv);
