@@ -50,15 +50,9 @@ void w_list::open()
     showFindBox(false);
 
     // The drives, from a listing of drives only; the listing reports the current folder.
-    ListBoxModel &drives = lb_file->model();
     QString currentFolder;
-    drives.DirList(QStringLiteral("*.*"), DirListDrives | DirListExclusive, &currentFolder);
+    refreshDrives(&currentFolder);
     st_curr_path->setText(currentFolder);
-    QStringList roots;
-    for (int i = 1; i <= drives.TotalItems(); ++i)
-        roots << driveRootFromListing(drives.Text(i));
-    ddlb_drive->setRoots(roots);
-    drives.Reset();
     // Discs come and go while the program runs: the list follows them.
     m_fs.watchDrives([this] { refreshDrives(); });
     ddlb_drive->aboutToOpen = [this] { refreshDrives(); };
@@ -78,11 +72,11 @@ long w_list::wf_button(bool ab_enable)
     return 1;
 }
 
-void w_list::refreshDrives()
+void w_list::refreshDrives(QString *currentFolder)
 {
     // A list of its own: the hidden list box may be in use by a search that is yielding.
     ListBoxModel drives(m_fs);
-    drives.DirList(QStringLiteral("*.*"), DirListDrives | DirListExclusive);
+    drives.DirList(QStringLiteral("*.*"), DirListDrives | DirListExclusive, currentFolder);
     QStringList roots;
     for (int i = 1; i <= drives.TotalItems(); ++i)
         roots << driveRootFromListing(drives.Text(i));

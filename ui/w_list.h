@@ -148,9 +148,10 @@ class w_list : public QWidget {
     // The first highlighted row of the list pane, 0 when none: the disc the entry commands act on.
     [[nodiscard]] qint64 highlightedListRow() const;
     void showFindBox(bool shown);
-    // The drive list anew from the mounted volumes, keeping the chosen drive while it is there.
-    // A scan whose drive went away is cancelled.
-    void refreshDrives();
+    // The drive list anew from the mounted volumes, keeping the chosen drive while it is there;
+    // `currentFolder`, when given, receives the current folder. A scan whose drive went away is
+    // cancelled.
+    void refreshDrives(QString *currentFolder = nullptr);
     [[nodiscard]] QString findExpression() const;
     // Highlights the row found (0: none) alone and scrolls to it.
     void showFound(qint64 row);

@@ -4,6 +4,7 @@
 #include "runtime/fileops.h"
 #include "runtime/filesystem.h"
 #include "runtime/messagebox.h"
+#include "support/messagelog.h"
 #include "support/programfolder.h"
 #include "ui/m_popmenu.h"
 #include "ui/w_list.h"
@@ -22,8 +23,9 @@ class TestSearch : public QObject {
 
   private:
     QTemporaryDir m_dir;
-    QStringList m_messages;
-    int m_answer = 1;
+    MessageLog m_log;
+    QStringList &m_messages = m_log.messages;
+    int &m_answer = m_log.answer;
 
     QString data(const QString &name) const { return m_dir.path() + "/data/" + name; }
     void write(const QString &name, const QByteArray &bytes)
@@ -57,14 +59,7 @@ class TestSearch : public QObject {
     }
 
   private slots:
-    void initTestCase()
-    {
-        useProgramFolder(m_dir.path());
-        setMessageBoxHook([this](const QString &title, const QString &text) {
-            m_messages << title + '|' + text;
-            return m_answer;
-        });
-    }
+    void initTestCase() { useProgramFolder(m_dir.path()); }
     void init()
     {
         m_messages.clear();

@@ -6,6 +6,7 @@
 #include "runtime/messagebox.h"
 #include "runtime/units.h"
 #include "support/fakefilesystem.h"
+#include "support/messagelog.h"
 #include "support/programfolder.h"
 #include "ui/w_list.h"
 #include "ui/w_save.h"
@@ -24,8 +25,9 @@ class TestSaveDialog : public QObject {
 
   private:
     QTemporaryDir m_dir;
-    QStringList m_messages; // "title|text" of every message box, answered by m_answer
-    int m_answer = 1;
+    MessageLog m_log;
+    QStringList &m_messages = m_log.messages;
+    int &m_answer = m_log.answer;
 
     QByteArray bytesOf(const QString &name) const
     {
@@ -46,14 +48,7 @@ class TestSaveDialog : public QObject {
     }
 
   private slots:
-    void initTestCase()
-    {
-        useProgramFolder(m_dir.path());
-        setMessageBoxHook([this](const QString &title, const QString &text) {
-            m_messages << title + '|' + text;
-            return m_answer;
-        });
-    }
+    void initTestCase() { useProgramFolder(m_dir.path()); }
     void init()
     {
         m_messages.clear();
