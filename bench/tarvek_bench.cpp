@@ -114,15 +114,35 @@ int catalogue(const QString &file)
     return found == 0 ? 0 : 1;
 }
 
+// The main window in a program folder of its own, with `drive` as the only drive.
+struct ProgramWindow {
+    explicit ProgramWindow(const QString &drive) : fs(drive), window(fs) { window.open(); }
+    QTemporaryDir home;
+    // The window reads the program folder when it is made, so it is set before.
+    bool placed = (gs_pgm_dir = home.path(), true);
+    RootedFileSystem fs;
+    w_list window;
+};
+
+// The fewest seconds `work` took in `runs` runs: this machine's other work only ever adds time.
+double bestSeconds(int runs, const std::function<void()> &work)
+{
+    double best = 1e12;
+    for (int run = 0; run < runs; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        best = std::min(best, timer.nsecsElapsed() / 1e9);
+    }
+    return best;
+}
+
 int scan(const QString &folder)
 {
     const QString root = folder.endsWith(u'/') ? folder : folder + u'/';
     const double find = commandSeconds(QStringLiteral("find"), {root, "-printf", "%p\\n"});
-    QTemporaryDir home;
-    gs_pgm_dir = home.path();
-    RootedFileSystem fs(root);
-    w_list window(fs);
-    window.open();
+    ProgramWindow program(root);
+    w_list &window = program.window;
     resetPeak();
     const qint64 before = memoryKb("VmRSS:");
     const qint64 heapBefore = heapInUse();
@@ -134,11 +154,7 @@ int scan(const QString &folder)
     const qint64 heapGrowth = heapInUse() - heapBefore;
     const qint64 rows = window.tree().RowCount();
     // The memory of the first scan; the time the best of three, as for find.
-    for (int run = 0; run < 2; ++run) {
-        timer.restart();
-        window.cb_scan_clicked();
-        seconds = std::min(seconds, timer.nsecsElapsed() / 1e9);
-    }
+    seconds = std::min(seconds, bestSeconds(2, [&] { window.cb_scan_clicked(); }));
     figure("scan_rows", rows);
     figure("scan_s", seconds);
     figure("find_s", find);
@@ -148,7 +164,7 @@ int scan(const QString &folder)
     // What the count's kept listings hold at their peak, when the count has ended.
     HookContext hooks;
     KeptListings kept;
-    const std::unique_ptr<FolderWalk> walk = fs.walkDrive(root);
+    const std::unique_ptr<FolderWalk> walk = program.fs.walkDrive(root);
     ScanContext context{hooks, walk.get(), &kept};
     qint64 counted = 0;
     wf_file_cnt(context, root, counted);
@@ -161,21 +177,11 @@ int scan(const QString &folder)
 int load(const QString &file)
 {
     const double iconv = commandSeconds(QStringLiteral("iconv"), {"-f", "CP949", "-t", "UTF-8", file});
-    QTemporaryDir home;
-    gs_pgm_dir = home.path();
-    RootedFileSystem fs(QStringLiteral("/"));
-    w_list window(fs);
-    window.open();
+    ProgramWindow program(QStringLiteral("/"));
+    w_list &window = program.window;
     window.show();
     window.wf_restore(2, file); // warms the page cache as iconv's first run did
-    // The best of three, as for iconv: this machine's other work only ever adds time.
-    double seconds = 1e9;
-    for (int run = 0; run < 3; ++run) {
-        QElapsedTimer timer;
-        timer.start();
-        window.wf_restore(2, file);
-        seconds = std::min(seconds, timer.nsecsElapsed() / 1e9);
-    }
+    const double seconds = bestSeconds(3, [&] { window.wf_restore(2, file); });
     figure("load_rows", window.tree().RowCount());
     figure("load_1m_s", seconds);
     figure("iconv_s", iconv);
@@ -242,11 +248,8 @@ int search(const QString &dataFolder, const QString &hitWord)
 
 int tree(const QString &file)
 {
-    QTemporaryDir home;
-    gs_pgm_dir = home.path();
-    RootedFileSystem fs(QStringLiteral("/"));
-    w_list window(fs);
-    window.open();
+    ProgramWindow program(QStringLiteral("/"));
+    w_list &window = program.window;
     window.show();
     loadDataFile(window.tree(), file);
     window.wf_collapse_rows(*window.dw_1, 1);

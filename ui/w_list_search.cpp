@@ -5,6 +5,7 @@
 #include "app/globals.h"
 #include "app/help.h"
 #include "catalogue/search.h"
+#include "runtime/keyfilter.h"
 #include "runtime/messagebox.h"
 #include "runtime/yield.h"
 
@@ -12,16 +13,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-namespace {
-bool isEnter(int key)
-{
-    return key == Qt::Key_Return || key == Qt::Key_Enter;
-}
-} // namespace
-
 void w_list::sle_search_keydown(int key, Qt::KeyboardModifiers)
 {
-    if (isEnter(key))
+    if (isEnterKey(key))
         QMetaObject::invokeMethod(cb_search, &QPushButton::click, Qt::QueuedConnection);
     else if (key == Qt::Key_F1)
         gf_help(QString());
@@ -70,7 +64,7 @@ void w_list::showFound(qint64 row)
 
 void w_list::sle_find_keydown(int key, Qt::KeyboardModifiers)
 {
-    if (!isEnter(key) || sle_find->text().isEmpty())
+    if (!isEnterKey(key) || sle_find->text().isEmpty())
         return;
     const qint64 row = m_tree.Find(findExpression(), 1, m_tree.RowCount());
     if (row > 0 && cb_expand->text() == u"확장")

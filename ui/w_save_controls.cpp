@@ -30,11 +30,6 @@ void paintNavy(QWidget *control)
     control->setForegroundRole(QPalette::WindowText);
 }
 
-bool isEnter(int key)
-{
-    return key == Qt::Key_Return || key == Qt::Key_Enter;
-}
-
 QLabel *makeLabel(QWidget *parent, const QString &caption, const QString &face)
 {
     auto *label = new QLabel(caption, parent);
@@ -119,7 +114,7 @@ void w_save::connectHandlers()
         return false;
     };
     new KeyFilter(sle_label, [this, help](int key, Qt::KeyboardModifiers) {
-        if (!isEnter(key))
+        if (!isEnterKey(key))
             return help(key);
         sle_memo->setFocus();
         return true;
@@ -132,14 +127,14 @@ void w_save::connectHandlers()
         sle_memo->setFocus();
     });
     new KeyFilter(sle_memo, [this, help](int key, Qt::KeyboardModifiers) {
-        if (!isEnter(key))
+        if (!isEnterKey(key))
             return help(key);
         cb_save->setFocus();
         return true;
     });
     new KeyFilter(ddlb_gubn, [help](int key, Qt::KeyboardModifiers) { return help(key); });
     new KeyFilter(cb_save, [this, help](int key, Qt::KeyboardModifiers) {
-        if (!isEnter(key))
+        if (!isEnterKey(key))
             return help(key);
         // Runs after this handler has returned, exactly as a mouse click would.
         QMetaObject::invokeMethod(cb_save, &QPushButton::click, Qt::QueuedConnection);
