@@ -1,14 +1,14 @@
 // Figures for bench/run: loading and searching a catalogue, scanning a folder tree, and
 // opening and painting a large tree in the main window. Prints "name: value" lines.
 
-#include "app/globals.h"
 #include "catalogue/datafiles.h"
 #include "catalogue/layouts.h"
-#include "runtime/fonts.h"
+#include "catalogue/settings.h"
 #include "scanner/foldercount.h"
 #include "scanner/keptlistings.h"
 #include "support/rootedfilesystem.h"
 #include "ui/w_list.h"
+#include "widgets/fonts.h"
 
 #include <QApplication>
 #include <QComboBox>

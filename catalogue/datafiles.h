@@ -1,7 +1,7 @@
 #pragma once
 
-#include "runtime/recordset.h"
-#include "runtime/textfile.h"
+#include "files/textfile.h"
+#include "records/recordset.h"
 
 #include <QString>
 #include <QStringView>

@@ -2,8 +2,8 @@
 
 #include "catalogue/datafiles.h"
 #include "catalogue/layouts.h"
-#include "runtime/fileops.h"
-#include "runtime/paths.h"
+#include "files/fileops.h"
+#include "files/paths.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runtime/layout.h"
+#include "records/layout.h"
 
 #include <QString>
 #include <QStringView>

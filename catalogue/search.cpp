@@ -1,8 +1,8 @@
 #include "catalogue/search.h"
 
 #include "catalogue/layouts.h"
-#include "runtime/paths.h"
-#include "runtime/textcodec.h"
+#include "files/paths.h"
+#include "files/textcodec.h"
 
 #include <QFile>
 #include <QHash>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "runtime/hookcontext.h"
-#include "runtime/listbox.h"
-#include "runtime/recordset.h"
+#include "files/hookcontext.h"
+#include "files/listbox.h"
+#include "records/recordset.h"
 
 #include <QString>
 #include <vector>

@@ -1,7 +1,7 @@
 #include "catalogue/treeloader.h"
 
-#include "runtime/readahead.h"
-#include "runtime/textfile.h"
+#include "files/readahead.h"
+#include "files/textfile.h"
 
 namespace {
 

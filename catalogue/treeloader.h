@@ -1,7 +1,7 @@
 #pragma once
 
-#include "runtime/hookcontext.h"
-#include "runtime/recordset.h"
+#include "files/hookcontext.h"
+#include "records/recordset.h"
 
 #include <QString>
 

@@ -14,10 +14,10 @@
 // Input: four control bytes (first, last, where the fuzzed row goes, the row offset), then the
 // expression text and, after a line feed, the fuzzed row's name, both as UTF-8.
 
-#include "runtime/expression.h"
+#include "records/expression.h"
 #include "catalogue/layouts.h"
 #include "fuzz_support.h"
-#include "runtime/recordset.h"
+#include "records/recordset.h"
 
 #include <cmath>
 #include <limits>

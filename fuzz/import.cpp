@@ -12,7 +12,7 @@
 
 #include "catalogue/layouts.h"
 #include "fuzz_support.h"
-#include "runtime/recordset.h"
+#include "records/recordset.h"
 
 #include <optional>
 #include <vector>

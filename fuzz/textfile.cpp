@@ -14,7 +14,7 @@
 // text (see fileOf) to reach the reader's block boundary and buffer growth, for one input in
 // 32 of those that carry them.
 
-#include "runtime/textfile.h"
+#include "files/textfile.h"
 #include "fuzz_support.h"
 
 #include <QStringDecoder>

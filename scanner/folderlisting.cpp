@@ -1,7 +1,7 @@
 #include "scanner/folderlisting.h"
 
-#include "runtime/listbox.h"
-#include "runtime/paths.h"
+#include "files/listbox.h"
+#include "files/paths.h"
 
 #include <QFile>
 #include <algorithm>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "runtime/filesystem.h"
-#include "runtime/hookcontext.h"
+#include "files/filesystem.h"
+#include "files/hookcontext.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,7 @@
 #include "scanner/treebuilder.h"
 
 #include "catalogue/layouts.h"
-#include "runtime/paths.h"
+#include "files/paths.h"
 #include "scanner/keptlistings.h"
 
 struct TreeBuilder::Frame {

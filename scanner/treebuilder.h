@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runtime/recordset.h"
+#include "records/recordset.h"
 #include "scanner/folderlisting.h"
 
 #include <vector>

@@ -10,6 +10,6 @@ cmake --build build-release -j2 --target tarvek
 home="${TARVEK_HOME:-$HOME/Tarvek}"
 mkdir -p "$home"
 install -m 0755 build-release/tarvek "$home/tarvek"
-install -m 0644 app/tarvek.hlp "$home/tarvek.hlp"
+install -m 0644 resources/tarvek.hlp "$home/tarvek.hlp"
 cd "$home"
 exec ./tarvek

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "catalogue/layouts.h"
-#include "runtime/recordset.h"
+#include "records/recordset.h"
 
 // Opening and closing branches of a folder tree held in a record set of the tree layout.
 // A branch of row r is the rows after r with a greater level. A closed branch's rows are

@@ -1,7 +1,7 @@
 #include "treeview/treepresenter.h"
 
 #include "catalogue/layouts.h"
-#include "runtime/fonts.h"
+#include "widgets/fonts.h"
 
 #include <QApplication>
 #include <QPainter>

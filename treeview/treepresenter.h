@@ -1,7 +1,7 @@
 #pragma once
 
-#include "runtime/expression.h"
-#include "runtime/rowpresenter.h"
+#include "records/expression.h"
+#include "widgets/rowpresenter.h"
 
 #include <QFont>
 #include <QHash>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runtime/listbox.h"
+#include "files/listbox.h"
 
 #include <QListWidget>
 

@@ -1,6 +1,6 @@
 #include "ui/m_popmenu.h"
 
-#include "app/globals.h"
+#include "catalogue/settings.h"
 #include "ui/w_list.h"
 
 #include <QKeyEvent>

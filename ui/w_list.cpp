@@ -1,13 +1,13 @@
 #include "ui/w_list.h"
 
-#include "app/globals.h"
-#include "app/help.h"
 #include "catalogue/datafiles.h"
-#include "catalogue/indexpresenter.h"
 #include "catalogue/layouts.h"
-#include "runtime/keyfilter.h"
+#include "catalogue/settings.h"
 #include "scanner/keptlistings.h"
 #include "treeview/treepresenter.h"
+#include "ui/help.h"
+#include "ui/indexpresenter.h"
+#include "widgets/keyfilter.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -1,13 +1,13 @@
 #pragma once
 
 #include "catalogue/entries.h"
-#include "runtime/datagrid.h"
-#include "runtime/drivebox.h"
-#include "runtime/filesystem.h"
-#include "runtime/hookcontext.h"
-#include "runtime/progress.h"
-#include "runtime/recordset.h"
+#include "files/filesystem.h"
+#include "files/hookcontext.h"
+#include "files/progress.h"
+#include "records/recordset.h"
 #include "ui/listbox.h"
+#include "widgets/datagrid.h"
+#include "widgets/drivebox.h"
 
 #include <QElapsedTimer>
 #include <QWidget>

@@ -3,11 +3,11 @@
 
 #include "ui/w_list.h"
 
-#include "catalogue/indexpresenter.h"
-#include "runtime/fonts.h"
-#include "runtime/keyfilter.h"
-#include "runtime/units.h"
 #include "treeview/treepresenter.h"
+#include "ui/indexpresenter.h"
+#include "widgets/fonts.h"
+#include "widgets/keyfilter.h"
+#include "widgets/units.h"
 
 #include <QComboBox>
 #include <QLabel>

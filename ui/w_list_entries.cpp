@@ -2,10 +2,10 @@
 
 #include "ui/w_list.h"
 
-#include "app/utils.h"
 #include "catalogue/layouts.h"
-#include "runtime/messagebox.h"
+#include "catalogue/utils.h"
 #include "ui/w_save.h"
+#include "widgets/messagebox.h"
 
 void w_list::ue_modify()
 {

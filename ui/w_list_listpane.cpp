@@ -2,10 +2,10 @@
 
 #include "ui/w_list.h"
 
-#include "app/globals.h"
-#include "app/help.h"
 #include "catalogue/datafiles.h"
 #include "catalogue/layouts.h"
+#include "catalogue/settings.h"
+#include "ui/help.h"
 #include "ui/m_popmenu.h"
 
 #include <QMenu>

@@ -3,7 +3,7 @@
 
 #include "ui/w_list.h"
 
-#include "app/globals.h"
+#include "catalogue/settings.h"
 #include "catalogue/treeloader.h"
 
 #include <QFileDialog>

@@ -4,12 +4,12 @@
 
 #include "ui/w_save.h"
 
-#include "runtime/messagebox.h"
-#include "runtime/paths.h"
-#include "runtime/yield.h"
+#include "files/paths.h"
 #include "scanner/foldercount.h"
 #include "scanner/keptlistings.h"
 #include "scanner/treebuilder.h"
+#include "widgets/messagebox.h"
+#include "widgets/yield.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -2,12 +2,12 @@
 
 #include "ui/w_list.h"
 
-#include "app/globals.h"
-#include "app/help.h"
 #include "catalogue/search.h"
-#include "runtime/keyfilter.h"
-#include "runtime/messagebox.h"
-#include "runtime/yield.h"
+#include "catalogue/settings.h"
+#include "ui/help.h"
+#include "widgets/keyfilter.h"
+#include "widgets/messagebox.h"
+#include "widgets/yield.h"
 
 #include <QLabel>
 #include <QLineEdit>

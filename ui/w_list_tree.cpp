@@ -3,8 +3,8 @@
 
 #include "ui/w_list.h"
 
-#include "app/help.h"
 #include "treeview/expandcollapse.h"
+#include "ui/help.h"
 
 #include <QApplication>
 #include <QPushButton>

@@ -2,10 +2,10 @@
 
 #include "ui/w_save.h"
 
-#include "app/utils.h"
 #include "catalogue/entries.h"
-#include "runtime/messagebox.h"
+#include "catalogue/utils.h"
 #include "ui/w_list.h"
+#include "widgets/messagebox.h"
 
 #include <QComboBox>
 #include <QKeyEvent>

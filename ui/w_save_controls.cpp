@@ -3,10 +3,10 @@
 
 #include "ui/w_save.h"
 
-#include "app/help.h"
-#include "runtime/fonts.h"
-#include "runtime/keyfilter.h"
-#include "runtime/units.h"
+#include "ui/help.h"
+#include "widgets/fonts.h"
+#include "widgets/keyfilter.h"
+#include "widgets/units.h"
 
 #include <QApplication>
 #include <QComboBox>

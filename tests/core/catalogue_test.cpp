@@ -1,7 +1,7 @@
 #include "catalogue/datafiles.h"
 #include "catalogue/layouts.h"
 
-#include "app/globals.h"
+#include "catalogue/settings.h"
 
 #include <QDir>
 #include <QFile>

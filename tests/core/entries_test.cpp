@@ -4,7 +4,7 @@
 #include "catalogue/datafiles.h"
 #include "catalogue/entries.h"
 #include "catalogue/layouts.h"
-#include "runtime/fileops.h"
+#include "files/fileops.h"
 
 #include <QDir>
 #include <QFile>

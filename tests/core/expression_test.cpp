@@ -1,4 +1,4 @@
-#include "runtime/expression.h"
+#include "records/expression.h"
 
 #include <gtest/gtest.h>
 

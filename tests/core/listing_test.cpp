@@ -1,6 +1,6 @@
-#include "runtime/drivewatcher.h"
-#include "runtime/filesystem.h"
-#include "runtime/listbox.h"
+#include "files/drivewatcher.h"
+#include "files/filesystem.h"
+#include "files/listbox.h"
 
 #include <QCoreApplication>
 #include <QDir>

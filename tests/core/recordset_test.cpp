@@ -1,4 +1,4 @@
-#include "runtime/recordset.h"
+#include "records/recordset.h"
 
 #include "catalogue/datafiles.h"
 #include "catalogue/layouts.h"

@@ -3,7 +3,7 @@
 
 #include "catalogue/layouts.h"
 #include "catalogue/search.h"
-#include "runtime/textfile.h"
+#include "files/textfile.h"
 
 #include <QDir>
 #include <QFile>

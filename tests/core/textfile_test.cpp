@@ -1,5 +1,5 @@
-#include "runtime/paths.h"
-#include "runtime/textfile.h"
+#include "files/paths.h"
+#include "files/textfile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "app/utils.h"
+#include "catalogue/utils.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 
 #include "catalogue/datafiles.h"
 #include "catalogue/layouts.h"
-#include "runtime/fileops.h"
+#include "files/fileops.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runtime/filesystem.h"
+#include "files/filesystem.h"
 
 #include <QMap>
 #include <QSet>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runtime/messagebox.h"
+#include "widgets/messagebox.h"
 
 #include <QStringList>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/globals.h"
-#include "runtime/fonts.h"
+#include "catalogue/settings.h"
+#include "widgets/fonts.h"
 
 #include <QString>
 

@@ -1,9 +1,9 @@
 // The drive list follows the discs while the program runs.
 
-#include "runtime/messagebox.h"
 #include "support/fakefilesystem.h"
 #include "support/programfolder.h"
 #include "ui/w_list.h"
+#include "widgets/messagebox.h"
 
 #include <QPushButton>
 #include <QTemporaryDir>

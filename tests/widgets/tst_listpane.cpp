@@ -1,15 +1,15 @@
 // The catalogue list pane: selecting, opening a disc's tree with progress and cancel, the
 // right-button menu and its sort orders, and the hidden restore.
 
-#include "app/globals.h"
 #include "catalogue/layouts.h"
-#include "runtime/fonts.h"
-#include "runtime/messagebox.h"
+#include "catalogue/settings.h"
 #include "support/fakefilesystem.h"
 #include "support/programfolder.h"
 #include "ui/m_popmenu.h"
 #include "ui/w_list.h"
 #include "ui/w_save.h"
+#include "widgets/fonts.h"
+#include "widgets/messagebox.h"
 
 #include <QFile>
 #include <QLineEdit>

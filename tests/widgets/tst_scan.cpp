@@ -1,9 +1,9 @@
 // The Scan, Print and Close commands and the tree's handlers, end to end in the window.
 
-#include "app/globals.h"
-#include "runtime/messagebox.h"
+#include "catalogue/settings.h"
 #include "support/rootedfilesystem.h"
 #include "ui/w_list.h"
+#include "widgets/messagebox.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -1,14 +1,14 @@
 // Enter in the search box, the find in an open tree, and deleting and changing entries.
 
 #include "catalogue/layouts.h"
-#include "runtime/fileops.h"
-#include "runtime/filesystem.h"
-#include "runtime/messagebox.h"
+#include "files/fileops.h"
+#include "files/filesystem.h"
 #include "support/messagelog.h"
 #include "support/programfolder.h"
 #include "ui/m_popmenu.h"
 #include "ui/w_list.h"
 #include "ui/w_save.h"
+#include "widgets/messagebox.h"
 
 #include <QFile>
 #include <QLineEdit>

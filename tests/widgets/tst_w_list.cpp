@@ -1,15 +1,15 @@
 // The main window after start-up, its grids and the help.
 
-#include "app/application.h"
-#include "app/globals.h"
-#include "app/help.h"
-#include "catalogue/indexpresenter.h"
 #include "catalogue/layouts.h"
-#include "runtime/fonts.h"
-#include "runtime/messagebox.h"
+#include "catalogue/settings.h"
 #include "support/fakefilesystem.h"
 #include "support/programfolder.h"
+#include "ui/application.h"
+#include "ui/help.h"
+#include "ui/indexpresenter.h"
 #include "ui/w_list.h"
+#include "widgets/fonts.h"
+#include "widgets/messagebox.h"
 
 #include <QComboBox>
 #include <QDir>

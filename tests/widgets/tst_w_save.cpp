@@ -1,15 +1,15 @@
 // The save dialog: its controls, both modes, the Enter chain, and what Save writes or refuses.
 
-#include "app/globals.h"
 #include "catalogue/layouts.h"
-#include "runtime/fonts.h"
-#include "runtime/messagebox.h"
-#include "runtime/units.h"
+#include "catalogue/settings.h"
 #include "support/fakefilesystem.h"
 #include "support/messagelog.h"
 #include "support/programfolder.h"
 #include "ui/w_list.h"
 #include "ui/w_save.h"
+#include "widgets/fonts.h"
+#include "widgets/messagebox.h"
+#include "widgets/units.h"
 
 #include <QComboBox>
 #include <QFile>

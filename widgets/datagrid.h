@@ -1,0 +1,66 @@
+#pragma once
+
+#include "records/recordset.h"
+#include "widgets/rowpresenter.h"
+
+#include <QAbstractScrollArea>
+#include <QPointer>
+
+class QPrinter;
+
+// A grid that shows a record set through a row presenter. It draws only the rows in
+// view: the first one is found from the per-block height sums, so a million rows with
+// most of them hidden scroll like ten. Heights of 0 hide rows from drawing and clicks.
+class DataGrid : public QAbstractScrollArea {
+    Q_OBJECT
+  public:
+    explicit DataGrid(QWidget *parent = nullptr);
+
+    void setRecordSet(RecordSet *rows, const RowPresenter *presenter);
+    [[nodiscard]] RecordSet *recordSet() const { return m_rows; }
+
+    int SetRedraw(bool on); // off: changes are not drawn until it is switched on again
+    [[nodiscard]] bool redrawOn() const { return m_redraw; }
+    int ScrollToRow(qint64 row);        // brings the row into view and makes it current
+    [[nodiscard]] int PointerX() const; // last pointer position in the grid, layout units
+    [[nodiscard]] int PointerY() const;
+    // The last pointer position over the rows, in viewport pixels.
+    [[nodiscard]] QPoint lastPointer() const { return m_pointer; }
+
+    // The row under a viewport point (0 when none) and the layout object there.
+    [[nodiscard]] qint64 rowAt(QPoint viewportPoint, QString *objectName = nullptr) const;
+    // The row shown at the top of the view (0 when nothing is shown).
+    [[nodiscard]] qint64 firstRowOnPage() const;
+    // Top of a row's band in content pixels.
+    [[nodiscard]] qint64 rowTop(qint64 row) const;
+    // Prints every shown row as drawn, page by page; false when nothing could be drawn.
+    bool printRows(QPrinter &printer) const;
+
+  signals:
+    void clicked(int xpos, int ypos, qint64 row, const QString &dwo);
+    void doubleclicked(int xpos, int ypos, qint64 row, const QString &dwo);
+    void rbuttondown(int xpos, int ypos, qint64 row, const QString &dwo);
+    void keydown(int key, Qt::KeyboardModifiers keyflags);
+
+  protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+  private:
+    void rowsChanged();
+    void updateScrollBars();
+    void moveCurrent(int steps);
+    [[nodiscard]] int rowHeightPixels(qint64 row) const;
+    [[nodiscard]] RowPaintState stateFor(qint64 row, qint64 firstOnPage) const;
+    void emitMouse(QMouseEvent *event, void (DataGrid::*signal)(int, int, qint64, const QString &));
+
+    QPointer<RecordSet> m_rows;
+    const RowPresenter *m_presenter = nullptr;
+    bool m_redraw = true;
+    QPoint m_pointer;
+};
