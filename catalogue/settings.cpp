@@ -37,6 +37,11 @@ QString dataFilePath(const QString &bareFileName)
     return dataFolderPath() + kPathSeparator + bareFileName;
 }
 
+QString ownFolderPath(const QString &dataFolder)
+{
+    return dataFolder + kPathSeparator + QStringLiteral(".tarvek");
+}
+
 QString helpFilePath()
 {
     const QString inProgramFolder = gs_pgm_dir + kPathSeparator + QStringLiteral("tarvek.hlp");

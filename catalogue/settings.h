@@ -16,6 +16,9 @@ void initGlobals();
 [[nodiscard]] QString dataFolderPath();                          // gs_pgm_dir + gs_data_dir
 [[nodiscard]] QString indexFilePath();                           // ... + "/" + gs_list_file
 [[nodiscard]] QString dataFilePath(const QString &bareFileName); // ... + "/" + bare name
+// Tarvek's own folder below a data folder, for what the earlier Windows version does not
+// keep (sizes and dates, the search index): hidden, so the cd_*.dat listing never shows it.
+[[nodiscard]] QString ownFolderPath(const QString &dataFolder); // dataFolder + "/.tarvek"
 // gs_pgm_dir + "/tarvek.hlp"; when that is missing, the installed help beside the executable or
 // in the installed data folder, if there is one.
 [[nodiscard]] QString helpFilePath();
