@@ -73,8 +73,11 @@ bool lineHolds(const char *begin, const char *end, bool utf8, const QString &tex
     if (end > begin && end[-1] == '\r')
         --end;
     // A new decoder each time: Qt's ICU decoders stay in error once they have met one.
-    QStringDecoder decoder = utf8 ? QStringDecoder(QStringDecoder::Utf8, QStringConverter::Flag::Stateless)
-                                  : QStringDecoder(kCp949Name, QStringConverter::Flag::Stateless);
+    // A U+FEFF at the start of a line is a character there, as the reader keeps it.
+    QStringDecoder decoder =
+        utf8 ? QStringDecoder(QStringDecoder::Utf8,
+                              QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom)
+             : QStringDecoder(kCp949Name, QStringConverter::Flag::Stateless);
     const QString line = decoder.decode(QByteArrayView(begin, end - begin));
     return line.contains(text);
 }
@@ -104,7 +107,8 @@ bool CatalogueMatcher::matches(const QString &path, const std::function<bool()> 
     // No line holds a line break; and an empty text is no search.
     if (m_text.isEmpty() || m_text.contains(u'\n'))
         return false;
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    qint64 unread = 0;
+    const int fd = openRegularFile(path, unread);
     if (fd < 0)
         return false;
     FileCloser closer(fd);
@@ -116,20 +120,40 @@ bool CatalogueMatcher::matches(const QString &path, const std::function<bool()> 
         return false; // CP949 cannot hold the text
     if (utf8 && ::lseek(fd, kUtf8BomSize, SEEK_SET) != kUtf8BomSize)
         return false;
+    unread -= utf8 ? kUtf8BomSize : 0;
 
     std::unique_ptr<char[]> buffer(new char[kBlock]);
     qsizetype held = 0; // bytes in the buffer, the unfinished last line at its end
     qsizetype readSize = kFirstRead;
+    bool skipping = false; // inside a line too long to search, which the reader passes over too
     for (;;) {
-        if (held == kBlock)
-            return false; // a line longer than a block: no catalogue line is, so this is no catalogue
+        if (held == kBlock) {
+            skipping = true;
+            held = 0;
+        }
         ssize_t got;
         do {
-            got = ::read(fd, buffer.get() + held, size_t(std::min(readSize, kBlock - held)));
+            got = ::read(fd, buffer.get() + held,
+                         size_t(std::min<qint64>(std::min(readSize, kBlock - held), unread)));
         } while (got < 0 && errno == EINTR);
         if (got < 0)
             return false;
+        unread -= got;
         const bool fileEnd = got == 0;
+        if (skipping) {
+            const char *lf = static_cast<const char *>(std::memchr(buffer.get(), '\n', size_t(got)));
+            if (!lf) {
+                if (fileEnd)
+                    return false;
+                continue; // held stays 0: the long line's bytes are dropped
+            }
+            skipping = false;
+            held = got - (lf + 1 - buffer.get());
+            std::memmove(buffer.get(), lf + 1, size_t(held));
+            got = 0; // what is left is known, a line start at its front; the end is not reached yet
+            if (held == 0)
+                continue;
+        }
         held += got;
         if (held == 0)
             return false;

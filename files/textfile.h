@@ -12,6 +12,15 @@
 // byte-order mark otherwise, each line ending in CR LF, and replace the old
 // file atomically (temporary file in the same folder, flushed, renamed).
 
+// The longest line a data file may hold: a line of this many bytes or more before its line feed
+// (far more than any path) is skipped whole, and reading goes on after it, so that memory stays
+// bounded whatever a file holds. The loader and the search apply the same rule.
+inline constexpr qint64 kMaxLineBytes = qint64(1) << 20;
+
+// Opens a data file for reading without blocking on a pipe or a device: -1 (errno set) unless it
+// is a regular file; its size goes to `size`, and nothing past it is read.
+int openRegularFile(const QString &path, qint64 &size);
+
 struct FileResult {
     bool ok = false;
     QString error; // for a person: what failed and on which path; empty when ok
@@ -25,10 +34,12 @@ class TextFileReader {
     TextFileReader(const TextFileReader &) = delete;
     TextFileReader &operator=(const TextFileReader &) = delete;
 
+    // False when the file cannot be opened or is not a regular file.
     bool open(const QString &path);
     [[nodiscard]] bool isOpen() const;
     // Puts the next line into `line` (reusing its storage) and returns its length:
-    // 0 for an empty line, -1 at end of file or on a read error.
+    // 0 for an empty line, -1 at end of file or on a read error. Lines of kMaxLineBytes or more
+    // are passed over.
     qint64 readLine(QString &line);
     // Moves past the next line without decoding it; returns its length in bytes without the
     // line ending (0 for an empty line), -1 at end of file or on a read error.

@@ -73,6 +73,21 @@ qsizetype unfinishedSequence(const char *bytes, qsizetype size)
 
 } // namespace
 
+int openRegularFile(const QString &path, qint64 &size)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return -1;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    size = st.st_size;
+    return fd;
+}
+
 bool restIsUtf8(int fd, qint64 offset)
 {
     std::unique_ptr<char[]> block(new char[kReadBlock + 3]);
@@ -104,6 +119,7 @@ struct TextFileReader::Private {
     qsizetype capacity = 0;
     qsizetype begin = 0; // first byte not yet handed out
     qsizetype end = 0;   // one past the last byte read
+    qint64 unread = 0;   // bytes of the file not read yet, by its size at opening
     bool atEnd = false;
     bool failed = false;
     QStringDecoder decoder;
@@ -141,8 +157,9 @@ bool TextFileReader::Private::fill()
     }
     ssize_t got;
     do {
-        got = ::read(fd, data.get() + end, size_t(capacity - end));
+        got = ::read(fd, data.get() + end, size_t(std::min<qint64>(capacity - end, unread)));
     } while (got < 0 && errno == EINTR);
+    unread -= std::max<ssize_t>(got, 0);
     if (got <= 0) {
         atEnd = true;
         failed = got < 0;
@@ -212,14 +229,9 @@ TextFileReader::~TextFileReader()
 bool TextFileReader::open(const QString &path)
 {
     d->reset();
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = openRegularFile(path, d->unread);
     if (fd < 0)
         return false;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        return false;
-    }
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     d->fd = fd;
     if (!d->data) {
@@ -242,10 +254,17 @@ bool TextFileReader::Private::nextLine(qsizetype &from, qsizetype &to)
     if (fd < 0 || failed)
         return false;
     qsizetype scanned = 0; // bytes after `begin` already known to hold no '\n'
+    bool skipping = false; // inside a line too long to keep
     for (;;) {
         const char *base = data.get();
         const auto *newline = static_cast<const char *>(
             std::memchr(base + begin + scanned, '\n', size_t(end - begin - scanned)));
+        if (newline && skipping) {
+            begin = newline - base + 1;
+            scanned = 0;
+            skipping = false;
+            continue;
+        }
         if (newline) {
             from = begin;
             to = newline - base;
@@ -253,7 +272,14 @@ bool TextFileReader::Private::nextLine(qsizetype &from, qsizetype &to)
             return true;
         }
         scanned = end - begin;
+        if (skipping || scanned >= kMaxLineBytes) {
+            skipping = true;
+            begin = end; // what is read of the long line is dropped; the buffer never grows
+            scanned = 0;
+        }
         if (atEnd || !fill()) {
+            if (skipping)
+                return false;
             if (failed || begin == end)
                 return false;
             from = begin;

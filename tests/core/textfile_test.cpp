@@ -120,8 +120,8 @@ TEST_F(TextFileTest, Cp949ThatBeginsLikeAByteOrderMark)
     EXPECT_TRUE(readBytes(path("mark.dat")).startsWith("\xEF\xBB\xBF\xE7\x99\xA4")) << "UTF-8 with its mark";
     EXPECT_EQ(readLines(path("mark.dat")), lines);
     // Past the first block the check still reads the whole file.
-    const QByteArray longUtf8 = "\xEF\xBB\xBF" + QByteArray(3 << 20, 'a') + "\xEA\xB0\x80";
-    EXPECT_EQ(readBack(longUtf8).first().right(1), u"가"_s);
+    const QByteArray longUtf8 = "\xEF\xBB\xBF" + QByteArray("a\n").repeated(3 << 19) + "\xEA\xB0\x80";
+    EXPECT_EQ(readBack(longUtf8).last(), u"가"_s);
 }
 
 // Random lines of valid and broken CP949 over several read blocks must read as Qt decodes the whole file.
@@ -146,15 +146,18 @@ TEST_F(TextFileTest, MatchesWholeFileDecodingAcrossBlocks)
     EXPECT_EQ(readBack(bytes), expected);
 }
 
+// Lines up to the limit are read whole across read blocks; a longer one is passed over, and the
+// lines after it are still read.
 TEST_F(TextFileTest, ReadsLinesLongerThanTheReadBlock)
 {
     QByteArray longLine;
-    for (int i = 0; i < 700000; ++i)
+    for (int i = 0; i < 524287; ++i)
         longLine.append(i % 3 ? "\xb0\xa1" : "ab");
-    const QStringList lines = readBack("first\r\n" + longLine + "\r\nlast");
+    const QByteArray tooLong = longLine + "a";
+    ASSERT_EQ(longLine.size() + 2, kMaxLineBytes) << "with its CR, one byte under the limit";
+    const QStringList lines = readBack("first\r\n" + longLine + "\r\n" + tooLong + "\r\nlast");
     ASSERT_EQ(lines.size(), 3);
-    EXPECT_EQ(lines.at(1).size(), 933334); // 466,666 times 가 and 233,334 times "ab"
-    EXPECT_EQ(lines.at(1).count(u'가'), 466666);
+    EXPECT_EQ(lines.at(1).count(u'가'), 349524);
     EXPECT_EQ(lines.at(2), "last");
 }
 
