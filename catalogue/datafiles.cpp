@@ -1,9 +1,12 @@
 #include "catalogue/datafiles.h"
 
-qint64 loadDataFile(RecordSet &rows, const QString &path)
+qint64 loadDataFile(RecordSet &rows, const QString &path, bool *opened)
 {
     TextFileReader reader;
-    if (!reader.open(path))
+    const bool open = reader.open(path);
+    if (opened)
+        *opened = open;
+    if (!open)
         return 0;
     QString line;
     qint64 lines = 0;
@@ -26,7 +29,7 @@ FileResult writeCatalogue(const RecordSet &tree, const QString &path)
 
 bool isBareFileName(QStringView file)
 {
-    if (file.isEmpty() || file == u"." || file.contains(u"..") ||
+    if (file.isEmpty() || file == u"." || file == u".." ||
         file.compare(QStringView(kIndexFileName), Qt::CaseInsensitive) == 0)
         return false;
     for (QChar c : file) {

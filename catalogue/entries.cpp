@@ -7,9 +7,12 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
+#include <fcntl.h>
 #include <functional>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -17,6 +20,8 @@ namespace {
 constexpr qsizetype kMaxLabel = 93;      // "cd_" + label + ".dat" must fit the 100 characters of `file`
 constexpr qsizetype kMaxDesc = 255;      // the width of `desc`
 constexpr qsizetype kMaxNameBytes = 255; // what a Linux file system takes in one name
+// What a Windows file system cannot hold in a name, beyond the separators and controls.
+constexpr QStringView kWindowsForbidden = u":*?\"<>|";
 
 void setEntry(RecordSet &rows, qint64 row, const CatalogueEntry &entry)
 {
@@ -32,20 +37,79 @@ CatalogueEntry entryAt(const RecordSet &rows, qint64 row)
             rows.GetItemString(row, IndexColumn::name), rows.GetItemString(row, IndexColumn::gubn)};
 }
 
-bool fileExists(const QString &path)
+// The entry as the index file will hold it: a tab or line break in a value becomes a space there,
+// so it does in memory too.
+CatalogueEntry asWritten(const CatalogueEntry &entry)
+{
+    return {RecordSet::asWritten(entry.file), RecordSet::asWritten(entry.desc),
+            RecordSet::asWritten(entry.name), RecordSet::asWritten(entry.gubn)};
+}
+
+bool sameName(const QString &a, const QString &b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0; // QChar::toCaseFolded: simple case folding
+}
+
+// The first row whose `column` is `value`, else the first where it differs only in case; 0 when none.
+qint64 findValue(const RecordSet &rows, int column, const QString &value)
+{
+    qint64 folded = 0;
+    for (qint64 row = 1; row <= rows.RowCount(); ++row) {
+        const QString here = rows.GetItemString(row, column);
+        if (here == value)
+            return row;
+        if (folded == 0 && sameName(here, value))
+            folded = row;
+    }
+    return folded;
+}
+
+bool fileExists(const QByteArray &path)
 {
     struct stat st;
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+    return ::lstat(path.constData(), &st) == 0;
 }
+
+QByteArray encoded(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+// Copies the file at `source` into the open file `fd` and flushes it to the disc.
+bool copyInto(const QByteArray &source, int fd)
+{
+    const int in = ::open(source.constData(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return false;
+    char block[1 << 16];
+    ssize_t got;
+    bool ok = true;
+    while (ok && (got = ::read(in, block, sizeof block)) != 0) {
+        ok = got > 0 || errno == EINTR;
+        for (ssize_t done = 0; ok && got > 0 && done < got;) {
+            const ssize_t put = fileOps().write(fd, block + done, size_t(got - done));
+            ok = put > 0;
+            done += put;
+        }
+    }
+    const int error = errno;
+    ::close(in);
+    errno = error;
+    return ok && fileOps().sync(fd) == 0;
+}
+
+// Errors that say the file system keeps no second name for a file.
+bool noLinks(int error)
+{
+    return error == EPERM || error == EOPNOTSUPP || error == ENOSYS || error == EMLINK || error == EXDEV;
+}
+
+} // namespace
 
 // Row changes that are taken back, newest first, unless the index file is written.
 class RowChanges {
   public:
-    ~RowChanges()
-    {
-        for (auto undo = m_undo.rbegin(); undo != m_undo.rend(); ++undo)
-            (*undo)();
-    }
+    ~RowChanges() { undo(); }
     qint64 append(RecordSet &rows, const CatalogueEntry &entry)
     {
         const qint64 row = rows.InsertRow(0);
@@ -71,14 +135,39 @@ class RowChanges {
         });
         rows.DeleteRow(row);
     }
-    void onUndo(std::function<void()> undo) { m_undo.push_back(std::move(undo)); }
+    void undo()
+    {
+        for (auto step = m_undo.rbegin(); step != m_undo.rend(); ++step)
+            (*step)();
+        m_undo.clear();
+    }
     void keep() { m_undo.clear(); }
 
   private:
     std::vector<std::function<void()>> m_undo;
 };
 
-} // namespace
+// The file work of one change around its index write. Before the index is written every name a
+// new entry uses holds a whole tree already (`created`, removed again if the change fails); after
+// it, a tree written under a temporary name goes over the file its entry names (`staged` onto
+// `target`), and a name no entry uses any more goes (`obsolete`). A kill between any two steps
+// leaves each entry naming a whole tree, old or new, and at worst a file no entry names.
+struct CatalogueEntries::FileSteps {
+    QByteArray created;
+    QByteArray staged;
+    QByteArray target;
+    QByteArray obsolete;
+    bool obsoleteRemoved = true;
+
+    // Takes back what was done before the index write.
+    void undo() const
+    {
+        for (const QByteArray &path : {created, staged}) {
+            if (!path.isEmpty())
+                fileOps().unlink(path.constData());
+        }
+    }
+};
 
 CatalogueEntries::CatalogueEntries(RecordSet &dw_cdinfo, RecordSet &dw_list, QString dataFolder,
                                    QString indexName)
@@ -92,14 +181,36 @@ QString CatalogueEntries::fileForLabel(const QString &label)
     return QStringLiteral("cd_") + label + QStringLiteral(".dat");
 }
 
+QString CatalogueEntries::trimmedLabel(const QString &label)
+{
+    qsizetype first = 0, last = label.size();
+    while (first < last && label.at(first) == u' ')
+        ++first;
+    while (last > first && label.at(last - 1) == u' ')
+        --last;
+    return label.mid(first, last - first);
+}
+
 QString CatalogueEntries::labelProblem(const QString &label, const QString &desc)
 {
     const QString file = fileForLabel(label);
     if (label.size() > kMaxLabel || QFile::encodeName(file).size() > kMaxNameBytes)
-        return QStringLiteral("라벨이 너무 깁니다. 라벨은 %1자까지 쓸 수 있습니다.").arg(kMaxLabel);
-    if (!isBareFileName(file))
-        return QStringLiteral("라벨에 쓸 수 없는 글자가 있습니다. 라벨에는 / 와 \\, 제어 문자, \"..\"를 "
-                              "쓸 수 없습니다.");
+        return QStringLiteral("라벨이 너무 깁니다. 라벨은 %1자까지, 파일 이름 \"cd_라벨.dat\"이 %2바이트를 "
+                              "넘지 않게 쓸 수 있습니다 (한글은 한 글자가 3바이트로 %3자까지).")
+            .arg(kMaxLabel)
+            .arg(kMaxNameBytes)
+            .arg((kMaxNameBytes - 7) / 3);
+    const bool windowsForbidden =
+        std::any_of(label.begin(), label.end(), [](QChar c) { return kWindowsForbidden.contains(c); });
+    if (!isBareFileName(file) || label == u"." || label == u".." || windowsForbidden)
+        return QStringLiteral(
+            "라벨에 쓸 수 없는 글자가 있습니다. 라벨에는 / \\ : * ? \" < > | 와 제어 문자를 "
+            "쓸 수 없고, \".\"이나 \"..\"만으로 된 라벨도 쓸 수 없습니다.");
+    return descriptionProblem(desc);
+}
+
+QString CatalogueEntries::descriptionProblem(const QString &desc)
+{
     if (desc.size() > kMaxDesc)
         return QStringLiteral("설명이 너무 깁니다. 설명은 %1자까지 쓸 수 있습니다.").arg(kMaxDesc);
     return {};
@@ -107,20 +218,34 @@ QString CatalogueEntries::labelProblem(const QString &label, const QString &desc
 
 qint64 CatalogueEntries::findLabel(const RecordSet &rows, const QString &label)
 {
-    return std::max<qint64>(
-        0, rows.Find(QStringLiteral("name=") + RecordSet::Literal(label), 1, rows.RowCount()));
+    return findValue(rows, IndexColumn::name, label);
 }
 
 qint64 CatalogueEntries::findFile(const RecordSet &rows, const QString &file)
 {
-    return std::max<qint64>(
-        0, rows.Find(QStringLiteral("file=") + RecordSet::Literal(file), 1, rows.RowCount()));
+    return findValue(rows, IndexColumn::file, file);
 }
 
 qint64 CatalogueEntries::discUsingLabel(const QString &label) const
 {
     const qint64 row = findLabel(m_index, label);
     return row > 0 ? row : findFile(m_index, fileForLabel(label));
+}
+
+bool CatalogueEntries::fileWithoutEntry(const QString &label) const
+{
+    return discUsingLabel(label) == 0 && fileExists(encoded(filePath(fileForLabel(label))));
+}
+
+qint64 CatalogueEntries::otherRowUsing(qint64 except, const QString &label, const QString &file) const
+{
+    for (qint64 row = 1; row <= m_index.RowCount(); ++row) {
+        if (row != except &&
+            ((!label.isEmpty() && sameName(m_index.GetItemString(row, IndexColumn::name), label)) ||
+             (!file.isEmpty() && sameName(m_index.GetItemString(row, IndexColumn::file), file))))
+            return row;
+    }
+    return 0;
 }
 
 QString CatalogueEntries::indexPath() const
@@ -133,6 +258,43 @@ QString CatalogueEntries::filePath(const QString &bareName) const
     return m_dataFolder + kPathSeparator + bareName;
 }
 
+qint64 CatalogueEntries::loadIndex()
+{
+    m_indexStamp = stampOf(indexPath());
+    return loadDataFile(m_index, indexPath());
+}
+
+bool CatalogueEntries::catchUp()
+{
+    const FileStamp now = stampOf(indexPath());
+    if (now == m_indexStamp)
+        return false;
+    RecordSet rows(m_index.layout());
+    bool opened = false;
+    loadDataFile(rows, indexPath(), &opened);
+    if (!opened && now != FileStamp{})
+        return false; // there but unreadable: not taken for an empty catalogue
+    m_indexStamp = now;
+    m_index.Reset();
+    if (rows.RowCount() > 0)
+        rows.RowsCopy(1, rows.RowCount(), m_index, 1);
+    for (qint64 row = m_list.RowCount(); row >= 1; --row) {
+        const qint64 indexRow = findFile(m_index, m_list.GetItemString(row, IndexColumn::file));
+        if (indexRow == 0)
+            m_list.DeleteRow(row);
+        else
+            setEntry(m_list, row, entryAt(m_index, indexRow));
+    }
+    return true;
+}
+
+void CatalogueEntries::removeStaleFiles()
+{
+    DataFolderLock lock(m_dataFolder);
+    if (DirectoryExists(m_dataFolder) && lock.lock())
+        removeStaleTemporaries(m_dataFolder);
+}
+
 FileResult CatalogueEntries::ensureDataFolder() const
 {
     if (DirectoryExists(m_dataFolder))
@@ -143,100 +305,208 @@ FileResult CatalogueEntries::ensureDataFolder() const
             QStringLiteral("'%1' 폴더를 만들지 못했습니다: %2").arg(m_dataFolder, systemErrorText(errno))};
 }
 
-FileResult CatalogueEntries::writeTree(const RecordSet &tree, const QString &file) const
+FileResult CatalogueEntries::begin(DataFolderLock &lock, bool *reread)
 {
-    FileResult result = ensureDataFolder();
-    if (result.ok)
-        result = writeCatalogue(tree, filePath(file));
-    return result;
+    const FileResult ready = ensureDataFolder();
+    if (!ready.ok)
+        return ready;
+    if (!lock.lock())
+        return lock.failure();
+    const bool read = catchUp();
+    if (reread)
+        *reread = read;
+    return {true, {}};
+}
+
+FileResult CatalogueEntries::commit(FileSteps &steps, RowChanges &changes)
+{
+    // Here every tree the new index names is whole under its name: files that describe a disc
+    // beside its tree are written at this point, before the index names the disc.
+    const FileResult stored = storeIndex(m_index, indexPath());
+    if (!stored.ok) {
+        steps.undo();
+        return stored;
+    }
+    m_indexStamp = stampOf(indexPath());
+    // Here the index is written: what is kept from the index (a search index) follows it here.
+    if (!steps.staged.isEmpty() &&
+        fileOps().rename(steps.staged.constData(), steps.target.constData()) != 0) {
+        const QString reason = systemErrorText(errno);
+        steps.undo();
+        changes.undo(); // the entry names the same file, which holds the old tree: its old values back
+        if (storeIndex(m_index, indexPath()).ok)
+            m_indexStamp = stampOf(indexPath());
+        return {false, QStringLiteral("'%1' 파일을 저장하지 못했습니다: %2")
+                           .arg(QFile::decodeName(steps.target), reason)};
+    }
+    if (!steps.obsolete.isEmpty())
+        steps.obsoleteRemoved = fileOps().unlink(steps.obsolete.constData()) == 0;
+    syncFolder(encoded(m_dataFolder));
+    changes.keep();
+    return {true, {}};
 }
 
 FileResult CatalogueEntries::add(const RecordSet &tree, const CatalogueEntry &entry)
 {
-    const FileResult written = writeTree(tree, entry.file);
-    if (!written.ok)
-        return written;
-    RowChanges changes;
-    changes.append(m_list, entry);
-    changes.append(m_index, entry);
-    const FileResult stored = storeIndex(m_index, indexPath());
-    if (stored.ok)
-        changes.keep();
-    return stored;
+    DataFolderLock lock(m_dataFolder);
+    const FileResult ready = begin(lock);
+    if (!ready.ok)
+        return ready;
+    if (otherRowUsing(0, entry.name, entry.file) > 0)
+        return {false, QStringLiteral("'%1' 라벨로 저장된 디스크가 이미 있습니다.").arg(entry.name)};
+    return saveTree(tree, asWritten(entry), 0);
 }
 
 FileResult CatalogueEntries::replace(const RecordSet &tree, const CatalogueEntry &entry, qint64 indexRow)
 {
-    const FileResult written = writeTree(tree, entry.file);
-    if (!written.ok)
+    DataFolderLock lock(m_dataFolder);
+    bool reread = false;
+    const FileResult ready = begin(lock, &reread);
+    if (!ready.ok)
+        return ready;
+    if (reread || indexRow > m_index.RowCount())
+        indexRow = discUsingLabel(entry.name);
+    return saveTree(tree, asWritten(entry), indexRow);
+}
+
+FileResult CatalogueEntries::saveTree(const RecordSet &tree, CatalogueEntry entry, qint64 indexRow)
+{
+    const CatalogueEntry old = indexRow > 0 ? entryAt(m_index, indexRow) : CatalogueEntry{};
+    if (isBareFileName(old.file))
+        entry.file = old.file; // the disc keeps the file its entry names
+    if (otherRowUsing(indexRow, {}, entry.file) > 0)
+        return {false, QStringLiteral("'%1' 파일은 다른 디스크가 쓰고 있습니다.").arg(entry.file)};
+    FileSteps steps;
+    const QString path = filePath(entry.file);
+    FileResult written;
+    if (fileExists(encoded(path))) {
+        // The old tree stays until the index is written; the new one waits beside it.
+        const int fd = createTemporaryFile(encoded(m_dataFolder), steps.staged);
+        if (fd < 0)
+            return {false,
+                    QStringLiteral("'%1' 파일을 저장하지 못했습니다: %2").arg(path, systemErrorText(errno))};
+        ::close(fd);
+        steps.target = encoded(path);
+        const QString staged = QFile::decodeName(steps.staged);
+        written = writeCatalogue(tree, staged);
+        written.error.replace(staged, path);
+    } else {
+        written = writeCatalogue(tree, path);
+        steps.created = encoded(path);
+    }
+    if (!written.ok) {
+        if (!steps.staged.isEmpty())
+            steps.undo();
         return written;
-    const CatalogueEntry old = entryAt(m_index, indexRow);
+    }
     RowChanges changes;
-    changes.change(m_index, indexRow, entry);
-    qint64 listRow = findLabel(m_list, old.name);
-    if (listRow == 0)
-        listRow = findFile(m_list, old.file);
-    if (listRow > 0)
-        changes.change(m_list, listRow, entry);
-    else
-        changes.append(m_list, entry); // the disc just saved shows in the list, as a new one would
-    const FileResult stored = storeIndex(m_index, indexPath());
-    if (stored.ok)
-        changes.keep();
-    return stored;
+    if (indexRow > 0) {
+        changes.change(m_index, indexRow, entry);
+        qint64 listRow = findLabel(m_list, old.name);
+        if (listRow == 0)
+            listRow = findFile(m_list, old.file);
+        if (listRow > 0)
+            changes.change(m_list, listRow, entry);
+        else
+            changes.append(m_list, entry); // the disc just saved shows in the list, as a new one would
+    } else {
+        changes.append(m_list, entry);
+        changes.append(m_index, entry);
+    }
+    return commit(steps, changes);
 }
 
 CatalogueEntries::Removal CatalogueEntries::remove(qint64 listRow)
 {
     Removal removal;
     const QString file = m_list.GetItemString(listRow, IndexColumn::file);
+    DataFolderLock lock(m_dataFolder);
+    bool reread = false;
+    removal.index = begin(lock, &reread);
+    if (!removal.index.ok)
+        return removal;
+    if (reread)
+        listRow = findFile(m_list, file);
     RowChanges changes;
     changes.remove(m_list, listRow);
     changes.remove(m_index, findFile(m_index, file));
-    removal.index = storeIndex(m_index, indexPath());
-    if (!removal.index.ok)
-        return removal;
-    changes.keep();
+    FileSteps steps;
     // A value that is not a bare name never reaches the file system, and a file another entry
-    // still names stays.
-    if (isBareFileName(file) && findFile(m_index, file) == 0)
-        removal.fileDeleteFailed = !FileDelete(filePath(file));
+    // still names (in any case) stays.
+    if (isBareFileName(file) && otherRowUsing(0, {}, file) == 0)
+        steps.obsolete = encoded(filePath(file));
+    removal.index = commit(steps, changes);
+    removal.fileDeleteFailed = removal.index.ok && !steps.obsoleteRemoved;
     return removal;
 }
 
-FileResult CatalogueEntries::change(const QString &originalLabel, const CatalogueEntry &entry)
+FileResult CatalogueEntries::linkTree(const QString &from, const QString &to, FileSteps &steps) const
 {
+    const QByteArray folder = encoded(m_dataFolder);
+    const QByteArray source = encoded(filePath(from));
+    const QByteArray target = encoded(filePath(to));
+    QByteArray temporary;
+    int fd = createTemporaryFile(folder, temporary);
+    bool ok = fd >= 0;
+    if (ok) {
+        ::close(fd);
+        fileOps().unlink(temporary.constData());
+        ok = fileOps().link(source.constData(), temporary.constData()) == 0;
+    }
+    if (!ok && fd >= 0 && noLinks(errno)) {
+        // No links on this file system: a copy, flushed before it takes the new name.
+        fd = createTemporaryFile(folder, temporary);
+        ok = fd >= 0 && copyInto(source, fd);
+        const int error = errno;
+        if (fd >= 0)
+            ::close(fd);
+        errno = error;
+    }
+    // The new name only if no file has it yet: a rename would replace one without a word.
+    if (ok && fileOps().renameNoReplace(temporary.constData(), target.constData()) == 0) {
+        steps.created = target;
+        syncFolder(folder);
+        return {true, {}};
+    }
+    const QString reason = systemErrorText(errno);
+    if (!temporary.isEmpty())
+        fileOps().unlink(temporary.constData());
+    return {false, QStringLiteral("'%1' 파일의 이름을 '%2'(으)로 바꾸지 못했습니다: %3")
+                       .arg(QFile::decodeName(source), to, reason)};
+}
+
+FileResult CatalogueEntries::change(const QString &originalLabel, const CatalogueEntry &given)
+{
+    DataFolderLock lock(m_dataFolder);
+    const FileResult ready = begin(lock);
+    if (!ready.ok)
+        return ready;
+    CatalogueEntry entry = asWritten(given);
     const qint64 listRow = findLabel(m_list, originalLabel);
     const qint64 indexRow = findLabel(m_index, originalLabel);
     const QString oldFile =
         indexRow > 0 ? m_index.GetItemString(indexRow, IndexColumn::file) : fileForLabel(originalLabel);
-    if (entry.name != originalLabel || entry.file != oldFile) {
-        for (qint64 row = 1; row <= m_index.RowCount(); ++row) {
-            if (row != indexRow && (m_index.GetItemString(row, IndexColumn::name) == entry.name ||
-                                    m_index.GetItemString(row, IndexColumn::file) == entry.file))
-                return {false, QStringLiteral("'%1' 라벨은 다른 디스크가 쓰고 있습니다.").arg(entry.name)};
-        }
+    // The same label keeps its file, whatever name an earlier version gave it; so does a change of
+    // case only, as a stick's file system holds one file for both names.
+    if (entry.name == originalLabel || sameName(entry.file, oldFile))
+        entry.file = oldFile;
+    if ((entry.name != originalLabel || entry.file != oldFile) &&
+        otherRowUsing(indexRow, entry.name, entry.file))
+        return {false, QStringLiteral("'%1' 라벨은 다른 디스크가 쓰고 있습니다.").arg(entry.name)};
+    FileSteps steps;
+    if (entry.file != oldFile && isBareFileName(oldFile) && fileExists(encoded(filePath(oldFile)))) {
+        // Both names hold the tree until the index names the new one; then the old one goes.
+        const FileResult linked = linkTree(oldFile, entry.file, steps);
+        if (!linked.ok)
+            return linked;
+        if (otherRowUsing(indexRow, {}, oldFile) == 0)
+            steps.obsolete = encoded(filePath(oldFile));
     }
-    const FileResult folder = ensureDataFolder();
-    if (!folder.ok)
-        return folder;
     RowChanges changes;
-    const bool rename = entry.file != oldFile && isBareFileName(oldFile) && fileExists(filePath(oldFile));
-    if (rename) {
-        const QByteArray from = QFile::encodeName(filePath(oldFile));
-        const QByteArray to = QFile::encodeName(filePath(entry.file));
-        if (fileOps().renameNoReplace(from.constData(), to.constData()) != 0)
-            return {false, QStringLiteral("'%1' 파일의 이름을 '%2'(으)로 바꾸지 못했습니다: %3")
-                               .arg(filePath(oldFile), entry.file, systemErrorText(errno))};
-        changes.onUndo([from, to] { fileOps().renameNoReplace(to.constData(), from.constData()); });
-    }
     changes.change(m_list, listRow, entry);
     if (indexRow > 0)
         changes.change(m_index, indexRow, entry);
     else
         changes.append(m_index, entry);
-    const FileResult stored = storeIndex(m_index, indexPath());
-    if (stored.ok)
-        changes.keep();
-    return stored;
+    return commit(steps, changes);
 }

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "catalogue/datafolder.h"
 #include "files/textfile.h"
 #include "records/recordset.h"
 
 #include <QString>
+
+class RowChanges;
 
 // One entry of the catalogue index.
 struct CatalogueEntry {
@@ -15,8 +18,18 @@ struct CatalogueEntry {
 
 // The catalogue as the commands change it: every entry in the index record set (the only one
 // written to the index file), the entries the user sees in the list record set, and each disc's
-// catalogue file, kept in step. Each change either happens whole or leaves the record sets as
-// the files on disc are; it returns what went wrong, in words for the user, and shows nothing.
+// catalogue file, kept in step. Each change either happens whole or leaves the record sets and
+// the data folder as they were; it returns what went wrong, in words for the user, and shows
+// nothing.
+//
+// Other copies of the program may share the data folder. Each change holds the folder's lock
+// from reading the index to its last write, and first reads the index again when it changed since
+// it was last read or written here, so that no copy writes back an index that lacks another's
+// change. The files are changed in an order that keeps every index entry naming a file that
+// holds a whole tree of its disc at every instant, so that a crash anywhere loses no disc.
+//
+// Labels and file names are compared without case (simple case folding), as a FAT, exFAT or
+// NTFS stick or an SMB share compares them.
 class CatalogueEntries {
   public:
     CatalogueEntries(RecordSet &dw_cdinfo, RecordSet &dw_list, QString dataFolder, QString indexName);
@@ -24,22 +37,40 @@ class CatalogueEntries {
     // "cd_" + label + ".dat".
     [[nodiscard]] static QString fileForLabel(const QString &label);
     // Why a label (as typed) or a description cannot be saved, in words for the user; empty when
-    // they can. A label must give a catalogue file name the file-name check accepts and that
-    // fits the index's 100 characters; a description fits its 255.
+    // they can. A label must give a catalogue file name the file-name check accepts, without the
+    // characters a Windows file system cannot hold, that fits the index's 100 characters and a
+    // file name's 255 bytes; a description fits its 255.
     [[nodiscard]] static QString labelProblem(const QString &label, const QString &desc);
-    // The first row holding this label, or this file; 0 when none.
+    [[nodiscard]] static QString descriptionProblem(const QString &desc);
+    // The label as it is saved: leading and trailing spaces off.
+    [[nodiscard]] static QString trimmedLabel(const QString &label);
+    // The first row holding this label, or this file: the same text if one has it, else the first
+    // that differs only in case; 0 when none.
     [[nodiscard]] static qint64 findLabel(const RecordSet &rows, const QString &label);
     [[nodiscard]] static qint64 findFile(const RecordSet &rows, const QString &file);
 
     // The index row of the disc a new save under `label` would replace: the entry with that
     // label, or else the one naming the same catalogue file; 0 when the label is free.
     [[nodiscard]] qint64 discUsingLabel(const QString &label) const;
+    // True when the data folder holds the label's catalogue file but no index entry names it, as a
+    // crash or a hand-edited index can leave it: a save then replaces that file.
+    [[nodiscard]] bool fileWithoutEntry(const QString &label) const;
+
+    // Reads the index file into the index record set and notes which version of it was read.
+    qint64 loadIndex();
+    // When the index file changed since it was last read or written here, reads it again and
+    // brings the list's rows in step: rows whose disc is gone leave, the others take their entry's
+    // values, highlights stay. An index that cannot be read leaves the rows alone. True when read.
+    bool catchUp();
+    // At start-up: removes under the lock the temporary files a crash left in the data folder.
+    void removeStaleFiles();
 
     // A new disc: writes `tree` to the label's catalogue file, then adds the entry at the end
-    // of both record sets and rewrites the index.
+    // of both record sets and rewrites the index. A label the index holds already is refused.
     FileResult add(const RecordSet &tree, const CatalogueEntry &entry);
-    // A disc saved again under a label already in the index (row `indexRow`): writes `tree`
-    // over its catalogue file and changes its entry in place in both record sets.
+    // A disc saved again under a label already in the index (row `indexRow`, found again by the
+    // label when the index was read anew): writes `tree` over the catalogue file its entry names
+    // and changes the entry in place in both record sets.
     FileResult replace(const RecordSet &tree, const CatalogueEntry &entry, qint64 indexRow);
     // Label, description and category of the disc saved as `originalLabel`: its first row in
     // each record set changes (in the index one is added when it has none), and when the label
@@ -60,11 +91,22 @@ class CatalogueEntries {
     [[nodiscard]] QString filePath(const QString &bareName) const;
 
   private:
+    struct FileSteps;
     FileResult ensureDataFolder() const;
-    FileResult writeTree(const RecordSet &tree, const QString &file) const;
+    // Takes the lock and reads the index again when it changed; `reread` tells whether it did.
+    FileResult begin(DataFolderLock &lock, bool *reread = nullptr);
+    FileResult saveTree(const RecordSet &tree, CatalogueEntry entry, qint64 indexRow);
+    // Gives the tree in `from` the name `to` too (a link, or a copy where the file system has
+    // none), never over a file that is there already.
+    FileResult linkTree(const QString &from, const QString &to, FileSteps &steps) const;
+    // Another index row than `except` whose label or (when `file` is not empty) file is these.
+    [[nodiscard]] qint64 otherRowUsing(qint64 except, const QString &label, const QString &file) const;
+    // Writes the index and carries out the file steps around it; on failure undoes both.
+    FileResult commit(FileSteps &steps, RowChanges &changes);
 
     RecordSet &m_index;
     RecordSet &m_list;
     QString m_dataFolder;
     QString m_indexName;
+    FileStamp m_indexStamp; // the index file as last read or written here
 };

@@ -1,7 +1,9 @@
 #include "files/fileops.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -28,8 +30,14 @@ FileOps systemOps()
 {
     return {[](int fd, const void *data, size_t size) { return ::write(fd, data, size); },
             [](int fd) { return ::fdatasync(fd); },
-            [](const char *from, const char *to) { return ::rename(from, to); }, renameNoReplace};
+            [](const char *from, const char *to) { return ::rename(from, to); },
+            renameNoReplace,
+            [](const char *from, const char *to) { return ::link(from, to); },
+            [](const char *path) { return ::unlink(path); }};
 }
+
+constexpr char kTemporaryPrefix[] = ".tvk-";
+constexpr qsizetype kTemporaryRandom = 6; // the "XXXXXX" mkostemp fills in
 
 } // namespace
 
@@ -42,6 +50,41 @@ FileOps &fileOps()
 void resetFileOps()
 {
     fileOps() = systemOps();
+}
+
+QByteArray temporaryNameTemplate(const QByteArray &folder)
+{
+    return folder + '/' + kTemporaryPrefix + QByteArray(kTemporaryRandom, 'X');
+}
+
+bool isTemporaryName(QStringView name)
+{
+    const qsizetype prefix = qsizetype(sizeof kTemporaryPrefix) - 1;
+    if (name.size() != prefix + kTemporaryRandom || !name.startsWith(QLatin1StringView(kTemporaryPrefix)))
+        return false;
+    for (QChar c : name.sliced(prefix)) {
+        if (c.unicode() > 0x7F || !std::isalnum(int(c.unicode())))
+            return false;
+    }
+    return true;
+}
+
+int createTemporaryFile(const QByteArray &folder, QByteArray &path)
+{
+    path = temporaryNameTemplate(folder);
+    const int fd = ::mkostemp(path.data(), O_CLOEXEC);
+    if (fd < 0)
+        path.clear();
+    return fd;
+}
+
+void syncFolder(const QByteArray &folder)
+{
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
 }
 
 QString systemErrorText(int error)

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <QStringView>
 #include <functional>
 #include <sys/types.h>
 
@@ -13,6 +15,9 @@ struct FileOps {
     std::function<int(const char *from, const char *to)> rename;
     // Renames, but never over a file that exists already (EEXIST then).
     std::function<int(const char *from, const char *to)> renameNoReplace;
+    // A second name for a file (a hard link); fails where the file system has none.
+    std::function<int(const char *from, const char *to)> link;
+    std::function<int(const char *path)> unlink;
 };
 
 // The calls in force: the system's own unless a test has put others in.
@@ -24,3 +29,14 @@ void resetFileOps();
 // ENOSPC and EDQUOT, the read-only and permission cases, and so on; the system's own words for
 // anything rarer.
 [[nodiscard]] QString systemErrorText(int error);
+
+// The program's own temporary files: ".tvk-" and six random letters or digits, in the folder of
+// the file they will replace. A short name of fixed length, so that any name a file system takes
+// can be written through one; and one pattern, so that those a crash left can be found again.
+[[nodiscard]] QByteArray temporaryNameTemplate(const QByteArray &folder);
+[[nodiscard]] bool isTemporaryName(QStringView name);
+// Creates a new temporary file in `folder` and opens it for writing; its path goes to `path`.
+// Returns the descriptor, or -1 with errno set.
+int createTemporaryFile(const QByteArray &folder, QByteArray &path);
+// Makes the names in a folder (renames, links, removals) durable; errors are left alone.
+void syncFolder(const QByteArray &folder);

@@ -20,6 +20,11 @@ namespace {
 // UTF-16 units gathered before they are encoded and written in one go.
 constexpr qsizetype kWriteChunk = qsizetype(1) << 18;
 
+QByteArray folderOf(const QByteArray &path)
+{
+    return QFile::encodeName(QFileInfo(QFile::decodeName(path)).absolutePath());
+}
+
 QString saveFailure(const QString &path, const QString &reason)
 {
     return QStringLiteral("'%1' 파일을 저장하지 못했습니다: %2").arg(path, reason);
@@ -56,13 +61,9 @@ class TemporaryFile {
 
 bool TemporaryFile::open()
 {
-    const qsizetype slash = m_target.lastIndexOf('/');
-    m_name = m_target.left(slash + 1) + '.' + m_target.mid(slash + 1) + ".XXXXXX";
-    m_fd = ::mkostemp(m_name.data(), O_CLOEXEC);
-    if (m_fd < 0) {
-        m_name.clear();
+    m_fd = createTemporaryFile(folderOf(m_target), m_name);
+    if (m_fd < 0)
         return fail();
-    }
     // The new file gets the old one's permissions, or those a new file would have.
     struct stat st;
     mode_t mode;
@@ -112,12 +113,7 @@ bool TemporaryFile::commit()
         return fail();
     m_name.clear();
     // Makes the rename itself durable; the new file is in place already, so errors are left alone.
-    const QByteArray folder = QFile::encodeName(QFileInfo(QFile::decodeName(m_target)).absolutePath());
-    const int folderFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd >= 0) {
-        ::fsync(folderFd);
-        ::close(folderFd);
-    }
+    syncFolder(folderOf(m_target));
     return true;
 }
 

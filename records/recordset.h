@@ -61,6 +61,8 @@ class RecordSet : public QObject, public RowSource {
     // Writes every row, hidden ones too, as tab-separated lines without headings,
     // replacing the file atomically. Tabs and control characters in a value become spaces.
     [[nodiscard]] FileResult SaveAs(const QString &path) const;
+    // A value as SaveAs writes it, so that what is kept in memory is what the file will hold.
+    [[nodiscard]] static QString asWritten(QStringView value);
     // Copies rows first..last into `target` (same layout) before row `before`;
     // a `before` past its end appends. 1, or -1 for a bad range or layout.
     int RowsCopy(qint64 first, qint64 last, RecordSet &target, qint64 before) const;

@@ -203,6 +203,13 @@ FileResult RecordSet::SaveAs(const QString &path) const
     });
 }
 
+QString RecordSet::asWritten(QStringView value)
+{
+    QString text;
+    appendField(text, value);
+    return text;
+}
+
 int RecordSet::RowsCopy(qint64 first, qint64 last, RecordSet &target, qint64 before) const
 {
     if (&target.m_layout != &m_layout || !validRow(first) || !validRow(last) || first > last || before < 1)
