@@ -1,6 +1,7 @@
 #include "ui/w_list.h"
 
 #include "catalogue/datafiles.h"
+#include "catalogue/datafolder.h"
 #include "catalogue/layouts.h"
 #include "catalogue/settings.h"
 #include "scanner/keptlistings.h"
@@ -8,10 +9,12 @@
 #include "ui/help.h"
 #include "ui/indexpresenter.h"
 #include "widgets/keyfilter.h"
+#include "widgets/messagebox.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileSystemWatcher>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -58,7 +61,12 @@ void w_list::open()
     ddlb_drive->aboutToOpen = [this] { refreshDrives(); };
 
     // Line by line until the first line that reads as empty; a missing file is an empty index.
-    loadDataFile(m_index, indexFilePath());
+    m_entries.removeStaleFiles();
+    m_entries.loadIndex();
+    const QString problem = irregularFileProblem(indexFilePath());
+    if (!problem.isEmpty())
+        MessageBox(QStringLiteral("오류"), problem, MessageIcon::StopSign);
+    watchIndex();
     sle_search->setFocus();
 }
 
@@ -97,6 +105,9 @@ w_list::LongOperation::LongOperation(w_list &window) : m_window(window)
 {
     ++m_window.m_busy;
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    for (QPushButton *button :
+         {m_window.cb_close, m_window.cb_expand, m_window.cb_save, m_window.cb_restore, m_window.cb_print})
+        m_enabled.emplace_back(button, button->isEnabled());
     m_window.wf_button(false);
     m_window.cb_scan->setText(QStringLiteral("취소"));
     m_window.ib_cancel = false;
@@ -104,7 +115,10 @@ w_list::LongOperation::LongOperation(w_list &window) : m_window(window)
 
 w_list::LongOperation::~LongOperation()
 {
-    m_window.wf_button(true);
+    for (const auto &[button, enabled] : m_enabled)
+        button->setEnabled(enabled || (m_window.m_treeCommandsOn &&
+                                       (button == m_window.cb_save || button == m_window.cb_print)));
+    m_window.m_treeCommandsOn = false;
     m_window.cb_scan->setText(QStringLiteral("스캔"));
     m_window.ib_cancel = false;
     QApplication::restoreOverrideCursor();

@@ -12,8 +12,10 @@
 #include <QElapsedTimer>
 #include <QWidget>
 #include <memory>
+#include <vector>
 
 class QComboBox;
+class QFileSystemWatcher;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -54,6 +56,10 @@ class w_list : public QWidget {
     void ue_modify();
     void ue_delete();
     void ue_sort();
+    // Reads the index again when another window changed it, keeping the list's rows and highlight
+    // where their discs still exist (ui/w_list_watch.cpp).
+    void catchUpWithIndex();
+    void watchIndex();
 
     // Handlers.
     void ddlb_drive_keydown(int key, Qt::KeyboardModifiers keyflags);
@@ -133,8 +139,10 @@ class w_list : public QWidget {
     void setTabOrders();
     // The bracket every long operation shares, for the life of a scope: wait pointer, the five
     // command buttons off, the Scan button captioned "취소" so that it cancels, the cancel flag
-    // cleared and the window busy. All of it is undone when the scope ends, however it ends; the
-    // cancel flag is cleared again then, so that a cancel never outlives its operation.
+    // cleared and the window busy. All of it is undone when the scope ends, however it ends: the
+    // buttons get back the states they had, and the cancel flag is cleared again, so that a cancel
+    // never outlives its operation. A scan or a load that put a tree in the window enables Save
+    // and Print (m_treeCommandsOn).
     class LongOperation {
       public:
         explicit LongOperation(w_list &window);
@@ -144,6 +152,7 @@ class w_list : public QWidget {
 
       private:
         w_list &m_window;
+        std::vector<std::pair<QPushButton *, bool>> m_enabled;
     };
     // The first highlighted row of the list pane, 0 when none: the disc the entry commands act on.
     [[nodiscard]] qint64 highlightedListRow() const;
@@ -172,4 +181,6 @@ class w_list : public QWidget {
     std::unique_ptr<KeptListings> m_scanListings; // during a scan: the count's listings
     QString m_scanRoot;                           // during a scan: the drive being scanned
     bool m_scanDriveLost = false;
+    bool m_treeCommandsOn = false; // a scan or load put a tree in: Save and Print on at its end
+    std::unique_ptr<QFileSystemWatcher> m_indexWatcher;
 };

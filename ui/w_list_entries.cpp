@@ -9,18 +9,21 @@
 
 void w_list::ue_modify()
 {
+    catchUpWithIndex();
     // The disc highlighted in the list, whatever was clicked in the tree since.
     const qint64 row = highlightedListRow();
     if (row < 1)
         return;
-    QStringList fields;
-    for (int column : {IndexColumn::file, IndexColumn::desc, IndexColumn::name, IndexColumn::gubn})
-        fields << gf_isnull(m_list.GetItemString(row, column));
-    w_save::OpenWithParm(this, fields.join(u'^'));
+    // The fields as they are: a "^" in a description or a label is text like any other.
+    w_save::openModify(this, {gf_isnull(m_list.GetItemString(row, IndexColumn::file)),
+                              gf_isnull(m_list.GetItemString(row, IndexColumn::desc)),
+                              gf_isnull(m_list.GetItemString(row, IndexColumn::name)),
+                              gf_isnull(m_list.GetItemString(row, IndexColumn::gubn))});
 }
 
 void w_list::ue_delete()
 {
+    catchUpWithIndex();
     const qint64 row = highlightedListRow();
     if (row < 1)
         return; // nothing highlighted: nothing is deleted

@@ -3,10 +3,12 @@
 #include "ui/w_list.h"
 
 #include "catalogue/datafiles.h"
+#include "catalogue/datafolder.h"
 #include "catalogue/layouts.h"
 #include "catalogue/settings.h"
 #include "ui/help.h"
 #include "ui/m_popmenu.h"
+#include "widgets/messagebox.h"
 
 #include <QMenu>
 #include <QPushButton>
@@ -41,6 +43,9 @@ void w_list::dw_list_doubleclicked(int, int, qint64 row, const QString &)
         wf_restore(2, isBareFileName(file) ? dataFilePath(file) : QString());
     }
     showFindBox(true);
+    const QString problem = irregularFileProblem(dataFilePath(m_list.GetItemString(row, IndexColumn::file)));
+    if (!problem.isEmpty())
+        MessageBox(QStringLiteral("오류"), problem, MessageIcon::StopSign);
 }
 
 void w_list::dw_list_rbuttondown(int, int, qint64, const QString &)

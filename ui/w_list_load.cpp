@@ -25,6 +25,7 @@ int w_list::wf_restore(int ai_gubn, QString as_filename)
     m_selectedTreeRow = 0;
     HookContext hooks = longOperationHooks();
     il_file_cnt = loadTree(hooks, m_tree, as_filename).lines;
+    m_treeCommandsOn = true;
     wf_collapse_rows(*dw_1, 1);
     wf_expand_row(*dw_1, 1);
     dw_1->SetRedraw(true);

@@ -104,6 +104,7 @@ void w_list::cb_scan_clicked()
         wf_collapse_rows(*dw_1, 1);
         wf_expand_row(*dw_1, 1);
         ddlb_drive->setEnabled(true);
+        m_treeCommandsOn = true;
         sle_dir->clear();
         st_progress->clear();
     }
@@ -120,6 +121,8 @@ void w_list::cb_scan_clicked()
 
 void w_list::cb_save_clicked()
 {
+    if (m_tree.RowCount() <= 0)
+        return; // nothing scanned or opened: there is no disc to save
     w_save::openNew(this);
 }
 

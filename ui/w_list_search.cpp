@@ -29,6 +29,7 @@ void w_list::cb_search_clicked()
     }
     if (ib_cancel)
         return;
+    catchUpWithIndex();
     {
         LongOperation operation(*this);
         showFindBox(false);

@@ -24,17 +24,6 @@ QPointer<w_save> &openDialog()
     return dialog;
 }
 
-// Leading and trailing spaces off, as the label test has always trimmed: spaces only.
-QString trimSpaces(const QString &text)
-{
-    qsizetype first = 0, last = text.size();
-    while (first < last && text.at(first) == u' ')
-        ++first;
-    while (last > first && text.at(last - 1) == u' ')
-        --last;
-    return text.mid(first, last - first);
-}
-
 } // namespace
 
 w_save *w_save::OpenWithParm(QWidget *parent, const QString &parm)
@@ -46,6 +35,13 @@ w_save *w_save::OpenWithParm(QWidget *parent, const QString &parm)
     dialog->openWith(parm);
     dialog->show();
     openDialog() = dialog;
+    return dialog;
+}
+
+w_save *w_save::openModify(QWidget *parent, const CatalogueEntry &entry)
+{
+    w_save *dialog = OpenWithParm(parent, QString());
+    dialog->showEntry(entry.desc, entry.name, entry.gubn);
     return dialog;
 }
 
@@ -73,11 +69,19 @@ void w_save::openWith(QString ls_parm)
         return;
     }
     f_get_token(ls_parm, QStringLiteral("^")); // the file name follows from the label on Save
-    sle_memo->setText(f_get_token(ls_parm, QStringLiteral("^")));
-    is_label_org = f_get_token(ls_parm, QStringLiteral("^"));
-    sle_label->setText(is_label_org);
+    const QString desc = f_get_token(ls_parm, QStringLiteral("^"));
+    const QString label = f_get_token(ls_parm, QStringLiteral("^"));
+    showEntry(desc, label, f_get_token(ls_parm, QStringLiteral("^")));
+}
+
+void w_save::showEntry(const QString &desc, const QString &label, const QString &gubn)
+{
+    is_memo_org = desc;
+    sle_memo->setText(desc);
+    is_label_org = label;
+    sle_label->setText(label);
     // "01" to "04" choose their items; anything else leaves the category empty.
-    const int position = f_get_token(ls_parm, QStringLiteral("^")).toInt();
+    const int position = gubn.toInt();
     ddlb_gubn->setCurrentIndex(position >= 1 && position <= ddlb_gubn->count() ? position - 1 : -1);
     cb_save->setText(kModifyCaption);
     setWindowTitle(kModifyCaption);
@@ -85,14 +89,21 @@ void w_save::openWith(QString ls_parm)
 
 void w_save::cb_save_clicked()
 {
-    if (trimSpaces(sle_label->text()).isEmpty()) {
+    // Spaces around a label would make a second disc that looks like the first in the list.
+    const QString ls_label = CatalogueEntries::trimmedLabel(sle_label->text());
+    if (ls_label.isEmpty()) {
         MessageBox(QStringLiteral("오류"), QStringLiteral("CD 라벨을 입력하여 주세요"));
         return;
     }
-    const QString ls_label = sle_label->text();
     const QString ls_memo = sle_memo->text();
     const QString ls_gubn = ddlb_gubn->currentText();
-    const QString problem = CatalogueEntries::labelProblem(ls_label, ls_memo);
+    // In Modify mode only what changed is checked: an entry the earlier version wrote stays editable.
+    const bool isNew = cb_save->text() == kNewCaption;
+    QString problem;
+    if (isNew || ls_label != is_label_org)
+        problem = CatalogueEntries::labelProblem(ls_label, {});
+    if (problem.isEmpty() && (isNew || ls_memo != is_memo_org))
+        problem = CatalogueEntries::descriptionProblem(ls_memo);
     if (!problem.isEmpty()) {
         MessageBox(QStringLiteral("오류"), problem, MessageIcon::Exclamation);
         return;
@@ -117,10 +128,12 @@ void w_save::cb_save_clicked()
 
 bool w_save::saveNew(w_list &main, const CatalogueEntry &entry)
 {
+    main.catchUpWithIndex();
     CatalogueEntries &entries = main.entries();
     const qint64 existing = entries.discUsingLabel(entry.name);
     FileResult saved;
-    if (existing > 0) {
+    // A file no entry names (left by a crash) is replaced only when the user says so, as a disc is.
+    if (existing > 0 || entries.fileWithoutEntry(entry.name)) {
         const QString question = QStringLiteral("'%1' 라벨로 저장된 디스크가 이미 있습니다.\n"
                                                 "그 디스크를 지금 스캔한 내용으로 바꾸시겠습니까?")
                                      .arg(entry.name);

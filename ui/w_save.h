@@ -20,6 +20,8 @@ class w_save : public QDialog {
     // parameter string ("file^desc^name^gubn"). It deletes itself when it closes.
     static w_save *OpenWithParm(QWidget *parent, const QString &parm);
     static w_save *openNew(QWidget *parent) { return OpenWithParm(parent, QString()); }
+    // Opens the dialog in Modify mode for this entry, its fields as they are.
+    static w_save *openModify(QWidget *parent, const struct CatalogueEntry &entry);
     // The dialog open now, nullptr when none.
     [[nodiscard]] static w_save *current();
 
@@ -39,6 +41,9 @@ class w_save : public QDialog {
 
     // The label of the entry being changed, as it was on opening; "" in New mode.
     QString is_label_org;
+    // Its description as it was on opening: only a changed label or description is checked, so an
+    // entry another program wrote beyond the limits can still have its category changed.
+    QString is_memo_org;
 
   protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -50,6 +55,7 @@ class w_save : public QDialog {
     void connectHandlers();
     // The open event: fields and mode from the parameter string.
     void openWith(QString ls_parm);
+    void showEntry(const QString &desc, const QString &label, const QString &gubn);
     // New mode: false when nothing was saved and the dialog stays open.
     bool saveNew(class w_list &main, const struct CatalogueEntry &entry);
 };

@@ -157,9 +157,10 @@ class TestSaveDialog : public QObject {
         fill(dialog, " 사진 ", "가족", 4);
         dialog->cb_save->click();
         QVERIFY(!dialog->isVisible());
-        QCOMPARE(bytesOf("cd_ 사진 .dat"), QByteArray("E:/\tE:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1\r\n"
-                                                      "E:/\ta.txt\tline.bmp\tline.bmp\t0\t0\t0\t0\t2\r\n"));
-        QCOMPARE(window.index().GetItemString(1, IndexColumn::file), QString("cd_ 사진 .dat"));
+        // Spaces around the label are taken off.
+        QCOMPARE(bytesOf("cd_사진.dat"), QByteArray("E:/\tE:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1\r\n"
+                                                    "E:/\ta.txt\tline.bmp\tline.bmp\t0\t0\t0\t0\t2\r\n"));
+        QCOMPARE(window.index().GetItemString(1, IndexColumn::file), QString("cd_사진.dat"));
         QCOMPARE(window.list().GetItemString(1, IndexColumn::gubn), QString("04"));
         QVERIFY(!window.cb_save->isEnabled());
         QVERIFY(m_messages.isEmpty());
