@@ -247,6 +247,86 @@ class TestSaveDialog : public QObject {
         QCOMPARE(window.list().GetItemString(1, IndexColumn::name), QString("NEW"));
     }
 
+    // Saves that must not lose or invent a disc: the window's Save with nothing scanned, Modify of
+    // entries another program wrote, and a new save over a catalogue file no entry names.
+    void savesThatKeepTheCatalogueRight_data()
+    {
+        QTest::addColumn<QString>("index");    // the index before, one entry per line
+        QTest::addColumn<QString>("label");    // typed into the dialog; empty: the window's Save
+        QTest::addColumn<QString>("desc");     // typed into the dialog
+        QTest::addColumn<QString>("expected"); // the index after, "|" between entries
+        QTest::addColumn<int>("questions");
+        const QString longLabel(100, u'L');
+        QTest::newRow("save with no tree") << ""
+                                           << ""
+                                           << ""
+                                           << "" << 0;
+        QTest::newRow("modify with ^") << "cd_a^b^c.dat\ta^b^c\ta^b^c\t01"
+                                       << "a^b^c"
+                                       << "a^b^c"
+                                       << "cd_a^b^c.dat\ta^b^c\ta^b^c\t02" << 0;
+        QTest::newRow("modify a long label")
+            << "cd_" + longLabel + ".dat\tx\t" + longLabel + "\t01" << longLabel << "y"
+            << "cd_" + longLabel + ".dat\ty\t" + longLabel + "\t02" << 0;
+        QTest::newRow("modify v1..2") << "cd_v1..2.dat\tx\tv1..2\t01"
+                                      << "v1..2"
+                                      << "y"
+                                      << "cd_v1..2.dat\ty\tv1..2\t02" << 0;
+        QTest::newRow("orphan file") << ""
+                                     << "B"
+                                     << ""
+                                     << "cd_B.dat\t\tB\t02" << 1;
+    }
+    void savesThatKeepTheCatalogueRight()
+    {
+        QFETCH(QString, index);
+        QFETCH(QString, label);
+        QFETCH(QString, desc);
+        QFETCH(QString, expected);
+        QFETCH(int, questions);
+        QDir().mkpath(m_dir.path() + "/data");
+        QFile out(m_dir.path() + "/data/cdinfo.dat");
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(index.replace("\\t", "\t").toUtf8().prepend("\xEF\xBB\xBF"));
+        out.close();
+        QFile orphan(m_dir.path() + "/data/cd_B.dat");
+        QVERIFY(orphan.open(QIODevice::WriteOnly));
+        orphan.write("E:/\tE:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1\r\n");
+        orphan.close();
+        FakeFileSystem fs;
+        w_list window(fs);
+        window.open();
+        m_answer = 2; // "no" to a question: nothing is replaced
+        window.cb_search_clicked();
+        QVERIFY(!window.cb_save->isEnabled()); // a search gives back the state it found
+        window.cb_save->setEnabled(true);
+        window.cb_save->click();
+        QVERIFY(!w_save::current()); // no tree: the window's Save opens no dialog
+        QVERIFY(!QFile::exists(m_dir.path() + "/data/cd_.dat"));
+        if (label.isEmpty())
+            return;
+        fillTree(window);
+        window.index().RowsCopy(1, window.index().RowCount(), window.list(), 1);
+        window.list().SelectRow(1, true);
+        w_save *dialog =
+            window.list().RowCount() > 0 ? (window.ue_modify(), w_save::current()) : w_save::openNew(&window);
+        if (window.list().RowCount() > 0)
+            QCOMPARE(dialog->sle_label->text(), label);
+        fill(dialog, label, desc, 2);
+        dialog->cb_save->click();
+        QCOMPARE(m_messages.size(), questions);
+        QCOMPARE(dialog->isVisible(), questions > 0);     // a "no" keeps the dialog open
+        QVERIFY(bytesOf("cd_B.dat").endsWith("\t1\r\n")); // the orphan is kept unless the answer is yes
+        m_answer = 1;
+        if (questions > 0)
+            dialog->cb_save->click();
+        QCOMPARE(QString::fromUtf8(bytesOf("cdinfo.dat"))
+                     .remove(u'\uFEFF')
+                     .split("\r\n", Qt::SkipEmptyParts)
+                     .join(u'|'),
+                 expected.replace("\\t", "\t"));
+    }
+
     void cancelAndTheCloseBoxWriteNothing()
     {
         FakeFileSystem fs;
