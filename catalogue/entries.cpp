@@ -2,6 +2,7 @@
 
 #include "catalogue/datafiles.h"
 #include "catalogue/layouts.h"
+#include "catalogue/searchindex.h"
 #include "files/fileops.h"
 #include "files/paths.h"
 
@@ -162,6 +163,7 @@ FileResult CatalogueEntries::add(const RecordSet &tree, const CatalogueEntry &en
     const FileResult stored = storeIndex(m_index, indexPath());
     if (stored.ok)
         changes.keep();
+    SearchIndex::refreshFiles(m_dataFolder, {entry.file});
     return stored;
 }
 
@@ -183,6 +185,7 @@ FileResult CatalogueEntries::replace(const RecordSet &tree, const CatalogueEntry
     const FileResult stored = storeIndex(m_index, indexPath());
     if (stored.ok)
         changes.keep();
+    SearchIndex::refreshFiles(m_dataFolder, {entry.file});
     return stored;
 }
 
@@ -201,6 +204,7 @@ CatalogueEntries::Removal CatalogueEntries::remove(qint64 listRow)
     // still names stays.
     if (isBareFileName(file) && findFile(m_index, file) == 0)
         removal.fileDeleteFailed = !FileDelete(filePath(file));
+    SearchIndex::refreshFiles(m_dataFolder, {file});
     return removal;
 }
 
@@ -238,5 +242,7 @@ FileResult CatalogueEntries::change(const QString &originalLabel, const Catalogu
     const FileResult stored = storeIndex(m_index, indexPath());
     if (stored.ok)
         changes.keep();
+    if (rename)
+        SearchIndex::refreshFiles(m_dataFolder, {oldFile, entry.file});
     return stored;
 }
