@@ -2,6 +2,7 @@
 
 #include "catalogue/datafiles.h"
 #include "catalogue/layouts.h"
+#include "catalogue/searchindex.h"
 #include "files/fileops.h"
 #include "files/paths.h"
 
@@ -158,6 +159,17 @@ struct CatalogueEntries::FileSteps {
     QByteArray target;
     QByteArray obsolete;
     bool obsoleteRemoved = true;
+
+    // The bare names of the catalogue files this change wrote, renamed or removed.
+    [[nodiscard]] QStringList touchedNames() const
+    {
+        QStringList names;
+        for (const QByteArray &path : {created, target, obsolete}) {
+            if (!path.isEmpty())
+                names << QFile::decodeName(path.mid(path.lastIndexOf('/') + 1));
+        }
+        return names;
+    }
 
     // Takes back what was done before the index write.
     void undo() const
@@ -328,7 +340,6 @@ FileResult CatalogueEntries::commit(FileSteps &steps, RowChanges &changes)
         return stored;
     }
     m_indexStamp = stampOf(indexPath());
-    // Here the index is written: what is kept from the index (a search index) follows it here.
     if (!steps.staged.isEmpty() &&
         fileOps().rename(steps.staged.constData(), steps.target.constData()) != 0) {
         const QString reason = systemErrorText(errno);
@@ -343,6 +354,7 @@ FileResult CatalogueEntries::commit(FileSteps &steps, RowChanges &changes)
         steps.obsoleteRemoved = fileOps().unlink(steps.obsolete.constData()) == 0;
     syncFolder(encoded(m_dataFolder));
     changes.keep();
+    SearchIndex::refreshFiles(m_dataFolder, steps.touchedNames());
     return {true, {}};
 }
 

@@ -1,6 +1,7 @@
 #include "catalogue/search.h"
 
 #include "catalogue/layouts.h"
+#include "catalogue/searchindex.h"
 #include "files/paths.h"
 #include "files/textcodec.h"
 
@@ -194,6 +195,12 @@ SearchOutcome searchCatalogues(HookContext &hooks, ListBoxModel &lb_file, const 
     lb_file.Reset();
     lb_file.DirList(dataFolder + kPathSeparator + QStringLiteral("cd_*.dat"), DirListFolders);
     const int count = lb_file.TotalItems();
+    // Files the index shows cannot hold the text are not read.
+    const SearchCandidates candidates =
+        text.isEmpty() ? SearchCandidates{} : SearchIndex::candidateFiles(dataFolder, text, hooks);
+    outcome.cancelled = candidates.cancelled;
+    if (outcome.cancelled)
+        return outcome;
     hooks.setMaximum(count);
     const CatalogueMatcher matcher(text);
     // The first index row of each file name, as a search of the index for "file='name'" finds it.
@@ -209,7 +216,8 @@ SearchOutcome searchCatalogues(HookContext &hooks, ListBoxModel &lb_file, const 
         // Subfolders are listed too; only files can be catalogues.
         if (!name.isEmpty() && !lb_file.isFolderEntry(i) &&
             (text.isEmpty() ||
-             matcher.matches(dataFolder + kPathSeparator + name, hooks.yieldAndCheckCancel))) {
+             (candidates.mayHold(name) &&
+              matcher.matches(dataFolder + kPathSeparator + name, hooks.yieldAndCheckCancel)))) {
             const qint64 row = rowOfFile.value(name);
             if (row > 0)
                 outcome.indexRows.push_back(row);

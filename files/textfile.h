@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 #include <functional>
@@ -72,3 +73,6 @@ bool DirectoryExists(const QString &path);
 int CreateDirectory(const QString &path); // 1 created, -1 failed (one level only)
 QString GetCurrentDirectory();            // absolute, no trailing separator ("/" for the root)
 int ChangeDirectory(const QString &path); // 1, or -1
+
+// Writes `bytes` to `path` the same way: a temporary file beside it, flushed, then renamed over it.
+FileResult writeFileAtomically(const QString &path, QByteArrayView bytes);

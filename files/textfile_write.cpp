@@ -221,3 +221,11 @@ FileResult writeTextFileAtomically(const QString &path, const std::function<void
         return {true, {}};
     return {false, error};
 }
+
+FileResult writeFileAtomically(const QString &path, QByteArrayView bytes)
+{
+    TemporaryFile file(path);
+    if (!file.open() || !file.write(bytes.data(), bytes.size()) || !file.commit())
+        return {false, saveFailure(path, systemErrorText(file.error()))};
+    return {true, {}};
+}

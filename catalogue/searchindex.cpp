@@ -1,0 +1,223 @@
+#include "catalogue/searchindex.h"
+
+#include "catalogue/datafiles.h"
+#include "catalogue/searchindexfile.h"
+#include "catalogue/searchtrigrams.h"
+#include "catalogue/settings.h"
+#include "files/paths.h"
+#include "files/textfile.h"
+
+#include <QDir>
+
+#include <memory>
+
+namespace {
+
+bool g_enabled = true;
+// A few files are read without stopping for input: that takes milliseconds.
+constexpr qsizetype kFilesReadWithoutProgress = 64;
+
+QString pathIn(const QString &dataFolder, const QString &name)
+{
+    return dataFolder + kPathSeparator + name;
+}
+
+// Whether an entry still describes its file. A file read while its times were too recent to be
+// trusted was stored with size -1, so that it is read again once they can be.
+bool isFresh(const QString &dataFolder, const IndexedFile &file)
+{
+    FileStamp now;
+    return file.stamp.size >= 0 && stampOf(pathIn(dataFolder, file.name), now) && now == file.stamp;
+}
+
+// One bringing up to date of the index: which entries stay, which files are read, and the new
+// index they make, written back when that helps later searches.
+class IndexUpdate {
+  public:
+    explicit IndexUpdate(const QString &dataFolder) : m_folder(dataFolder)
+    {
+        m_hasOld = m_old.open(searchIndexPath(dataFolder));
+    }
+    [[nodiscard]] bool hasOld() const { return m_hasOld; }
+    void planAll();
+    void planFiles(const QStringList &names);
+    // Reads what the plan names; false when cancelled (what was read is kept all the same).
+    bool run(HookContext &hooks);
+    void store();
+    // The index as it now is: the old one when nothing changed.
+    [[nodiscard]] const SearchIndexFile &current() const { return m_changed ? m_new : m_old; }
+    void forgetOld()
+    {
+        m_hasOld = false;
+        m_keep.clear();
+    }
+
+  private:
+    bool copyKept(SearchIndexBuilder &builder);
+
+    QString m_folder;
+    SearchIndexFile m_old;
+    bool m_hasOld = false;
+    std::vector<char> m_keep; // per old entry
+    QStringList m_read;
+    bool m_changed = false;
+    bool m_worthWriting = false;
+    QByteArray m_bytes;
+    SearchIndexFile m_new;
+};
+
+void IndexUpdate::planAll()
+{
+    QSet<QString> covered;
+    m_keep.assign(m_hasOld ? m_old.files().size() : 0, 0);
+    for (size_t i = 0; i < m_keep.size(); ++i) {
+        const IndexedFile &file = m_old.files()[i];
+        m_keep[i] = isFresh(m_folder, file);
+        m_changed = m_changed || !m_keep[i];
+        m_worthWriting = m_worthWriting || (!m_keep[i] && file.stamp.size >= 0);
+        if (m_keep[i])
+            covered.insert(file.name);
+    }
+    const QStringList listed = QDir(m_folder).entryList(
+        {QStringLiteral("cd_*.dat")}, QDir::Files | QDir::Hidden | QDir::System, QDir::NoSort);
+    for (const QString &name : listed) {
+        if (!covered.contains(name))
+            m_read.append(name);
+    }
+    m_changed = m_changed || !m_read.isEmpty() || !m_hasOld;
+    m_worthWriting = m_worthWriting || !m_hasOld;
+}
+
+void IndexUpdate::planFiles(const QStringList &names)
+{
+    m_keep.assign(m_old.files().size(), 1);
+    for (size_t i = 0; i < m_keep.size(); ++i)
+        m_keep[i] = !names.contains(m_old.files()[i].name);
+    FileStamp stamp;
+    for (const QString &name : names) {
+        if (stampOf(pathIn(m_folder, name), stamp))
+            m_read.append(name);
+    }
+    m_changed = m_worthWriting = true;
+}
+
+bool IndexUpdate::copyKept(SearchIndexBuilder &builder)
+{
+    std::vector<uint32_t> renumbered(m_keep.size(), UINT32_MAX);
+    for (size_t i = 0; i < m_keep.size(); ++i) {
+        if (m_keep[i])
+            renumbered[i] = builder.addFile(m_old.files()[i]);
+    }
+    return m_old.forEachList([&](uint32_t trigram, const std::vector<uint32_t> &ids) {
+        for (uint32_t id : ids) {
+            if (renumbered[id] != UINT32_MAX)
+                builder.add(trigram, renumbered[id]);
+        }
+    });
+}
+
+bool IndexUpdate::run(HookContext &hooks)
+{
+    if (!m_changed)
+        return true;
+    auto builder = std::make_unique<SearchIndexBuilder>();
+    if (m_hasOld && !copyKept(*builder)) {
+        builder = std::make_unique<SearchIndexBuilder>(); // a damaged list: start from nothing
+        forgetOld();
+        m_read.clear();
+        planAll();
+    }
+    HookContext quiet;
+    HookContext &shown = m_read.size() > kFilesReadWithoutProgress ? hooks : quiet;
+    shown.setMaximum(m_read.size());
+    TrigramReader reader;
+    std::vector<uint32_t> trigrams;
+    bool cancelled = false;
+    for (const QString &name : std::as_const(m_read)) {
+        if ((cancelled = shown.cancelled()))
+            break;
+        IndexedFile file{name, {}};
+        if (reader.read(pathIn(m_folder, name), file.stamp, trigrams)) {
+            if (isRecentStamp(file.stamp))
+                file.stamp.size = -1;
+            else
+                m_worthWriting = true;
+            builder->addAll(trigrams, builder->addFile(file));
+        }
+        shown.advance();
+    }
+    m_bytes = builder->bytes();
+    m_new.openBytes(m_bytes.constData(), m_bytes.size());
+    return !cancelled;
+}
+
+void IndexUpdate::store()
+{
+    if (!m_changed || !m_worthWriting || !g_enabled)
+        return;
+    if (!QDir().mkpath(ownFolderPath(m_folder)))
+        return;
+    // A failed write leaves the old index, which the check of each file's stamp keeps honest.
+    (void)writeFileAtomically(searchIndexPath(m_folder), m_bytes);
+}
+
+// Files of the index lacking one of the trigrams; false when a list is damaged.
+bool filesLacking(const SearchIndexFile &index, const std::vector<uint32_t> &trigrams, QSet<QString> &names)
+{
+    const size_t count = index.files().size();
+    std::vector<uint64_t> holders((count + 63) / 64, ~uint64_t(0));
+    for (uint32_t trigram : trigrams) {
+        if (!index.keepHolders(trigram, holders))
+            return false;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        if (!(holders[i / 64] >> (i % 64) & 1))
+            names.insert(index.files()[i].name);
+    }
+    return true;
+}
+
+} // namespace
+
+namespace SearchIndex {
+
+SearchCandidates candidateFiles(const QString &dataFolder, const QString &text, HookContext &hooks)
+{
+    SearchCandidates candidates;
+    const std::vector<uint32_t> trigrams = textTrigrams(text);
+    if (trigrams.empty() || !g_enabled)
+        return candidates;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        IndexUpdate update(dataFolder);
+        if (attempt > 0)
+            update.forgetOld();
+        update.planAll();
+        candidates.cancelled = !update.run(hooks);
+        update.store();
+        candidates.ruledOut.clear();
+        if (candidates.cancelled || filesLacking(update.current(), trigrams, candidates.ruledOut))
+            return candidates;
+    }
+    candidates.ruledOut.clear(); // damaged twice over: read every file
+    return candidates;
+}
+
+void refreshFiles(const QString &dataFolder, const QStringList &names)
+{
+    if (!g_enabled)
+        return;
+    IndexUpdate update(dataFolder);
+    if (!update.hasOld())
+        return;
+    update.planFiles(names);
+    HookContext none;
+    if (update.run(none))
+        update.store();
+}
+
+void setEnabled(bool enabled)
+{
+    g_enabled = enabled;
+}
+
+} // namespace SearchIndex

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "files/hookcontext.h"
+
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+// The search index of a data folder: which catalogue files hold which trigrams, so that a search
+// reads only the files that may hold its text. It never changes an answer: a file is ruled out
+// only when the index covers it as it is now (same size, times and inode) and lacks one of the
+// text's trigrams; every other file is read as before. Files changed, added or removed since the
+// index was written are brought up to date before it is used.
+
+struct SearchCandidates {
+    bool cancelled = false; // the user stopped the first reading of the files
+    QSet<QString> ruledOut; // files that cannot hold the text
+    [[nodiscard]] bool mayHold(const QString &name) const { return !ruledOut.contains(name); }
+};
+
+namespace SearchIndex {
+
+// The catalogue files ("cd_*.dat") of `dataFolder` that cannot hold `text`. For a text of fewer
+// than three UTF-8 bytes none are ruled out. Files not yet covered are read first and the index
+// rewritten, with progress and a cancel through `hooks`.
+[[nodiscard]] SearchCandidates candidateFiles(const QString &dataFolder, const QString &text,
+                                              HookContext &hooks);
+
+// Brings the index up to date for these catalogue files after they were written, renamed or
+// deleted. Nothing is done while there is no index yet: the first search builds it.
+void refreshFiles(const QString &dataFolder, const QStringList &names);
+
+// For measurements: with the index off, every search reads every file.
+void setEnabled(bool enabled);
+
+} // namespace SearchIndex

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "catalogue/searchtrigrams.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+// The search index as stored: a header line naming the format, then the catalogue files it
+// covers (name and stamp; a file's number is its place in this table) and, for every trigram
+// any of them holds, the sorted numbers of the files holding it, as deltas in variable-length
+// bytes or as a bitmap, whichever is smaller. Checksums over the tables and over each list let
+// a damaged file be told from a sound one; a damaged file is not used.
+
+struct IndexedFile {
+    QString name; // bare file name in the data folder
+    FileStamp stamp;
+};
+
+// One index file, mapped into memory and read only where a search needs it.
+class SearchIndexFile {
+  public:
+    SearchIndexFile() = default;
+    ~SearchIndexFile();
+    SearchIndexFile(const SearchIndexFile &) = delete;
+    SearchIndexFile &operator=(const SearchIndexFile &) = delete;
+
+    // False when there is no index at `path`, or it is of another format or damaged.
+    bool open(const QString &path);
+    // The same for bytes in memory (which must outlive this object).
+    bool openBytes(const char *bytes, qsizetype size);
+
+    [[nodiscard]] const std::vector<IndexedFile> &files() const { return m_files; }
+    // Clears in `files` (one bit per file number) every file not holding `trigram`; false when
+    // its list is damaged.
+    bool keepHolders(uint32_t trigram, std::vector<uint64_t> &files) const;
+    // Every trigram with its file numbers, in trigram order; false when a list is damaged.
+    bool forEachList(const std::function<void(uint32_t, const std::vector<uint32_t> &)> &take) const;
+
+  private:
+    struct Entry {
+        uint32_t key; // trigram, and 1 << 24 for a bitmap
+        uint32_t offset;
+        uint32_t checksum;
+    };
+    bool parse();
+    bool decode(qsizetype entry, std::vector<uint32_t> &ids) const;
+    [[nodiscard]] Entry entryAt(qsizetype i) const;
+
+    const char *m_bytes = nullptr;
+    qsizetype m_size = 0;
+    void *m_mapped = nullptr;
+    std::vector<IndexedFile> m_files;
+    const char *m_directory = nullptr;
+    qsizetype m_entries = 0;
+    const char *m_lists = nullptr;
+    qsizetype m_listBytes = 0;
+};
+
+// Gathers files and their trigrams and gives the bytes of an index file.
+class SearchIndexBuilder {
+  public:
+    SearchIndexBuilder();
+    ~SearchIndexBuilder();
+    SearchIndexBuilder(const SearchIndexBuilder &) = delete;
+    SearchIndexBuilder &operator=(const SearchIndexBuilder &) = delete;
+
+    // A file and its number; its trigrams follow with add().
+    uint32_t addFile(const IndexedFile &file);
+    // Numbers must come in rising order for each trigram.
+    void add(uint32_t trigram, uint32_t file);
+    void addAll(const std::vector<uint32_t> &trigrams, uint32_t file);
+    [[nodiscard]] qsizetype fileCount() const { return qsizetype(m_files.size()); }
+    [[nodiscard]] QByteArray bytes() const;
+
+  private:
+    struct List {
+        QByteArray deltas;
+        uint32_t count = 0;
+        uint32_t last = 0;
+    };
+    std::vector<IndexedFile> m_files;
+    // Per trigram: 1 + its place in m_lists, or 0. Left to the system to zero, page by page,
+    // since few of the 16 million trigrams occur.
+    std::unique_ptr<uint32_t[], void (*)(void *)> m_slot;
+    std::vector<uint32_t> m_used; // the trigrams that have a list
+    std::vector<List> m_lists;
+};
+
+// The index of the data folder, in Tarvek's own folder below it.
+[[nodiscard]] QString searchIndexPath(const QString &dataFolder);

@@ -1,0 +1,238 @@
+#include "catalogue/searchtrigrams.h"
+
+#include "files/textcodec.h"
+
+#include <QFile>
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// FAT keeps modification times to two seconds.
+constexpr qint64 kCoarsestTimeNs = qint64(3) * 1000 * 1000 * 1000;
+constexpr size_t kTrigramCount = size_t(1) << 24;
+
+qint64 nanoseconds(const struct timespec &time)
+{
+    return qint64(time.tv_sec) * 1000 * 1000 * 1000 + time.tv_nsec;
+}
+
+FileStamp stampFrom(const struct stat &st)
+{
+    return {qint64(st.st_size), nanoseconds(st.st_mtim), nanoseconds(st.st_ctim), quint64(st.st_ino),
+            quint64(st.st_dev)};
+}
+
+// UTF-8 of one character packed as length << 24 | bytes, 0 for none.
+uint32_t packedUtf8(QChar c)
+{
+    const QByteArray bytes = QString(c).toUtf8();
+    uint32_t packed = uint32_t(bytes.size()) << 24;
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        packed |= uint32_t(uchar(bytes[i])) << (16 - 8 * i);
+    return packed;
+}
+
+// What the CP949 decoder gives for each two-byte sequence and each single byte above ASCII,
+// learnt from the decoder itself, so that lines of plain characters are converted without it.
+// Anything else (a broken sequence, whose handling is the decoder's own business) goes through
+// the decoder.
+struct Cp949Table {
+    std::unique_ptr<uint32_t[]> pair{new uint32_t[0x10000]()};
+    std::array<uint32_t, 256> single{};
+    std::array<bool, 256> lead{};
+
+    Cp949Table()
+    {
+        const auto decode = [](const char *bytes, qsizetype size) {
+            QStringDecoder decoder(kCp949Name, QStringConverter::Flag::Stateless);
+            const QString text = decoder.decode(QByteArrayView(bytes, size));
+            return text.size() == 1 && text[0] != QChar::ReplacementCharacter && !text[0].isSurrogate()
+                       ? packedUtf8(text[0])
+                       : 0;
+        };
+        for (int first = 0x80; first <= 0xFF; ++first) {
+            const char one = char(first);
+            single[first] = decode(&one, 1);
+            for (int second = 0x41; second <= 0xFE; ++second) {
+                const char two[2] = {char(first), char(second)};
+                pair[first << 8 | second] = decode(two, 2);
+                lead[first] = lead[first] || pair[first << 8 | second] != 0;
+            }
+        }
+    }
+};
+
+const Cp949Table &cp949Table()
+{
+    static const Cp949Table table;
+    return table;
+}
+
+char *putPacked(char *out, uint32_t packed)
+{
+    const int size = int(packed >> 24);
+    for (int i = 0; i < size; ++i)
+        *out++ = char(packed >> (16 - 8 * i));
+    return out;
+}
+
+// The UTF-8 of a CP949 line without the decoder; false when the line needs the decoder.
+bool cp949ToUtf8(const char *bytes, qsizetype size, QByteArray &out)
+{
+    out.resize(size * 3);
+    char *to = out.data();
+    const Cp949Table *table = nullptr;
+    for (qsizetype i = 0; i < size;) {
+        const uchar c = uchar(bytes[i]);
+        if (c < 0x80) {
+            *to++ = char(c);
+            ++i;
+            continue;
+        }
+        table = table ? table : &cp949Table();
+        const uint32_t two = i + 1 < size ? table->pair[c << 8 | uchar(bytes[i + 1])] : 0;
+        if (two != 0) {
+            to = putPacked(to, two);
+            i += 2;
+        } else if (table->single[c] != 0 && !table->lead[c]) {
+            to = putPacked(to, table->single[c]);
+            ++i;
+        } else {
+            return false;
+        }
+    }
+    out.resize(to - out.constData());
+    return true;
+}
+
+} // namespace
+
+bool isRecentStamp(const FileStamp &stamp)
+{
+    struct timespec now;
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return nanoseconds(now) - stamp.mtimeNs < kCoarsestTimeNs;
+}
+
+bool stampOf(const QString &path, FileStamp &stamp)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    stamp = stampFrom(st);
+    return true;
+}
+
+std::vector<uint32_t> textTrigrams(const QString &text)
+{
+    std::vector<uint32_t> trigrams;
+    if (!QStringView(text).isValidUtf16())
+        return trigrams;
+    const QByteArray bytes = text.toUtf8();
+    for (qsizetype i = 0; i + 3 <= bytes.size(); ++i)
+        trigrams.push_back(uint32_t(uchar(bytes[i])) << 16 | uint32_t(uchar(bytes[i + 1])) << 8 |
+                           uchar(bytes[i + 2]));
+    std::sort(trigrams.begin(), trigrams.end());
+    trigrams.erase(std::unique(trigrams.begin(), trigrams.end()), trigrams.end());
+    return trigrams;
+}
+
+TrigramReader::TrigramReader() : m_seen(kTrigramCount / 64)
+{
+}
+
+TrigramReader::~TrigramReader() = default;
+
+bool TrigramReader::read(const QString &path, FileStamp &stamp, std::vector<uint32_t> &trigrams)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (ok) {
+        stamp = stampFrom(st);
+        m_file.resize(qsizetype(st.st_size) + 1);
+        qsizetype held = 0;
+        for (ssize_t got = 1; ok && got != 0;) {
+            if (held == m_file.size())
+                m_file.resize(held * 2);
+            got = ::read(fd, m_file.data() + held, size_t(m_file.size() - held));
+            ok = got >= 0 || errno == EINTR;
+            held += std::max<ssize_t>(got, 0);
+        }
+        const bool utf8 = ok && held >= kUtf8BomSize &&
+                          std::memcmp(m_file.constData(), kUtf8Bom, kUtf8BomSize) == 0 &&
+                          restIsUtf8(fd, kUtf8BomSize);
+        if (ok)
+            trigramsOf(m_file.constData(), held, utf8, trigrams);
+    }
+    ::close(fd);
+    return ok;
+}
+
+void TrigramReader::trigramsOf(const char *bytes, qsizetype size, bool utf8, std::vector<uint32_t> &trigrams)
+{
+    m_found.clear();
+    m_previous.clear();
+    const char *end = bytes + size;
+    for (const char *at = utf8 ? bytes + kUtf8BomSize : bytes; at < end;) {
+        const char *lf = static_cast<const char *>(std::memchr(at, '\n', size_t(end - at)));
+        const char *next = lf ? lf + 1 : end;
+        const char *stop = lf ? lf : end;
+        if (stop > at && stop[-1] == '\r')
+            --stop;
+        if (stop == at)
+            break; // the first empty line ends what the search reads
+        if (utf8) {
+            // Valid UTF-8 decodes to itself (less a leading U+FEFF, whose trigrams only add).
+            m_line = QByteArray::fromRawData(at, stop - at);
+        } else if (!cp949ToUtf8(at, stop - at, m_line)) {
+            QStringDecoder decoder(kCp949Name, QStringConverter::Flag::Stateless);
+            m_line = QString(decoder.decode(QByteArrayView(at, stop - at))).toUtf8();
+        }
+        addLine(m_line.constData(), m_line.size());
+        std::swap(m_line, m_previous);
+        at = next;
+    }
+    std::sort(m_found.begin(), m_found.end());
+    for (uint32_t trigram : m_found)
+        m_seen[trigram >> 6] &= ~(uint64_t(1) << (trigram & 63));
+    trigrams.assign(m_found.begin(), m_found.end());
+}
+
+// Lines beside each other share most of their bytes (the folder path at the front, the picture
+// names and numbers at the back): trigrams wholly inside what the line shares with the one
+// before were counted with that line.
+void TrigramReader::addLine(const char *bytes, qsizetype size)
+{
+    const char *before = m_previous.constData();
+    const qsizetype common = std::min(size, m_previous.size());
+    qsizetype prefix = 0;
+    while (prefix < common && bytes[prefix] == before[prefix])
+        ++prefix;
+    qsizetype suffix = 0;
+    while (suffix < common - prefix && bytes[size - 1 - suffix] == before[m_previous.size() - 1 - suffix])
+        ++suffix;
+    const qsizetype last = std::min(size - 3, size - suffix - 1);
+    for (qsizetype i = std::max<qsizetype>(0, prefix - 2); i <= last; ++i) {
+        const uint32_t trigram =
+            uint32_t(uchar(bytes[i])) << 16 | uint32_t(uchar(bytes[i + 1])) << 8 | uchar(bytes[i + 2]);
+        uint64_t &word = m_seen[trigram >> 6];
+        const uint64_t bit = uint64_t(1) << (trigram & 63);
+        if (!(word & bit)) {
+            word |= bit;
+            m_found.push_back(trigram);
+        }
+    }
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <sys/types.h>
+#include <vector>
+
+// Trigrams for the search index: three consecutive bytes of the UTF-8 of text, as one 24-bit
+// number. A file's trigrams are those of every line the search reads (decoded as the search
+// decodes it, up to the first empty line); a text found in a line has all its trigrams there,
+// so a file lacking one of them cannot hold the text.
+
+// How a catalogue file was when it was read: any change to it changes one of these.
+struct FileStamp {
+    qint64 size = 0;
+    qint64 mtimeNs = 0;
+    qint64 ctimeNs = 0;
+    quint64 inode = 0;
+    quint64 device = 0;
+    bool operator==(const FileStamp &) const = default;
+};
+
+// Where the file system keeps the time of a change only coarsely (2 s on FAT), a file changed
+// again within that time after it was read keeps its stamp. A file modified so recently is not
+// trusted to be as it was read.
+[[nodiscard]] bool isRecentStamp(const FileStamp &stamp);
+
+// The stamp of the regular file at `path`; false when there is none.
+[[nodiscard]] bool stampOf(const QString &path, FileStamp &stamp);
+
+// The distinct trigrams of a text, sorted; empty when the text is shorter than three UTF-8 bytes
+// or is not well-formed UTF-16 (a lone surrogate can match half of a pair in a line), so that the
+// index cannot rule any file out for it.
+[[nodiscard]] std::vector<uint32_t> textTrigrams(const QString &text);
+
+// Reads catalogue files and gives their trigrams. Keeps its buffers from file to file.
+class TrigramReader {
+  public:
+    TrigramReader();
+    ~TrigramReader();
+    TrigramReader(const TrigramReader &) = delete;
+    TrigramReader &operator=(const TrigramReader &) = delete;
+
+    // The stamp (taken before the bytes are read, so that a change while reading shows later)
+    // and the sorted distinct trigrams of the regular file at `path`; false when it cannot be read.
+    bool read(const QString &path, FileStamp &stamp, std::vector<uint32_t> &trigrams);
+    // The trigrams of a file's bytes as the search reads them; `utf8` as the search decides it.
+    void trigramsOf(const char *bytes, qsizetype size, bool utf8, std::vector<uint32_t> &trigrams);
+
+  private:
+    void addLine(const char *bytes, qsizetype size);
+
+    std::vector<uint64_t> m_seen; // one bit per trigram
+    std::vector<uint32_t> m_found;
+    QByteArray m_file;
+    QByteArray m_line;     // the UTF-8 of the line being read
+    QByteArray m_previous; // and of the line before it
+};
