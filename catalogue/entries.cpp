@@ -2,6 +2,7 @@
 
 #include "catalogue/datafiles.h"
 #include "catalogue/layouts.h"
+#include "catalogue/sidefile.h"
 #include "files/fileops.h"
 #include "files/paths.h"
 
@@ -151,11 +152,12 @@ FileResult CatalogueEntries::writeTree(const RecordSet &tree, const QString &fil
     return result;
 }
 
-FileResult CatalogueEntries::add(const RecordSet &tree, const CatalogueEntry &entry)
+FileResult CatalogueEntries::add(const RecordSet &tree, const CatalogueEntry &entry, const TreeFacts *facts)
 {
     const FileResult written = writeTree(tree, entry.file);
     if (!written.ok)
         return written;
+    SideFiles::saveFor(filePath(entry.file), tree, facts);
     RowChanges changes;
     changes.append(m_list, entry);
     changes.append(m_index, entry);
@@ -165,11 +167,13 @@ FileResult CatalogueEntries::add(const RecordSet &tree, const CatalogueEntry &en
     return stored;
 }
 
-FileResult CatalogueEntries::replace(const RecordSet &tree, const CatalogueEntry &entry, qint64 indexRow)
+FileResult CatalogueEntries::replace(const RecordSet &tree, const CatalogueEntry &entry, qint64 indexRow,
+                                     const TreeFacts *facts)
 {
     const FileResult written = writeTree(tree, entry.file);
     if (!written.ok)
         return written;
+    SideFiles::saveFor(filePath(entry.file), tree, facts);
     const CatalogueEntry old = entryAt(m_index, indexRow);
     RowChanges changes;
     changes.change(m_index, indexRow, entry);
@@ -199,8 +203,11 @@ CatalogueEntries::Removal CatalogueEntries::remove(qint64 listRow)
     changes.keep();
     // A value that is not a bare name never reaches the file system, and a file another entry
     // still names stays.
-    if (isBareFileName(file) && findFile(m_index, file) == 0)
+    if (isBareFileName(file) && findFile(m_index, file) == 0) {
         removal.fileDeleteFailed = !FileDelete(filePath(file));
+        if (!removal.fileDeleteFailed)
+            SideFiles::removeFor(filePath(file));
+    }
     return removal;
 }
 
@@ -229,6 +236,9 @@ FileResult CatalogueEntries::change(const QString &originalLabel, const Catalogu
             return {false, QStringLiteral("'%1' 파일의 이름을 '%2'(으)로 바꾸지 못했습니다: %3")
                                .arg(filePath(oldFile), entry.file, systemErrorText(errno))};
         changes.onUndo([from, to] { fileOps().renameNoReplace(to.constData(), from.constData()); });
+        SideFiles::renameFor(filePath(oldFile), filePath(entry.file));
+        changes.onUndo(
+            [this, oldFile, entry] { SideFiles::renameFor(filePath(entry.file), filePath(oldFile)); });
     }
     changes.change(m_list, listRow, entry);
     if (indexRow > 0)

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+class TreeFacts;
+
 // One entry of the catalogue index.
 struct CatalogueEntry {
     QString file; // bare name of the disc's catalogue file
@@ -37,10 +39,12 @@ class CatalogueEntries {
 
     // A new disc: writes `tree` to the label's catalogue file, then adds the entry at the end
     // of both record sets and rewrites the index.
-    FileResult add(const RecordSet &tree, const CatalogueEntry &entry);
+    // The tree's sizes and dates, when `facts` describe it, go to its side file.
+    FileResult add(const RecordSet &tree, const CatalogueEntry &entry, const TreeFacts *facts = nullptr);
     // A disc saved again under a label already in the index (row `indexRow`): writes `tree`
     // over its catalogue file and changes its entry in place in both record sets.
-    FileResult replace(const RecordSet &tree, const CatalogueEntry &entry, qint64 indexRow);
+    FileResult replace(const RecordSet &tree, const CatalogueEntry &entry, qint64 indexRow,
+                       const TreeFacts *facts = nullptr);
     // Label, description and category of the disc saved as `originalLabel`: its first row in
     // each record set changes (in the index one is added when it has none), and when the label
     // changes its catalogue file is renamed to match. A label another disc uses is refused.
