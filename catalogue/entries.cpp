@@ -3,6 +3,7 @@
 #include "catalogue/datafiles.h"
 #include "catalogue/layouts.h"
 #include "catalogue/searchindex.h"
+#include "catalogue/sidefile.h"
 #include "files/fileops.h"
 #include "files/paths.h"
 
@@ -354,11 +355,18 @@ FileResult CatalogueEntries::commit(FileSteps &steps, RowChanges &changes)
         steps.obsoleteRemoved = fileOps().unlink(steps.obsolete.constData()) == 0;
     syncFolder(encoded(m_dataFolder));
     changes.keep();
+    if (!steps.obsolete.isEmpty() && steps.obsoleteRemoved) {
+        const QString gone = QFile::decodeName(steps.obsolete);
+        if (steps.created.isEmpty())
+            SideFiles::removeFor(gone);
+        else
+            SideFiles::renameFor(gone, QFile::decodeName(steps.created));
+    }
     SearchIndex::refreshFiles(m_dataFolder, steps.touchedNames());
     return {true, {}};
 }
 
-FileResult CatalogueEntries::add(const RecordSet &tree, const CatalogueEntry &entry)
+FileResult CatalogueEntries::add(const RecordSet &tree, const CatalogueEntry &entry, const TreeFacts *facts)
 {
     DataFolderLock lock(m_dataFolder);
     const FileResult ready = begin(lock);
@@ -366,10 +374,11 @@ FileResult CatalogueEntries::add(const RecordSet &tree, const CatalogueEntry &en
         return ready;
     if (otherRowUsing(0, entry.name, entry.file) > 0)
         return {false, QStringLiteral("'%1' 라벨로 저장된 디스크가 이미 있습니다.").arg(entry.name)};
-    return saveTree(tree, asWritten(entry), 0);
+    return saveTree(tree, asWritten(entry), 0, facts);
 }
 
-FileResult CatalogueEntries::replace(const RecordSet &tree, const CatalogueEntry &entry, qint64 indexRow)
+FileResult CatalogueEntries::replace(const RecordSet &tree, const CatalogueEntry &entry, qint64 indexRow,
+                                     const TreeFacts *facts)
 {
     DataFolderLock lock(m_dataFolder);
     bool reread = false;
@@ -378,10 +387,11 @@ FileResult CatalogueEntries::replace(const RecordSet &tree, const CatalogueEntry
         return ready;
     if (reread || indexRow > m_index.RowCount())
         indexRow = discUsingLabel(entry.name);
-    return saveTree(tree, asWritten(entry), indexRow);
+    return saveTree(tree, asWritten(entry), indexRow, facts);
 }
 
-FileResult CatalogueEntries::saveTree(const RecordSet &tree, CatalogueEntry entry, qint64 indexRow)
+FileResult CatalogueEntries::saveTree(const RecordSet &tree, CatalogueEntry entry, qint64 indexRow,
+                                      const TreeFacts *facts)
 {
     const CatalogueEntry old = indexRow > 0 ? entryAt(m_index, indexRow) : CatalogueEntry{};
     if (isBareFileName(old.file))
@@ -425,7 +435,12 @@ FileResult CatalogueEntries::saveTree(const RecordSet &tree, CatalogueEntry entr
         changes.append(m_list, entry);
         changes.append(m_index, entry);
     }
-    return commit(steps, changes);
+    const FileResult committed = commit(steps, changes);
+    // The sizes follow the tree once it is saved: a side file that does not match its tree is
+    // never read, so a crash in between costs the sizes, not the catalogue.
+    if (committed.ok)
+        SideFiles::saveFor(path, tree, facts);
+    return committed;
 }
 
 CatalogueEntries::Removal CatalogueEntries::remove(qint64 listRow)

@@ -7,6 +7,7 @@
 #include <QString>
 
 class RowChanges;
+class TreeFacts;
 
 // One entry of the catalogue index.
 struct CatalogueEntry {
@@ -67,11 +68,13 @@ class CatalogueEntries {
 
     // A new disc: writes `tree` to the label's catalogue file, then adds the entry at the end
     // of both record sets and rewrites the index. A label the index holds already is refused.
-    FileResult add(const RecordSet &tree, const CatalogueEntry &entry);
+    // The tree's sizes and dates, when `facts` describe it, go to its side file.
+    FileResult add(const RecordSet &tree, const CatalogueEntry &entry, const TreeFacts *facts = nullptr);
     // A disc saved again under a label already in the index (row `indexRow`, found again by the
     // label when the index was read anew): writes `tree` over the catalogue file its entry names
     // and changes the entry in place in both record sets.
-    FileResult replace(const RecordSet &tree, const CatalogueEntry &entry, qint64 indexRow);
+    FileResult replace(const RecordSet &tree, const CatalogueEntry &entry, qint64 indexRow,
+                       const TreeFacts *facts = nullptr);
     // Label, description and category of the disc saved as `originalLabel`: its first row in
     // each record set changes (in the index one is added when it has none), and when the label
     // changes its catalogue file is renamed to match. A label another disc uses is refused.
@@ -95,7 +98,7 @@ class CatalogueEntries {
     FileResult ensureDataFolder() const;
     // Takes the lock and reads the index again when it changed; `reread` tells whether it did.
     FileResult begin(DataFolderLock &lock, bool *reread = nullptr);
-    FileResult saveTree(const RecordSet &tree, CatalogueEntry entry, qint64 indexRow);
+    FileResult saveTree(const RecordSet &tree, CatalogueEntry entry, qint64 indexRow, const TreeFacts *facts);
     // Gives the tree in `from` the name `to` too (a link, or a copy where the file system has
     // none), never over a file that is there already.
     FileResult linkTree(const QString &from, const QString &to, FileSteps &steps) const;

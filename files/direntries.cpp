@@ -11,38 +11,60 @@
 
 namespace {
 
-// Sorts a directory entry into the kinds the listings keep. Most file systems fill in d_type;
-// only when one does not is the entry looked at, and even then links are not followed.
-bool entryKind(int folderFd, const struct dirent64 *entry, DirEntry::Kind &kind)
+DirEntry::Kind kindOfMode(mode_t mode, bool &kept)
 {
-    unsigned char type = entry->d_type;
-    if (type == DT_UNKNOWN) {
-        struct stat st;
-        if (::fstatat(folderFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-            return false;
-        type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
-    }
-    if (type == DT_DIR)
-        kind = DirEntry::Kind::Folder;
-    else if (type == DT_REG)
-        kind = DirEntry::Kind::File;
-    else
+    kept = S_ISDIR(mode) || S_ISREG(mode);
+    return S_ISDIR(mode) ? DirEntry::Kind::Folder : DirEntry::Kind::File;
+}
+
+// Looks at one entry relative to its open folder, never following a link: its kind, size and
+// modification time. False when the system would not say.
+bool statEntry(int folderFd, const char *name, mode_t &mode, FileStat &stat)
+{
+    struct statx st;
+    constexpr unsigned kMask = STATX_TYPE | STATX_SIZE | STATX_MTIME;
+    // AT_NO_AUTOMOUNT: looking at a folder must not mount a network share on it.
+    if (::statx(folderFd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC, kMask, &st) != 0)
         return false;
-    return true;
+    mode = st.stx_mode;
+    if (st.stx_mask & STATX_SIZE)
+        stat.size = qint64(st.stx_size);
+    if (st.stx_mask & STATX_MTIME)
+        stat.mtime = st.stx_mtime.tv_sec;
+    return (st.stx_mask & STATX_TYPE) != 0;
+}
+
+// Sorts a directory entry into the kinds the listings keep, and with `withStat` looks at its
+// size and date. Most file systems fill in d_type; when one does not, the entry is looked at
+// even without `withStat`. An entry whose kind is known but that cannot be looked at is kept,
+// its size and date unknown.
+bool entryKind(int folderFd, const struct dirent64 *entry, bool withStat, DirEntry::Kind &kind,
+               FileStat &stat)
+{
+    const unsigned char type = entry->d_type;
+    bool kept = type == DT_DIR || type == DT_REG;
+    kind = type == DT_DIR ? DirEntry::Kind::Folder : DirEntry::Kind::File;
+    if (type != DT_UNKNOWN && !kept)
+        return false; // a link, a device, a pipe: never looked at
+    mode_t mode = 0;
+    if ((withStat || type == DT_UNKNOWN) && statEntry(folderFd, entry->d_name, mode, stat))
+        kind = kindOfMode(mode, kept);
+    return kept;
 }
 
 // Adds the entries of one getdents64 block to `out`.
-void collectEntries(int folderFd, const char *block, long size, std::vector<DirEntry> &out)
+void collectEntries(int folderFd, const char *block, long size, bool withStat, std::vector<DirEntry> &out)
 {
     for (long at = 0; at < size;) {
         const auto *entry = reinterpret_cast<const struct dirent64 *>(block + at);
         at += entry->d_reclen;
         DirEntry::Kind kind;
+        FileStat stat;
         // Hidden names start with a dot, and so do "." and "..".
-        if (entry->d_name[0] == '.' || !entryKind(folderFd, entry, kind))
+        if (entry->d_name[0] == '.' || !entryKind(folderFd, entry, withStat, kind, stat))
             continue;
         const QByteArray bytes(entry->d_name, qsizetype(std::strlen(entry->d_name)));
-        out.push_back({fileNameForDisplay(bytes), kind, bytes});
+        out.push_back({fileNameForDisplay(bytes), kind, bytes, stat});
     }
 }
 
@@ -87,7 +109,7 @@ QString fileNameForDisplay(QByteArrayView bytes)
     return QString::fromUtf8(bytes);
 }
 
-bool readFolderEntries(int fd, std::vector<char> &block, std::vector<DirEntry> &out)
+bool readFolderEntries(int fd, std::vector<char> &block, std::vector<DirEntry> &out, bool withStat)
 {
     out.clear();
     if (block.empty())
@@ -105,6 +127,6 @@ bool readFolderEntries(int fd, std::vector<char> &block, std::vector<DirEntry> &
             out.clear();
             return false;
         }
-        collectEntries(fd, block.data(), long(got), out);
+        collectEntries(fd, block.data(), long(got), withStat, out);
     }
 }

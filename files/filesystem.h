@@ -4,8 +4,17 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <vector>
+
+// What the scan keeps of an entry's status: its size in bytes and its modification time in
+// seconds since 1970 UTC. An entry that could not be looked at has neither.
+struct FileStat {
+    static constexpr qint64 kUnknown = std::numeric_limits<qint64>::min();
+    qint64 size = kUnknown;
+    qint64 mtime = kUnknown;
+};
 
 // One entry of a folder as the listings need it.
 struct DirEntry {
@@ -13,6 +22,7 @@ struct DirEntry {
     QString name; // as shown and stored: see fileNameForDisplay
     Kind kind = Kind::File;
     QByteArray bytes; // the name as the file system holds it: what a walk opens
+    FileStat stat;
 };
 
 // The name a person sees for the bytes of a file name: valid UTF-8 as it is; otherwise, when the

@@ -178,7 +178,7 @@ bool LocalFolderWalk::listFolder(const QByteArray &path, std::vector<DirEntry> &
     out.clear();
     switch (openPath(path)) {
     case Opened::Yes:
-        return readFolderEntries(m_chain.back().fd, m_block, out);
+        return readFolderEntries(m_chain.back().fd, m_block, out, true);
     case Opened::NotWalked:
         return true;
     case Opened::Failed:

@@ -185,9 +185,10 @@ bool EncodingSink::flush()
 }
 
 enum class WriteOutcome { Written, NeedsUtf8, Failed };
+enum class Encoding { Cp949, Utf8WithMark, Utf8 };
 
-WriteOutcome writeAttempt(const QString &path, const std::function<void(LineSink &)> &produce, bool utf8,
-                          QString &error)
+WriteOutcome writeAttempt(const QString &path, const std::function<void(LineSink &)> &produce,
+                          Encoding encoding, QString &error)
 {
     TemporaryFile file(path);
     const auto failed = [&] {
@@ -196,9 +197,10 @@ WriteOutcome writeAttempt(const QString &path, const std::function<void(LineSink
     };
     if (!file.open())
         return failed();
+    const bool utf8 = encoding != Encoding::Cp949;
     QStringEncoder encoder = utf8 ? QStringEncoder(QStringEncoder::Utf8) : QStringEncoder(kCp949Name);
     EncodingSink sink(file, encoder, !utf8);
-    if (utf8 && !file.write(kUtf8Bom, kUtf8BomSize))
+    if (encoding == Encoding::Utf8WithMark && !file.write(kUtf8Bom, kUtf8BomSize))
         return failed();
     produce(sink);
     sink.flush();
@@ -214,9 +216,9 @@ WriteOutcome writeAttempt(const QString &path, const std::function<void(LineSink
 FileResult writeTextFileAtomically(const QString &path, const std::function<void(LineSink &)> &produce)
 {
     QString error;
-    WriteOutcome outcome = writeAttempt(path, produce, false, error);
+    WriteOutcome outcome = writeAttempt(path, produce, Encoding::Cp949, error);
     if (outcome == WriteOutcome::NeedsUtf8)
-        outcome = writeAttempt(path, produce, true, error);
+        outcome = writeAttempt(path, produce, Encoding::Utf8WithMark, error);
     if (outcome == WriteOutcome::Written)
         return {true, {}};
     return {false, error};
@@ -228,4 +230,12 @@ FileResult writeFileAtomically(const QString &path, QByteArrayView bytes)
     if (!file.open() || !file.write(bytes.data(), bytes.size()) || !file.commit())
         return {false, saveFailure(path, systemErrorText(file.error()))};
     return {true, {}};
+}
+
+FileResult writeUtf8FileAtomically(const QString &path, const std::function<void(LineSink &)> &produce)
+{
+    QString error;
+    if (writeAttempt(path, produce, Encoding::Utf8, error) == WriteOutcome::Written)
+        return {true, {}};
+    return {false, error};
 }

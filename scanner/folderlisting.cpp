@@ -46,8 +46,10 @@ ListedFolder listFolder(ScanContext &context, const FolderPath &folder)
     for (Keyed &item : keyed) {
         if (item.entry->kind == DirEntry::Kind::Folder)
             listed.folders.push_back(std::move(*item.entry));
-        else
+        else {
             listed.files.append(std::move(item.entry->name));
+            listed.fileStats.push_back(item.entry->stat);
+        }
     }
     return listed;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 class KeptListings;
+class TreeFacts;
 
 // What both walks of a scan share: the hooks of the window that runs the scan, the walk that
 // lists the drive's folders, and the listings the count walk keeps for the build walk.
@@ -17,6 +18,8 @@ struct ScanContext {
     // When set, the count walk keeps every listing here and the build walk takes them back
     // instead of listing the folders again.
     KeptListings *kept = nullptr;
+    // When set, the build walk records every row's size and date here, and the disc's counts.
+    TreeFacts *facts = nullptr;
 };
 
 // A folder of the walk: its path as shown and stored in the tree, and as the file system
@@ -32,6 +35,7 @@ struct FolderPath {
 struct ListedFolder {
     std::vector<DirEntry> folders;
     QStringList files;
+    std::vector<FileStat> fileStats; // beside `files`, one for one
 };
 
 // The root of a scan from the drive path, with the separator appended when it has none.

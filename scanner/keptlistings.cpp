@@ -89,6 +89,24 @@ quint64 KeptListings::readCount()
     return value;
 }
 
+// A size as one more than itself, so that an unknown one is 0; the time as it is, since it may
+// be before 1970.
+void KeptListings::writeStat(const FileStat &stat)
+{
+    writeCount(stat.size == FileStat::kUnknown ? 0 : quint64(stat.size) + 1);
+    write(&stat.mtime, sizeof stat.mtime);
+}
+
+FileStat KeptListings::readStat()
+{
+    FileStat stat;
+    const quint64 size = readCount();
+    if (size != 0)
+        stat.size = qint64(size - 1);
+    read(&stat.mtime, sizeof stat.mtime);
+    return stat;
+}
+
 void KeptListings::writeText(QStringView text)
 {
     writeCount(quint64(text.size()));
@@ -113,9 +131,12 @@ void KeptListings::append(const ListedFolder &listed)
         writeCount(sameBytes ? 0 : quint64(folder.bytes.size()) + 1);
         if (!sameBytes)
             write(folder.bytes.constData(), size_t(folder.bytes.size()));
+        writeStat(folder.stat);
     }
-    for (const QString &file : listed.files)
-        writeText(file);
+    for (qsizetype i = 0; i < listed.files.size(); ++i) {
+        writeText(listed.files[i]);
+        writeStat(listed.fileStats[size_t(i)]);
+    }
     ++m_listings;
 }
 
@@ -137,11 +158,15 @@ bool KeptListings::takeNext(ListedFolder &listed)
             entry.bytes.resize(qsizetype(bytes - 1));
             read(entry.bytes.data(), size_t(bytes - 1));
         }
+        entry.stat = readStat();
         listed.folders.push_back(std::move(entry));
     }
     listed.files.reserve(qsizetype(files));
-    for (quint64 i = 0; i < files; ++i)
+    listed.fileStats.reserve(files);
+    for (quint64 i = 0; i < files; ++i) {
         listed.files.append(readText());
+        listed.fileStats.push_back(readStat());
+    }
     return true;
 }
 

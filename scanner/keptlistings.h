@@ -27,6 +27,8 @@ class KeptListings {
     void write(const void *data, size_t size);
     void writeCount(quint64 value);
     void writeText(QStringView text);
+    void writeStat(const FileStat &stat);
+    FileStat readStat();
     void read(void *data, size_t size);
     quint64 readCount();
     QString readText();

@@ -1,5 +1,6 @@
 #include "scanner/treebuilder.h"
 
+#include "catalogue/discfacts.h"
 #include "catalogue/layouts.h"
 #include "files/paths.h"
 #include "scanner/keptlistings.h"
@@ -9,6 +10,8 @@ struct TreeBuilder::Frame {
     qint64 childLevel;
     ListedFolder listed;
     size_t next = 0;
+    qint64 row = 0;   // the folder's own row
+    qint64 total = 0; // bytes of the files below it counted so far
 };
 
 TreeBuilder::TreeBuilder(ScanContext &context, RecordSet &dw_1) : m_context(context), m_tree(dw_1)
@@ -28,6 +31,12 @@ QString TreeBuilder::folderName(const QString &folderPath)
 qint64 TreeBuilder::of_add_item(const QString &as_path, const QString &as_filename, qint64 al_parent,
                                 qint64 al_type)
 {
+    return addRow(as_path, as_filename, al_parent, al_type, {});
+}
+
+qint64 TreeBuilder::addRow(const QString &as_path, const QString &as_filename, qint64 al_parent,
+                           qint64 al_type, const FileStat &stat)
+{
     static const QString folderPicture = QString::fromUtf16(kFolderPicture);
     static const QString openFolderPicture = QString::fromUtf16(kOpenFolderPicture);
     static const QString filePicture = QString::fromUtf16(kFilePicture);
@@ -40,11 +49,14 @@ qint64 TreeBuilder::of_add_item(const QString &as_path, const QString &as_filena
     for (int column : {TreeColumn::selected, TreeColumn::open, TreeColumn::children, TreeColumn::siblings})
         m_tree.SetItem(row, column, qint64(0));
     m_tree.SetItem(row, TreeColumn::level, al_parent);
+    if (m_context.facts)
+        m_context.facts->append(stat);
     m_context.hooks.advance();
     return al_parent + 1;
 }
 
-bool TreeBuilder::enterFolder(FolderPath path, const QString &name, qint64 level, std::vector<Frame> &stack)
+bool TreeBuilder::enterFolder(FolderPath path, const QString &name, qint64 level, const FileStat &stat,
+                              std::vector<Frame> &stack)
 {
     if (m_context.hooks.cancelled())
         return false;
@@ -56,15 +68,26 @@ bool TreeBuilder::enterFolder(FolderPath path, const QString &name, qint64 level
     } else {
         listed = listFolder(m_context, path);
     }
-    const qint64 childLevel = of_add_item(path.text, name, level, 1);
-    stack.push_back({std::move(path), childLevel, std::move(listed), 0});
+    const qint64 childLevel = addRow(path.text, name, level, 1, stat);
+    if (m_context.facts && !stack.empty())
+        ++m_context.facts->disc.folders;
+    stack.push_back({std::move(path), childLevel, std::move(listed), 0, m_tree.RowCount()});
     return true;
 }
 
 void TreeBuilder::finishFolder(Frame &frame)
 {
-    for (const QString &file : frame.listed.files)
-        of_add_item(frame.path.text, file, frame.childLevel, 2);
+    const std::vector<FileStat> &stats = frame.listed.fileStats;
+    for (qsizetype i = 0; i < frame.listed.files.size(); ++i) {
+        const FileStat stat = size_t(i) < stats.size() ? stats[size_t(i)] : FileStat();
+        addRow(frame.path.text, frame.listed.files[i], frame.childLevel, 2, stat);
+        if (stat.size != FileStat::kUnknown)
+            frame.total += stat.size;
+    }
+    if (!m_context.facts)
+        return;
+    m_context.facts->disc.files += frame.listed.files.size();
+    m_context.facts->setSize(frame.row, frame.total);
 }
 
 qint64 TreeBuilder::of_recurse_dir_list(const QString &as_path, qint64 al_parent)
@@ -74,18 +97,23 @@ qint64 TreeBuilder::of_recurse_dir_list(const QString &as_path, qint64 al_parent
     std::vector<Frame> stack;
     FolderPath root = rootFolder(as_path);
     const QString rootName = folderName(root.text);
-    const bool entered = enterFolder(std::move(root), rootName, al_parent, stack);
+    const bool entered = enterFolder(std::move(root), rootName, al_parent, {}, stack);
     while (!stack.empty()) {
         Frame &top = stack.back();
         if (top.next == top.listed.folders.size()) {
             finishFolder(top);
+            if (stack.size() > 1)
+                stack[stack.size() - 2].total += top.total;
+            else if (m_context.facts)
+                m_context.facts->disc.totalSize += top.total;
             stack.pop_back();
             continue;
         }
         const DirEntry &entry = top.listed.folders[top.next++];
         FolderPath child = childFolder(top.path, entry);
         const qint64 childLevel = top.childLevel;
-        enterFolder(std::move(child), entry.name, childLevel, stack); // `top` may dangle after this
+        const FileStat stat = entry.stat;
+        enterFolder(std::move(child), entry.name, childLevel, stat, stack); // `top` may dangle after this
     }
     return entered ? 1 : 0;
 }

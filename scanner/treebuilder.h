@@ -9,6 +9,8 @@
 // then the rows of its subfolders (each with its own contents), then its file rows.
 // Mirrors wf_file_cnt step for step, so that an unchanged disc adds exactly as many rows
 // as were counted; with the count walk's kept listings it lists no folder a second time.
+// With the context's facts it records each row's size and date (a folder's size being the
+// total below it) and counts the disc's folders, files and bytes.
 class TreeBuilder {
   public:
     TreeBuilder(ScanContext &context, RecordSet &dw_1);
@@ -27,7 +29,10 @@ class TreeBuilder {
 
   private:
     struct Frame;
-    bool enterFolder(FolderPath path, const QString &name, qint64 level, std::vector<Frame> &stack);
+    qint64 addRow(const QString &as_path, const QString &as_filename, qint64 al_parent, qint64 al_type,
+                  const FileStat &stat);
+    bool enterFolder(FolderPath path, const QString &name, qint64 level, const FileStat &stat,
+                     std::vector<Frame> &stack);
     void finishFolder(Frame &frame);
 
     ScanContext &m_context;

@@ -39,6 +39,7 @@ w_list::w_list(FileSystem &fs, QWidget *parent)
     layoutControls();
     setTabOrders();
     connectHandlers();
+    createFactsArea();
 }
 
 w_list::~w_list() = default;
@@ -111,6 +112,7 @@ w_list::LongOperation::LongOperation(w_list &window) : m_window(window)
     m_window.wf_button(false);
     m_window.cb_scan->setText(QStringLiteral("취소"));
     m_window.ib_cancel = false;
+    m_window.showRowFacts();
 }
 
 w_list::LongOperation::~LongOperation()
@@ -125,6 +127,7 @@ w_list::LongOperation::~LongOperation()
     // A close asked for while the operation ran is carried out now that it has unwound.
     if (--m_window.m_busy == 0 && m_window.m_closeWhenIdle)
         QMetaObject::invokeMethod(&m_window, &QWidget::close, Qt::QueuedConnection);
+    m_window.showRowFacts();
 }
 
 void w_list::showFindBox(bool shown)

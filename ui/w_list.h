@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue/discfacts.h"
 #include "catalogue/entries.h"
 #include "files/filesystem.h"
 #include "files/hookcontext.h"
@@ -82,6 +83,10 @@ class w_list : public QWidget {
     void cb_next_clicked();
     void cb_next_rbuttondown();
 
+    // The status area over the progress bar: the facts of tree row `row`, or with 0 of the row
+    // selected last (the disc row when none); hidden while a long operation runs (ui/w_list_facts.cpp).
+    void showRowFacts(qint64 row = 0);
+
     // True while a scan, a load or a search runs and yields.
     [[nodiscard]] bool busy() const { return m_busy > 0; }
 
@@ -101,6 +106,7 @@ class w_list : public QWidget {
     DriveBox *ddlb_drive = nullptr;
     QPushButton *cb_save = nullptr;
     DataGrid *dw_1 = nullptr;
+    QLabel *st_facts = nullptr; // over hpb_1 when no long operation runs
     QLineEdit *sle_dir = nullptr;
     ListBox *lb_file = nullptr;
     QLineEdit *sle_search = nullptr;
@@ -116,6 +122,8 @@ class w_list : public QWidget {
     [[nodiscard]] RecordSet &index() { return m_index; }
     [[nodiscard]] RecordSet &list() { return m_list; }
     [[nodiscard]] Progress &progress() { return m_progress; }
+    // The sizes and dates of the tree's rows, from its scan or its side file (catalogue/sidefile.h).
+    [[nodiscard]] TreeFacts &treeFacts() { return m_treeFacts; }
     // The catalogue's entries, kept in step with the index and list record sets and the files.
     [[nodiscard]] CatalogueEntries &entries() { return m_entries; }
     // The tree row that last showed as selected (kept apart from il_row, which the list also sets).
@@ -134,6 +142,7 @@ class w_list : public QWidget {
 
   private:
     void createControls();
+    void createFactsArea();
     void layoutControls();
     void connectHandlers();
     void setTabOrders();
@@ -168,6 +177,7 @@ class w_list : public QWidget {
 
     FileSystem &m_fs;
     RecordSet m_tree;
+    TreeFacts m_treeFacts;
     RecordSet m_index;
     RecordSet m_list;
     CatalogueEntries m_entries;

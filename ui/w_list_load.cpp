@@ -4,6 +4,7 @@
 #include "ui/w_list.h"
 
 #include "catalogue/settings.h"
+#include "catalogue/sidefile.h"
 #include "catalogue/treeloader.h"
 
 #include <QFileDialog>
@@ -24,7 +25,12 @@ int w_list::wf_restore(int ai_gubn, QString as_filename)
     dw_1->SetRedraw(false);
     m_selectedTreeRow = 0;
     HookContext hooks = longOperationHooks();
-    il_file_cnt = loadTree(hooks, m_tree, as_filename).lines;
+    m_treeFacts.clear();
+    const TreeLoad load = loadTree(hooks, m_tree, as_filename);
+    il_file_cnt = load.lines;
+    // Sizes and dates only from a side file that describes exactly the tree just read.
+    if (!load.cancelled && load.opened)
+        SideFiles::read(SideFiles::pathFor(as_filename), m_tree, m_treeFacts);
     m_treeCommandsOn = true;
     wf_collapse_rows(*dw_1, 1);
     wf_expand_row(*dw_1, 1);

@@ -57,7 +57,7 @@ qint64 w_list::of_recurse_dir_list(const QString &as_path, qint64 al_parent)
     HookContext hooks = longOperationHooks();
     // With the count's listings kept, the build walk lists nothing itself.
     const std::unique_ptr<FolderWalk> walk = m_scanListings ? nullptr : m_fs.walkDrive(as_path);
-    ScanContext context{hooks, walk.get(), m_scanListings.get()};
+    ScanContext context{hooks, walk.get(), m_scanListings.get(), &m_treeFacts};
     TreeBuilder builder(context, m_tree);
     return builder.of_recurse_dir_list(as_path, al_parent);
 }
@@ -87,6 +87,8 @@ void w_list::cb_scan_clicked()
         showFindBox(false);
         ddlb_drive->setEnabled(false); // the drive must not change under a running scan
         m_tree.Reset();
+        m_treeFacts.clear();
+        m_treeFacts.disc = volumeFactsOf(root);
         m_selectedTreeRow = 0;
         dw_1->SetRedraw(false);
         m_progress.setMaximum(0);
@@ -99,6 +101,7 @@ void w_list::cb_scan_clicked()
         wf_file_cnt(root, 1);
         m_progress.setMaximum(il_file_cnt);
         m_tree.reserve(il_file_cnt); // the rows to come, without growing by doubling
+        m_treeFacts.reserve(il_file_cnt);
         of_recurse_dir_list(root, 1);
         m_scanListings.reset();
         wf_collapse_rows(*dw_1, 1);

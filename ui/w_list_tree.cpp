@@ -50,6 +50,7 @@ void w_list::dw_1_clicked(int, int, qint64 row, const QString &dwo)
             wf_expand_row(*dw_1, row);
     }
     dw_1->SetRedraw(true);
+    showRowFacts(row);
 }
 
 void w_list::dw_1_doubleclicked(int, int, qint64 row, const QString &dwo)

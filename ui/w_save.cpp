@@ -140,9 +140,9 @@ bool w_save::saveNew(w_list &main, const CatalogueEntry &entry)
         if (MessageBox(QStringLiteral("확인"), question, MessageIcon::Question, MessageButtons::YesNo, 2) !=
             1)
             return false;
-        saved = entries.replace(main.tree(), entry, existing);
+        saved = entries.replace(main.tree(), entry, existing, &main.treeFacts());
     } else {
-        saved = entries.add(main.tree(), entry);
+        saved = entries.add(main.tree(), entry, &main.treeFacts());
     }
     if (!saved.ok) {
         MessageBox(QStringLiteral("오류"), saved.error, MessageIcon::StopSign);

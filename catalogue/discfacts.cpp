@@ -1,0 +1,50 @@
+#include "catalogue/discfacts.h"
+
+#include <QStorageInfo>
+
+DiscFacts volumeFactsOf(const QString &root)
+{
+    const QStorageInfo storage(root);
+    DiscFacts facts;
+    facts.scanned = QDateTime::currentDateTimeUtc();
+    if (!storage.isValid())
+        return facts;
+    facts.volumeLabel = storage.name();
+    facts.fileSystemType = QString::fromUtf8(storage.fileSystemType());
+    facts.capacity = storage.bytesTotal();
+    facts.freeSpace = storage.bytesAvailable();
+    return facts;
+}
+
+void TreeFacts::clear()
+{
+    disc = {};
+    // Let go of the memory, not only of the rows: the next tree may be far smaller.
+    std::vector<qint64>().swap(m_sizes);
+    std::vector<qint64>().swap(m_mtimes);
+}
+
+void TreeFacts::reserve(qint64 rows)
+{
+    m_sizes.reserve(size_t(rows));
+    m_mtimes.reserve(size_t(rows));
+}
+
+void TreeFacts::append(const FileStat &stat)
+{
+    m_sizes.push_back(stat.size);
+    m_mtimes.push_back(stat.mtime);
+}
+
+void TreeFacts::setSize(qint64 row, qint64 size)
+{
+    if (row >= 1 && row <= rows())
+        m_sizes[size_t(row - 1)] = size;
+}
+
+FileStat TreeFacts::at(qint64 row) const
+{
+    if (row < 1 || row > rows())
+        return {};
+    return {m_sizes[size_t(row - 1)], m_mtimes[size_t(row - 1)]};
+}

@@ -1,0 +1,109 @@
+#include "catalogue/factstext.h"
+
+#include "catalogue/layouts.h"
+
+#include <QLocale>
+
+namespace {
+
+const QLocale &korean()
+{
+    static const QLocale locale(QLocale::Korean, QLocale::SouthKorea);
+    return locale;
+}
+
+QString countText(qint64 n, const char16_t *unit)
+{
+    return korean().toString(n) + QString::fromUtf16(unit);
+}
+
+QString discText(const DiscFacts &disc)
+{
+    QStringList parts;
+    if (!disc.volumeLabel.isEmpty())
+        parts << QStringLiteral("볼륨 %1").arg(disc.volumeLabel);
+    if (!disc.fileSystemType.isEmpty())
+        parts << disc.fileSystemType;
+    // Some file systems (an image mounted through FUSE) tell no capacity: 0 then.
+    if (disc.capacity > 0)
+        parts
+            << QStringLiteral("용량 %1, 남은 공간 %2").arg(sizeText(disc.capacity), sizeText(disc.freeSpace));
+    parts << QStringLiteral("폴더 %1, 파일 %2, 크기 %3")
+                 .arg(countText(disc.folders, u"개"), countText(disc.files, u"개"), sizeText(disc.totalSize));
+    if (disc.scanned.isValid())
+        parts << QStringLiteral("스캔 %1").arg(dateText(disc.scanned.toSecsSinceEpoch()));
+    return parts.join(QStringLiteral(" · "));
+}
+
+} // namespace
+
+QString sizeText(qint64 bytes)
+{
+    if (bytes == FileStat::kUnknown)
+        return QStringLiteral("크기 모름");
+    return korean().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
+}
+
+QString exactBytesText(qint64 bytes)
+{
+    return korean().toString(bytes) + QStringLiteral("바이트");
+}
+
+QString dateText(qint64 secondsSinceEpoch)
+{
+    if (secondsSinceEpoch == FileStat::kUnknown)
+        return QStringLiteral("날짜 모름");
+    return korean().toString(QDateTime::fromSecsSinceEpoch(secondsSinceEpoch).toLocalTime(),
+                             QLocale::ShortFormat);
+}
+
+FolderCounts folderCountsAt(const RecordSet &tree, qint64 row)
+{
+    FolderCounts counts;
+    const qint64 level = tree.GetItemNumber(row, TreeColumn::level);
+    const QString folderPicture = QString::fromUtf16(kFolderPicture);
+    for (qint64 below = row + 1; below <= tree.RowCount(); ++below) {
+        if (tree.GetItemNumber(below, TreeColumn::level) <= level)
+            break;
+        if (tree.GetItemString(below, TreeColumn::bmpname) == folderPicture)
+            ++counts.folders;
+        else
+            ++counts.files;
+    }
+    return counts;
+}
+
+QString rowFactsText(const RecordSet &tree, const TreeFacts &facts, qint64 row)
+{
+    if (row < 1 || row > tree.RowCount())
+        return {};
+    const bool known = facts.describes(tree.RowCount());
+    const FileStat stat = known ? facts.at(row) : FileStat();
+    const QString path = tree.GetItemString(row, TreeColumn::fullname);
+    if (tree.GetItemString(row, TreeColumn::bmpname) != QString::fromUtf16(kFolderPicture)) {
+        QString size = sizeText(stat.size);
+        if (stat.size != FileStat::kUnknown)
+            size += QStringLiteral(" (%1)").arg(exactBytesText(stat.size));
+        return QStringLiteral("%1%2 — %3 · %4")
+            .arg(path, tree.GetItemString(row, TreeColumn::name), size, dateText(stat.mtime));
+    }
+    if (row == 1 && known)
+        return path + QStringLiteral(" — ") + discText(facts.disc);
+    const FolderCounts counts = folderCountsAt(tree, row);
+    QString text =
+        QStringLiteral("%1 — %2 · 폴더 %3, 파일 %4")
+            .arg(path, sizeText(stat.size), countText(counts.folders, u"개"), countText(counts.files, u"개"));
+    if (stat.mtime != FileStat::kUnknown)
+        text += QStringLiteral(" · ") + dateText(stat.mtime);
+    return text;
+}
+
+QString discTooltip(const DiscFacts &disc)
+{
+    QString text =
+        QStringLiteral("전체 크기 %1 (%2)\n파일 %3")
+            .arg(sizeText(disc.totalSize), exactBytesText(disc.totalSize), countText(disc.files, u"개"));
+    if (disc.scanned.isValid())
+        text += QStringLiteral("\n스캔 ") + dateText(disc.scanned.toSecsSinceEpoch());
+    return text;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "catalogue/discfacts.h"
+#include "records/recordset.h"
+
+#include <QString>
+
+// The words a Korean user reads for sizes, dates and counts.
+
+// "4.2 GB" as the Korean locale writes it, in the units of 1024 that Windows shows; "크기 모름"
+// when unknown.
+[[nodiscard]] QString sizeText(qint64 bytes);
+// Every byte, with the locale's digit grouping: "4,512,345,678바이트".
+[[nodiscard]] QString exactBytesText(qint64 bytes);
+// The Korean locale's short form of a time in seconds since 1970 UTC, in local time; "날짜 모름"
+// when unknown.
+[[nodiscard]] QString dateText(qint64 secondsSinceEpoch);
+
+// Files and folders below a folder row of a tree (by the levels of the rows after it).
+struct FolderCounts {
+    qint64 files = 0;
+    qint64 folders = 0;
+};
+[[nodiscard]] FolderCounts folderCountsAt(const RecordSet &tree, qint64 row);
+
+// One line for the status area: the row's whole path, then for a file its size and date, for a
+// folder its total size and counts, for the disc row the disc's facts. Sizes unknown when
+// `facts` do not describe the tree.
+[[nodiscard]] QString rowFactsText(const RecordSet &tree, const TreeFacts &facts, qint64 row);
+// The list pane's tooltip for a disc: total size (also in bytes), files and the scan date.
+[[nodiscard]] QString discTooltip(const DiscFacts &disc);

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "catalogue/discfacts.h"
+#include "files/textfile.h"
+#include "records/recordset.h"
+
+#include <QString>
+
+// The file of Tarvek's own that keeps a disc's sizes and dates beside its catalogue file, in
+// the data folder's own folder (catalogue/settings.h), named after the catalogue file with
+// ".facts" appended. The catalogue file itself stays as the earlier Windows version writes it.
+//
+// Plain UTF-8 text, lines ending in CR LF: the line "tarvek-facts<TAB>1" (format and version);
+// "key<TAB>value" lines, the first "rows<TAB>count<TAB>fingerprint", then the disc's facts;
+// an empty line; then one line per tree row in row order, "size<TAB>mtime" ("-" for unknown; a
+// folder's size is the total of the files below it; times in seconds since 1970 UTC).
+//
+// The fingerprint is a hash of every row's path, name and level: a catalogue file changed by
+// another program no longer matches, and its side file is ignored as a missing one is.
+namespace SideFiles {
+
+// The side file of the catalogue file at `cataloguePath`.
+[[nodiscard]] QString pathFor(const QString &cataloguePath);
+// The fingerprint of a tree's rows: their count, a tab and a hash of their path, name and level.
+[[nodiscard]] QByteArray fingerprint(const RecordSet &tree);
+
+// Writes `facts` for `tree` to `path`, replacing it atomically, creating the own folder.
+FileResult write(const QString &path, const RecordSet &tree, const TreeFacts &facts);
+// Fills `facts` from `path` when it describes `tree`; otherwise clears them and returns false.
+bool read(const QString &path, const RecordSet &tree, TreeFacts &facts);
+// Only the disc's facts from the head of the file; false when there is no readable side file.
+bool readDisc(const QString &path, DiscFacts &disc);
+
+// The side file's share of the entry changes, each named by the catalogue file's path. Saving
+// writes `facts` when they describe `tree`, and otherwise removes an older side file, so that
+// no other tree's sizes are ever kept under the name. A side file that cannot be written,
+// renamed or removed costs the sizes only, never the catalogue: these report nothing.
+void saveFor(const QString &cataloguePath, const RecordSet &tree, const TreeFacts *facts);
+void renameFor(const QString &fromCataloguePath, const QString &toCataloguePath);
+void removeFor(const QString &cataloguePath);
+
+} // namespace SideFiles

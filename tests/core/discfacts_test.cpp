@@ -1,0 +1,192 @@
+// Sizes and dates: recorded by the scan, kept in the side file beside a catalogue file, and
+// carried by the entry changes.
+
+#include "catalogue/discfacts.h"
+#include "catalogue/entries.h"
+#include "catalogue/factstext.h"
+#include "catalogue/layouts.h"
+#include "catalogue/sidefile.h"
+#include "scanner/foldercount.h"
+#include "scanner/keptlistings.h"
+#include "scanner/treebuilder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+void makeFile(const QString &path, qint64 size, qint64 mtime)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(file.resize(size)); // sparse: 5 GiB takes no room
+    file.close();
+    const struct timespec times[2] = {{mtime, 0}, {mtime, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+}
+
+// Every row as "name size mtime", "?" for unknown.
+QStringList factRows(const RecordSet &tree, const TreeFacts &facts)
+{
+    const auto text = [](qint64 n) { return n == FileStat::kUnknown ? u"?"_s : QString::number(n); };
+    QStringList out;
+    for (qint64 row = 1; row <= tree.RowCount(); ++row)
+        out << tree.GetItemString(row, TreeColumn::name) + u' ' + text(facts.at(row).size) + u' ' +
+                   text(facts.at(row).mtime);
+    return out;
+}
+
+} // namespace
+
+TEST(ScanFacts, SizesDatesTotalsAndCountsWithAndWithoutKeptListings)
+{
+    QTemporaryDir dir;
+    const QString root = dir.path() + u"/disc"_s;
+    ASSERT_TRUE(QDir().mkpath(root + u"/영화/빈 폴더"_s));
+    makeFile(root + u"/영화/film.mkv"_s, 5LL << 30, 1700000000);
+    makeFile(root + u"/영화/link.lnk"_s, 2048, -86400); // a day before 1970
+    makeFile(root + u"/a.txt"_s, 0, 946684800);
+    const struct timespec folderTime[2] = {{1600000000, 0}, {1600000000, 0}};
+    ::utimensat(AT_FDCWD, QFile::encodeName(root + u"/영화/빈 폴더"_s).constData(), folderTime, 0);
+    const qint64 total = (5LL << 30) + 2048;
+    for (const bool keep : {true, false}) {
+        HookContext hooks;
+        LocalFileSystem fs;
+        KeptListings kept;
+        const auto walk = fs.walkDrive(root);
+        ScanContext context{hooks, walk.get(), keep ? &kept : nullptr};
+        qint64 counted = 0;
+        wf_file_cnt(context, root, counted);
+        RecordSet tree(d_dir_tree());
+        TreeFacts facts;
+        const auto buildWalk = fs.walkDrive(root);
+        ScanContext build{hooks, keep ? nullptr : buildWalk.get(), keep ? &kept : nullptr, &facts};
+        TreeBuilder(build, tree).of_recurse_dir_list(root, 1);
+        const QStringList rows = factRows(tree, facts);
+        ASSERT_EQ(rows.size(), 6) << keep;
+        EXPECT_EQ(rows[0], u"disc %1 ?"_s.arg(total)) << keep; // the root's own date is not looked at
+        EXPECT_TRUE(rows[1].startsWith(u"영화 %1 "_s.arg(total))) << keep;
+        EXPECT_EQ(rows.mid(2), QStringList({u"빈 폴더 0 1600000000"_s, u"film.mkv 5368709120 1700000000"_s,
+                                            u"link.lnk 2048 -86400"_s, u"a.txt 0 946684800"_s}))
+            << keep;
+        EXPECT_EQ(facts.disc.folders, 2);
+        EXPECT_EQ(facts.disc.files, 3);
+        EXPECT_EQ(facts.disc.totalSize, total);
+    }
+}
+
+TEST(SideFile, ReadOnlyForTheTreeItWasWrittenFor)
+{
+    QTemporaryDir dir;
+    const QString catalogue = dir.path() + u"/cd_x.dat"_s;
+    const QString base = u"E:/\tE:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1\n"
+                         u"E:/\t사진.jpg\tline.bmp\tline.bmp\t0\t0\t0\t0\t2"_s;
+    RecordSet tree(d_dir_tree());
+    tree.ImportString(base);
+    TreeFacts facts;
+    facts.append({123, FileStat::kUnknown});
+    facts.append({123, 1700000000});
+    facts.disc.volumeLabel = u"사진\t2004"_s;
+    facts.disc.capacity = 700LL << 20;
+    facts.disc.files = 1;
+    facts.disc.scanned = QDateTime::fromSecsSinceEpoch(1700000000, Qt::UTC);
+    ASSERT_TRUE(SideFiles::write(SideFiles::pathFor(catalogue), tree, facts).ok);
+    EXPECT_EQ(SideFiles::pathFor(catalogue), dir.path() + u"/.tarvek/cd_x.dat.facts"_s);
+
+    const struct {
+        QString rows;
+        bool read;
+    } cases[] = {
+        {base, true},
+        {QString(base).replace(u"사진.jpg"_s, u"사진.png"_s), false},           // a name changed by hand
+        {QString(base).replace(u"0\t0\t0\t0\t2"_s, u"0\t0\t0\t0\t3"_s), false}, // a level
+        {base + u"\nE:/\tb\tline.bmp\tline.bmp\t0\t0\t0\t0\t2"_s, false},       // a row more
+        {base.section(u'\n', 0, 0), false},                                     // a row fewer
+    };
+    for (const auto &c : cases) {
+        RecordSet loaded(d_dir_tree());
+        loaded.ImportString(c.rows);
+        TreeFacts read;
+        EXPECT_EQ(SideFiles::read(SideFiles::pathFor(catalogue), loaded, read), c.read)
+            << c.rows.toStdString();
+        EXPECT_EQ(read.describes(loaded.RowCount()), c.read);
+        if (c.read) {
+            EXPECT_EQ(read.at(1).size, 123);
+            EXPECT_EQ(read.at(1).mtime, FileStat::kUnknown);
+            EXPECT_EQ(read.at(2).mtime, 1700000000);
+            EXPECT_EQ(read.disc.volumeLabel, u"사진 2004"_s);
+            EXPECT_EQ(read.disc.capacity, 700LL << 20);
+            EXPECT_EQ(read.disc.scanned, facts.disc.scanned);
+        }
+    }
+    DiscFacts disc;
+    EXPECT_TRUE(SideFiles::readDisc(SideFiles::pathFor(catalogue), disc));
+    EXPECT_EQ(disc.files, 1);
+    EXPECT_FALSE(SideFiles::readDisc(catalogue, disc)); // a catalogue file is no side file
+}
+
+TEST(SideFile, SaveRenameAndDeleteCarryIt)
+{
+    QTemporaryDir dir;
+    const QString data = dir.path() + u"/data"_s;
+    RecordSet tree(d_dir_tree()), index(d_cdinfo()), list(d_cdinfo());
+    tree.ImportString(u"E:/\tE:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1"_s);
+    TreeFacts facts;
+    facts.append({10, 20});
+    CatalogueEntries entries(index, list, data, u"cdinfo.dat"_s);
+    const auto side = [&](const QString &label) {
+        return QFile::exists(SideFiles::pathFor(entries.filePath(CatalogueEntries::fileForLabel(label))));
+    };
+    ASSERT_TRUE(entries.add(tree, {u"cd_a.dat"_s, {}, u"a"_s, {}}, &facts).ok);
+    EXPECT_TRUE(side(u"a"_s));
+    ASSERT_TRUE(entries.change(u"a"_s, {u"cd_b.dat"_s, {}, u"b"_s, {}}).ok);
+    EXPECT_FALSE(side(u"a"_s));
+    EXPECT_TRUE(side(u"b"_s));
+    // Saved again without facts for the tree (a disc of the earlier version): no stale sizes stay.
+    ASSERT_TRUE(entries.replace(tree, {u"cd_b.dat"_s, {}, u"b"_s, {}}, 1, nullptr).ok);
+    EXPECT_FALSE(side(u"b"_s));
+    ASSERT_TRUE(entries.replace(tree, {u"cd_b.dat"_s, {}, u"b"_s, {}}, 1, &facts).ok);
+    EXPECT_TRUE(side(u"b"_s));
+    ASSERT_TRUE(entries.remove(1).index.ok);
+    EXPECT_FALSE(side(u"b"_s));
+    EXPECT_FALSE(QFile::exists(data + u"/cd_b.dat"_s));
+}
+
+TEST(FactsText, FileFolderDiscAndUnknownRows)
+{
+    RecordSet tree(d_dir_tree());
+    tree.ImportString(u"E:/\tE:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1\n"
+                      u"E:/사진/\t사진\tfolder.bmp\tfoldopen.bmp\t0\t0\t0\t0\t2\n"
+                      u"E:/사진/\t바다.jpg\tline.bmp\tline.bmp\t0\t0\t0\t0\t3\n"
+                      u"E:/\ta.txt\tline.bmp\tline.bmp\t0\t0\t0\t0\t2"_s);
+    TreeFacts facts;
+    for (const FileStat &stat :
+         {FileStat{1234567 + 6, FileStat::kUnknown}, FileStat{1234567, FileStat::kUnknown},
+          FileStat{1234567, 0}, FileStat{6, FileStat::kUnknown}})
+        facts.append(stat);
+    facts.disc.files = 2;
+    facts.disc.folders = 1;
+    facts.disc.totalSize = 1234573;
+    const TreeFacts none;
+    const struct {
+        const TreeFacts &facts;
+        qint64 row;
+        QString text;
+    } cases[] = {
+        {facts, 1, u"E:/ — 폴더 1개, 파일 2개, 크기 1.2 MB"_s},
+        {facts, 2, u"E:/사진/ — 1.2 MB · 폴더 0개, 파일 1개"_s},
+        {facts, 3, u"E:/사진/바다.jpg — 1.2 MB (1,234,567바이트) · "_s + dateText(0)},
+        {none, 3, u"E:/사진/바다.jpg — 크기 모름 · 날짜 모름"_s},
+        {none, 1, u"E:/ — 크기 모름 · 폴더 1개, 파일 2개"_s},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(rowFactsText(tree, c.facts, c.row), c.text) << c.row;
+    EXPECT_EQ(discTooltip(facts.disc), u"전체 크기 1.2 MB (1,234,573바이트)\n파일 2개"_s);
+}
