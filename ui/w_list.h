@@ -145,6 +145,8 @@ class w_list : public QWidget {
       private:
         w_list &m_window;
     };
+    // Pops m_popmenu up at a point of the list's viewport, for the row in il_row.
+    void popListMenu(QPoint viewportPoint);
     // The first highlighted row of the list pane, 0 when none: the disc the entry commands act on.
     [[nodiscard]] qint64 highlightedListRow() const;
     void showFindBox(bool shown);

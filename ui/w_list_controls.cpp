@@ -23,6 +23,7 @@ QPushButton *makeButton(QWidget *parent, const QString &caption, const QString &
     auto *button = new QPushButton(caption, parent);
     button->setFont(layoutFont(face, points, bold));
     button->setAutoDefault(false);
+    clickOnEnter(button);
     return button;
 }
 

@@ -33,6 +33,8 @@ class DataGrid : public QAbstractScrollArea {
     [[nodiscard]] qint64 firstRowOnPage() const;
     // Top of a row's band in content pixels.
     [[nodiscard]] qint64 rowTop(qint64 row) const;
+    // A row's band in viewport pixels; empty when the row is hidden.
+    [[nodiscard]] QRect rowRect(qint64 row) const;
     // Prints every shown row as drawn, page by page; false when nothing could be drawn.
     bool printRows(QPrinter &printer) const;
 
@@ -49,6 +51,8 @@ class DataGrid : public QAbstractScrollArea {
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
 
   private:
@@ -57,6 +61,7 @@ class DataGrid : public QAbstractScrollArea {
     void moveCurrent(int steps);
     [[nodiscard]] int rowHeightPixels(qint64 row) const;
     [[nodiscard]] RowPaintState stateFor(qint64 row, qint64 firstOnPage) const;
+    void paintFocusFrame(QPainter &painter) const;
     void emitMouse(QMouseEvent *event, void (DataGrid::*signal)(int, int, qint64, const QString &));
 
     QPointer<RecordSet> m_rows;
