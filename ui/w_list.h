@@ -112,6 +112,9 @@ class w_list : public QWidget {
     [[nodiscard]] Progress &progress() { return m_progress; }
     // The catalogue's entries, kept in step with the index and list record sets and the files.
     [[nodiscard]] CatalogueEntries &entries() { return m_entries; }
+    // What the tree shows, for the printed pages: the disc's label, or "스캔" and the drive.
+    [[nodiscard]] const QString &treeTitle() const { return m_treeTitle; }
+    void setTreeTitle(const QString &title) { m_treeTitle = title; }
     // The tree row that last showed as selected (kept apart from il_row, which the list also sets).
     [[nodiscard]] qint64 selectedTreeRow() const { return m_selectedTreeRow; }
 
@@ -158,6 +161,8 @@ class w_list : public QWidget {
     // Highlights the row found (0: none) alone and scrolls to it.
     void showFound(qint64 row);
     [[nodiscard]] HookContext longOperationHooks();
+    // The default PDF: the tree's title in the user's documents folder.
+    [[nodiscard]] QString defaultPdfPath() const;
 
     FileSystem &m_fs;
     RecordSet m_tree;
@@ -170,6 +175,7 @@ class w_list : public QWidget {
     int m_busy = 0;
     bool m_closeWhenIdle = false;
     qint64 m_selectedTreeRow = 0;
+    QString m_treeTitle;
     QElapsedTimer m_folderShown;
     std::unique_ptr<KeptListings> m_scanListings; // during a scan: the count's listings
     QString m_scanRoot;                           // during a scan: the drive being scanned

@@ -39,6 +39,7 @@ void w_list::dw_list_doubleclicked(int, int, qint64 row, const QString &)
         cb_expand->setText(QStringLiteral("확장"));
         // An entry whose file is not a bare name is listed but never opened: its tree is empty.
         const QString file = m_list.GetItemString(row, IndexColumn::file);
+        m_treeTitle = m_list.GetItemString(row, IndexColumn::name);
         wf_restore(2, isBareFileName(file) ? dataFilePath(file) : QString());
     }
     showFindBox(true);

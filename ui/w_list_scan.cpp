@@ -1,4 +1,4 @@
-// The Scan, Print and Close commands, and the two walks of a scan.
+// The Scan and Close commands, and the two walks of a scan.
 
 #include "ui/w_list.h"
 
@@ -15,8 +15,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QPushButton>
 
 namespace {
@@ -87,6 +85,7 @@ void w_list::cb_scan_clicked()
         showFindBox(false);
         ddlb_drive->setEnabled(false); // the drive must not change under a running scan
         m_tree.Reset();
+        m_treeTitle = QStringLiteral("스캔 ") + root;
         m_selectedTreeRow = 0;
         dw_1->SetRedraw(false);
         m_progress.setMaximum(0);
@@ -121,18 +120,6 @@ void w_list::cb_scan_clicked()
 void w_list::cb_save_clicked()
 {
     w_save::openNew(this);
-}
-
-void w_list::cb_print_clicked()
-{
-    if (m_tree.RowCount() <= 0)
-        return;
-    QPrinter printer(QPrinter::HighResolution);
-    const bool confirmed =
-        printSetup ? printSetup(printer) : QPrintDialog(&printer, this).exec() == QDialog::Accepted;
-    if (!confirmed)
-        return; // a cancelled set-up prints nothing
-    dw_1->printRows(printer);
 }
 
 void w_list::cb_close_clicked()

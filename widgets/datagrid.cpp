@@ -5,7 +5,6 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPrinter>
 #include <QScrollBar>
 
 DataGrid::DataGrid(QWidget *parent) : QAbstractScrollArea(parent)
@@ -292,36 +291,4 @@ void DataGrid::resizeEvent(QResizeEvent *event)
 void DataGrid::scrollContentsBy(int, int)
 {
     viewport()->update();
-}
-
-bool DataGrid::printRows(QPrinter &printer) const
-{
-    if (!m_rows || !m_presenter)
-        return false;
-    QPainter painter;
-    if (!painter.begin(&printer))
-        return false;
-    // Rows are drawn at their screen size: 96 pixels to the inch.
-    const double scale = printer.resolution() / 96.0;
-    painter.scale(scale, scale);
-    const int pageHeight = int(printer.pageRect(QPrinter::DevicePixel).height() / scale);
-    const int width = m_presenter->contentWidth();
-    const RowHeights &heights = m_rows->heights();
-    int y = 0;
-    qint64 firstOnPage = 0;
-    for (qint64 row0 = heights.nextShown(0); row0 < m_rows->RowCount(); row0 = heights.nextShown(row0 + 1)) {
-        const int h = rowHeightPixels(row0 + 1);
-        if (y + h > pageHeight && y > 0) {
-            printer.newPage();
-            y = 0;
-        }
-        if (y == 0)
-            firstOnPage = row0 + 1;
-        painter.save();
-        m_presenter->paintRow(painter, QRect(0, y, width, h), *m_rows, row0 + 1,
-                              stateFor(row0 + 1, firstOnPage));
-        painter.restore();
-        y += h;
-    }
-    return painter.end();
 }
