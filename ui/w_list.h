@@ -10,6 +10,7 @@
 #include "widgets/drivebox.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QWidget>
 #include <memory>
 
@@ -128,6 +129,7 @@ class w_list : public QWidget {
 
   protected:
     void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
   private:
     void createControls();
@@ -176,6 +178,8 @@ class w_list : public QWidget {
     bool m_closeWhenIdle = false;
     qint64 m_selectedTreeRow = 0;
     QString m_treeTitle;
+    QSize m_firstSize;                       // the window's first size, where the controls were put
+    QHash<QWidget *, QRect> m_firstGeometry; // where the controls that grow or move were put
     QElapsedTimer m_folderShown;
     std::unique_ptr<KeptListings> m_scanListings; // during a scan: the count's listings
     QString m_scanRoot;                           // during a scan: the drive being scanned
