@@ -98,8 +98,8 @@ QString CatalogueEntries::labelProblem(const QString &label, const QString &desc
     if (label.size() > kMaxLabel || QFile::encodeName(file).size() > kMaxNameBytes)
         return QStringLiteral("라벨이 너무 깁니다. 라벨은 %1자까지 쓸 수 있습니다.").arg(kMaxLabel);
     if (!isBareFileName(file))
-        return QStringLiteral("라벨에 쓸 수 없는 글자가 있습니다. 라벨에는 / 와 \\, 제어 문자, \"..\"를 "
-                              "쓸 수 없습니다.");
+        return QStringLiteral("라벨에 쓸 수 없는 글자가 있습니다. 라벨에는 / 또는 \\ (역슬래시), 제어 문자, "
+                              "\"..\"를 쓸 수 없습니다.");
     if (desc.size() > kMaxDesc)
         return QStringLiteral("설명이 너무 깁니다. 설명은 %1자까지 쓸 수 있습니다.").arg(kMaxDesc);
     return {};
