@@ -28,6 +28,7 @@ QString w_list::defaultPdfPath() const
     QString name = m_treeTitle.isEmpty() ? QStringLiteral("Tarvek") : m_treeTitle;
     name.replace(u'/', u'_'); // a scan's title holds the drive's path
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    QDir().mkpath(documents); // the print dialog refuses a file in a folder that is not there
     return QDir(documents).filePath(name + QStringLiteral(".pdf"));
 }
 
