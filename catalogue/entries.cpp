@@ -217,7 +217,7 @@ QString CatalogueEntries::labelProblem(const QString &label, const QString &desc
         std::any_of(label.begin(), label.end(), [](QChar c) { return kWindowsForbidden.contains(c); });
     if (!isBareFileName(file) || label == u"." || label == u".." || windowsForbidden)
         return QStringLiteral(
-            "라벨에 쓸 수 없는 글자가 있습니다. 라벨에는 / \\ : * ? \" < > | 와 제어 문자를 "
+            "라벨에 쓸 수 없는 글자가 있습니다. 라벨에는 / 또는 \\ (역슬래시), : * ? \" < > | 와 제어 문자를 "
             "쓸 수 없고, \".\"이나 \"..\"만으로 된 라벨도 쓸 수 없습니다.");
     return descriptionProblem(desc);
 }

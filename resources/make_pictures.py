@@ -6,6 +6,12 @@ palette; the icon is a 64x64 RGBA PNG. Everything is drawn from code so the
 files can be remade at any time, and the output depends on nothing but this
 script: running it twice writes the same bytes.
 
+At 200 % and 300 % screens Qt would double or triple the 16-pixel bitmaps;
+the tree pictures are also drawn at those scales (name@2x.png, name@3x.png):
+the lines and boxes with thin strokes at the finer grid, the folders enlarged
+by Scale2x/Scale3x, which keeps their edges smooth, with the dithered pale
+yellow as the true colour it stands for.
+
 Usage: make_pictures.py [OUTPUT_DIR]   (default: the folder of this script)
 """
 
@@ -23,34 +29,55 @@ PALETTE = [
     (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255),
 ]
 BLACK, SILVER, GREY, YELLOW, WHITE = 0, 7, 8, 11, 15
+# The pale yellow the checker 'c' stands for; only the larger scales, which
+# are PNG, use it.
+PALE = 16
+COLOURS = PALETTE + [(255, 255, 160)]
 
 
 class Picture:
-    """A grid of palette indices, white to begin with."""
+    """A grid of palette indices, white to begin with. Drawing calls take the
+    coordinates of the 1x picture; at a larger scale a stroke is thinner than
+    a whole 1x pixel, centred in it."""
 
-    def __init__(self, width, height):
-        self.width = width
-        self.height = height
-        self.pixels = [[WHITE] * width for _ in range(height)]
+    def __init__(self, width, height, scale=1):
+        self.scale = scale
+        self.width = width * scale
+        self.height = height * scale
+        self.pixels = [[WHITE] * self.width for _ in range(self.height)]
 
     def set(self, x, y, colour):
         self.pixels[y][x] = colour
 
+    def block(self, x, y, colour, across_x, thickness):
+        """Fills the 1x pixel (x, y) with a stroke `thickness` device pixels
+        thick, running along x when `across_x` is false and along y otherwise."""
+        s = self.scale
+        inset = (s - thickness) // 2
+        for dy in range(s):
+            for dx in range(s):
+                across = dx if across_x else dy
+                if inset <= across < inset + thickness:
+                    self.set(x * s + dx, y * s + dy, colour)
+
+    def thin(self):
+        return max(1, self.scale // 2)
+
     def dotted_v(self, x, y0, y1, colour=GREY):
         for y in range(y0, y1 + 1, 2):
-            self.set(x, y, colour)
+            self.block(x, y, colour, True, self.thin())
 
     def dotted_h(self, y, x0, x1, colour=GREY):
         for x in range(x0, x1 + 1, 2):
-            self.set(x, y, colour)
+            self.block(x, y, colour, False, self.thin())
 
-    def solid_h(self, y, x0, x1, colour):
+    def solid_h(self, y, x0, x1, colour, thickness=None):
         for x in range(x0, x1 + 1):
-            self.set(x, y, colour)
+            self.block(x, y, colour, False, thickness or self.thin())
 
-    def solid_v(self, x, y0, y1, colour):
+    def solid_v(self, x, y0, y1, colour, thickness=None):
         for y in range(y0, y1 + 1):
-            self.set(x, y, colour)
+            self.block(x, y, colour, True, thickness or self.thin())
 
     def outline(self, x0, y0, x1, y1, colour):
         self.solid_h(y0, x0, x1, colour)
@@ -96,36 +123,37 @@ def bmp_bytes(picture):
     return file_header + info_header + palette + image
 
 
-def corner(vertical_end):
+def corner(vertical_end, scale=1):
     """A dotted line down from the top that turns right on row 11."""
-    p = Picture(16, 19)
+    p = Picture(16, 19, scale)
     p.dotted_v(5, 1, vertical_end)
     p.dotted_h(11, 5, 15)
     return p
 
 
-def vertical_line():
-    p = Picture(16, 19)
+def vertical_line(scale=1):
+    p = Picture(16, 19, scale)
     p.dotted_v(4, 1, 17)
     return p
 
 
-def horizontal_line():
-    p = Picture(16, 19)
+def horizontal_line(scale=1):
+    p = Picture(16, 19, scale)
     p.dotted_h(11, 1, 15)
     return p
 
 
-def box(with_plus):
+def box(with_plus, scale=1):
     """The open/close box of a branch, with its connectors to the tree."""
-    p = Picture(16, 19)
+    p = Picture(16, 19, scale)
+    bold = max(1, scale - scale // 3)
     p.outline(1, 7, 9, 15, GREY)
     p.dotted_v(5, 1, 5)
     p.dotted_v(5, 17, 17)
     p.dotted_h(11, 11, 15)
-    p.solid_h(11, 3, 7, BLACK)
+    p.solid_h(11, 3, 7, BLACK, bold)
     if with_plus:
-        p.solid_v(5, 9, 13, BLACK)
+        p.solid_v(5, 9, 13, BLACK, bold)
     return p
 
 
@@ -170,22 +198,69 @@ OPEN_FOLDER = [
 ]
 
 
-def folder(art):
+def folder(art, scale=1):
     p = Picture(len(art[0]), len(art))
     p.from_art(art)
-    return p
+    if scale == 1:
+        return p
+    # The checker reads as pale yellow only at 1:1; enlarged, it is the colour itself.
+    for y, row in enumerate(art):
+        for x, ch in enumerate(row):
+            if ch == "c":
+                p.set(x, y, PALE)
+    return enlarged(p, scale)
+
+
+def enlarged(p, scale):
+    """Scale2x or Scale3x: each pixel becomes a 2x2 or 3x3 block whose corners
+    take a neighbour's colour where two neighbours agree, so diagonal edges
+    stay smooth instead of turning into steps."""
+    def at(x, y):
+        return p.pixels[min(max(y, 0), p.height - 1)][min(max(x, 0), p.width - 1)]
+
+    out = Picture(p.width, p.height, scale)
+    for y in range(p.height):
+        for x in range(p.width):
+            a, b, c = at(x - 1, y - 1), at(x, y - 1), at(x + 1, y - 1)
+            d, e, f = at(x - 1, y), at(x, y), at(x + 1, y)
+            g, h, i = at(x - 1, y + 1), at(x, y + 1), at(x + 1, y + 1)
+            if scale == 2:
+                block = [[d if d == b and b != f and d != h else e, f if b == f and b != d and f != h else e],
+                         [d if d == h and d != b and h != f else e, f if h == f and d != h and b != f else e]]
+            else:
+                block = [
+                    [d if d == b and b != f and d != h else e,
+                     b if (d == b and b != f and d != h and e != c) or (b == f and b != d and f != h and e != a) else e,
+                     f if b == f and b != d and f != h else e],
+                    [d if (d == b and b != f and d != h and e != g) or (d == h and d != b and h != f and e != a) else e,
+                     e,
+                     f if (b == f and b != d and f != h and e != i) or (h == f and d != h and b != f and e != c) else e],
+                    [d if d == h and d != b and h != f else e,
+                     h if (d == h and d != b and h != f and e != i) or (h == f and d != h and b != f and e != g) else e,
+                     f if h == f and d != h and b != f else e],
+                ]
+            for dy in range(scale):
+                for dx in range(scale):
+                    out.set(x * scale + dx, y * scale + dy, block[dy][dx])
+    return out
 
 
 TREE_PICTURES = {
-    "empty.bmp": lambda: corner(11),
-    "empty2.bmp": lambda: corner(17),
+    "empty.bmp": lambda scale: corner(11, scale),
+    "empty2.bmp": lambda scale: corner(17, scale),
     "lines.bmp": vertical_line,
     "line.bmp": horizontal_line,
-    "minus.bmp": lambda: box(False),
-    "plus.bmp": lambda: box(True),
-    "folder.bmp": lambda: folder(CLOSED_FOLDER),
-    "foldopen.bmp": lambda: folder(OPEN_FOLDER),
+    "minus.bmp": lambda scale: box(False, scale),
+    "plus.bmp": lambda scale: box(True, scale),
+    "folder.bmp": lambda scale: folder(CLOSED_FOLDER, scale),
+    "foldopen.bmp": lambda scale: folder(OPEN_FOLDER, scale),
 }
+LARGER_SCALES = (2, 3)
+
+
+def picture_png(picture):
+    rows = [[COLOURS[index] + (255,) for index in row] for row in picture.pixels]
+    return png_bytes(picture.width, picture.height, rows)
 
 
 # ---------------------------------------------------------------- the icon
@@ -340,7 +415,10 @@ def main():
     pictures_dir = os.path.join(out_dir, "pictures")
     os.makedirs(pictures_dir, exist_ok=True)
     for name, draw in TREE_PICTURES.items():
-        write(os.path.join(pictures_dir, name), bmp_bytes(draw()))
+        write(os.path.join(pictures_dir, name), bmp_bytes(draw(1)))
+        for scale in LARGER_SCALES:
+            larger = name.replace(".bmp", f"@{scale}x.png")
+            write(os.path.join(pictures_dir, larger), picture_png(draw(scale)))
     write(os.path.join(out_dir, "tarvek.png"), png_bytes(ICON_SIZE, ICON_SIZE, icon_rows()))
     # Larger sizes for the desktop's icon theme.
     icons_dir = os.path.join(out_dir, "icons")

@@ -77,11 +77,22 @@ std::vector<TreePresenter::Item> TreePresenter::itemsOf(const RecordSet &rows, q
     return items;
 }
 
-QPixmap TreePresenter::picture(const QString &name) const
+QPixmap TreePresenter::picture(const QString &name, qreal devicePixelRatio) const
 {
-    auto found = m_pictures.constFind(name);
-    if (found == m_pictures.constEnd())
-        found = m_pictures.insert(name, QPixmap(QStringLiteral(":/pictures/") + name));
+    // On a 200 % or 300 % screen the picture drawn for that scale, where there is one: Qt would
+    // otherwise double the 16-pixel bitmap into blocks.
+    const int scale = devicePixelRatio > 2.01 ? 3 : devicePixelRatio > 1.01 ? 2 : 1;
+    const QString key = name + QString::number(scale);
+    auto found = m_pictures.constFind(key);
+    if (found == m_pictures.constEnd()) {
+        QPixmap pixmap;
+        if (scale > 1 && name.endsWith(QStringLiteral(".bmp")) &&
+            pixmap.load(QStringLiteral(":/pictures/%1@%2x.png").arg(name.chopped(4)).arg(scale)))
+            pixmap.setDevicePixelRatio(scale);
+        else
+            pixmap.load(QStringLiteral(":/pictures/") + name);
+        found = m_pictures.insert(key, pixmap);
+    }
     return *found;
 }
 
@@ -96,7 +107,7 @@ void TreePresenter::paintRow(QPainter &painter, const QRect &rect, const RecordS
             // Pictures are drawn at their own size from the object's corner, clipped to the object.
             painter.save();
             painter.setClipRect(box, Qt::IntersectClip);
-            painter.drawPixmap(box.topLeft(), picture(item.picture));
+            painter.drawPixmap(box.topLeft(), picture(item.picture, painter.device()->devicePixelRatio()));
             painter.restore();
             continue;
         }

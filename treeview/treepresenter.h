@@ -32,7 +32,7 @@ class TreePresenter final : public RowPresenter {
     [[nodiscard]] int showbox(const RecordSet &rows, qint64 row) const;
 
   private:
-    [[nodiscard]] QPixmap picture(const QString &name) const;
+    [[nodiscard]] QPixmap picture(const QString &name, qreal devicePixelRatio = 1) const;
     [[nodiscard]] QString evaluateText(const Expression &rule, const RecordSet &rows, qint64 row,
                                        const RowPaintState &state) const;
 

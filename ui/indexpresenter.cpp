@@ -52,8 +52,14 @@ void IndexPresenter::paintRow(QPainter &painter, const QRect &rect, const Record
         painter.fillRect(rect, palette.color(QPalette::Highlight));
     const QColor text = state.highlighted ? palette.color(QPalette::HighlightedText) : textColor(rows, row);
     painter.setFont(m_font);
+    // A grid wider than the layout gives the description the extra room; the category moves right.
+    const int extra = std::max(0, rect.width() - contentWidth());
     for (const Column &column : m_columns) {
-        const QRect box = column.box.translated(rect.topLeft());
+        QRect box = column.box.translated(rect.topLeft());
+        if (column.column == IndexColumn::desc)
+            box.setWidth(box.width() + extra);
+        else if (column.column == IndexColumn::gubn)
+            box.translate(extra, 0);
         if (column.opaque && !state.highlighted)
             painter.fillRect(box, palette.color(QPalette::Base));
         QString value = rows.GetItemString(row, column.column);

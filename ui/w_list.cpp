@@ -6,6 +6,7 @@
 #include "catalogue/settings.h"
 #include "scanner/keptlistings.h"
 #include "treeview/treepresenter.h"
+#include "ui/accessiblenames.h"
 #include "ui/help.h"
 #include "ui/indexpresenter.h"
 #include "widgets/keyfilter.h"
@@ -40,6 +41,7 @@ w_list::w_list(FileSystem &fs, QWidget *parent)
     setTabOrders();
     connectHandlers();
     createFactsArea();
+    describeControls(*this);
 }
 
 w_list::~w_list() = default;
@@ -134,6 +136,11 @@ void w_list::showFindBox(bool shown)
 {
     sle_find->setVisible(shown);
     cb_next->setVisible(shown);
+    // The find box lies over the search box: the covered box must not take the focus, where typed
+    // text would not show.
+    sle_search->setFocusPolicy(shown ? Qt::NoFocus : Qt::StrongFocus);
+    if (shown && sle_search->hasFocus())
+        sle_find->setFocus();
 }
 
 void w_list::closeEvent(QCloseEvent *event)

@@ -11,6 +11,7 @@
 #include "widgets/drivebox.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QWidget>
 #include <memory>
 #include <vector>
@@ -126,6 +127,9 @@ class w_list : public QWidget {
     [[nodiscard]] TreeFacts &treeFacts() { return m_treeFacts; }
     // The catalogue's entries, kept in step with the index and list record sets and the files.
     [[nodiscard]] CatalogueEntries &entries() { return m_entries; }
+    // What the tree shows, for the printed pages: the disc's label, or "스캔" and the drive.
+    [[nodiscard]] const QString &treeTitle() const { return m_treeTitle; }
+    void setTreeTitle(const QString &title) { m_treeTitle = title; }
     // The tree row that last showed as selected (kept apart from il_row, which the list also sets).
     [[nodiscard]] qint64 selectedTreeRow() const { return m_selectedTreeRow; }
 
@@ -139,6 +143,7 @@ class w_list : public QWidget {
 
   protected:
     void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
   private:
     void createControls();
@@ -163,6 +168,8 @@ class w_list : public QWidget {
         w_list &m_window;
         std::vector<std::pair<QPushButton *, bool>> m_enabled;
     };
+    // Pops m_popmenu up at a point of the list's viewport, for the row in il_row.
+    void popListMenu(QPoint viewportPoint);
     // The first highlighted row of the list pane, 0 when none: the disc the entry commands act on.
     [[nodiscard]] qint64 highlightedListRow() const;
     void showFindBox(bool shown);
@@ -174,6 +181,8 @@ class w_list : public QWidget {
     // Highlights the row found (0: none) alone and scrolls to it.
     void showFound(qint64 row);
     [[nodiscard]] HookContext longOperationHooks();
+    // The default PDF: the tree's title in the user's documents folder.
+    [[nodiscard]] QString defaultPdfPath() const;
 
     FileSystem &m_fs;
     RecordSet m_tree;
@@ -187,6 +196,9 @@ class w_list : public QWidget {
     int m_busy = 0;
     bool m_closeWhenIdle = false;
     qint64 m_selectedTreeRow = 0;
+    QString m_treeTitle;
+    QSize m_firstSize;                       // the window's first size, where the controls were put
+    QHash<QWidget *, QRect> m_firstGeometry; // where the controls that grow or move were put
     QElapsedTimer m_folderShown;
     std::unique_ptr<KeptListings> m_scanListings; // during a scan: the count's listings
     QString m_scanRoot;                           // during a scan: the drive being scanned

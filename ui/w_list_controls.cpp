@@ -23,6 +23,7 @@ QPushButton *makeButton(QWidget *parent, const QString &caption, const QString &
     auto *button = new QPushButton(caption, parent);
     button->setFont(layoutFont(face, points, bold));
     button->setAutoDefault(false);
+    clickOnEnter(button);
     return button;
 }
 
@@ -98,9 +99,9 @@ void w_list::layoutControls()
 {
     setWindowTitle(QStringLiteral("Tarvek"));
     setWindowIcon(QIcon(QStringLiteral(":/tarvek.png")));
-    // Title bar, minimize box, no maximize box; the frame may be resized, the controls stay put.
+    // Title bar, minimize and maximize boxes; a larger frame gives the grids more room.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+                   Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
     // 3077 x 1796 units is the outer size; the client area is that less the frame.
@@ -125,6 +126,28 @@ void w_list::layoutControls()
     // The drop-down list's 656 units are the height of its opened list; closed it is one line.
     for (const Place &place : places)
         place.control->setGeometry(unitsToPixels(place.x, place.y, place.width, place.height));
+    m_firstSize = size();
+    for (QWidget *growing : std::initializer_list<QWidget *>{dw_1, dw_list, hpb_1, st_progress})
+        m_firstGeometry[growing] = growing->geometry();
+}
+
+void w_list::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (m_firstGeometry.isEmpty())
+        return;
+    // Beyond the first size the tree and the list share the extra width in the proportion of their
+    // first widths and both take the extra height; the progress bar and percentage keep to the
+    // bottom. Below the first size everything stays where it was put.
+    const int dx = std::max(0, width() - m_firstSize.width());
+    const int dy = std::max(0, height() - m_firstSize.height());
+    const QRect tree = m_firstGeometry[dw_1];
+    const QRect list = m_firstGeometry[dw_list];
+    const int treeShare = int(qint64(dx) * tree.width() / (tree.width() + list.width()));
+    dw_1->setGeometry(tree.adjusted(0, 0, treeShare, dy));
+    dw_list->setGeometry(list.translated(treeShare, 0).adjusted(0, 0, dx - treeShare, dy));
+    hpb_1->setGeometry(m_firstGeometry[hpb_1].translated(0, dy).adjusted(0, 0, dx, 0));
+    st_progress->setGeometry(m_firstGeometry[st_progress].translated(dx, dy));
 }
 
 void w_list::setTabOrders()

@@ -8,6 +8,7 @@
 #include "catalogue/settings.h"
 #include "ui/help.h"
 #include "ui/m_popmenu.h"
+#include "widgets/keyfilter.h"
 #include "widgets/messagebox.h"
 
 #include <QMenu>
@@ -40,6 +41,7 @@ void w_list::dw_list_doubleclicked(int, int, qint64 row, const QString &)
         cb_expand->setText(QStringLiteral("확장"));
         // An entry whose file is not a bare name is listed but never opened: its tree is empty.
         const QString file = m_list.GetItemString(row, IndexColumn::file);
+        m_treeTitle = m_list.GetItemString(row, IndexColumn::name);
         wf_restore(2, isBareFileName(file) ? dataFilePath(file) : QString());
     }
     showFindBox(true);
@@ -50,21 +52,41 @@ void w_list::dw_list_doubleclicked(int, int, qint64 row, const QString &)
 
 void w_list::dw_list_rbuttondown(int, int, qint64, const QString &)
 {
+    popListMenu(dw_list->lastPointer());
+}
+
+void w_list::popListMenu(QPoint viewportPoint)
+{
     m_popmenu *menu = m_popmenu::create(*this);
     if (il_row < 1)
         return; // no row clicked yet in either grid
     m_tree.SetRow(il_row);
-    const QPoint at = dw_list->viewport()->mapToGlobal(dw_list->lastPointer());
+    const QPoint at = dw_list->viewport()->mapToGlobal(viewportPoint);
     if (popMenu)
         popMenu(menu->m_command, at);
     else
         menu->m_command->exec(at);
 }
 
-void w_list::dw_list_keydown(int key, Qt::KeyboardModifiers)
+void w_list::dw_list_keydown(int key, Qt::KeyboardModifiers keyflags)
 {
-    if (key == Qt::Key_F1)
+    if (key == Qt::Key_F1) {
         gf_help(QString());
+        return;
+    }
+    // The keys act on the current row, the one the focus frame shows, as the mouse acts on its row.
+    const qint64 row = m_list.GetRow();
+    if (row < 1 || row > m_list.RowCount())
+        return;
+    if (isEnterKey(key)) {
+        dw_list_doubleclicked(0, 0, row, QStringLiteral("name"));
+    } else if (key == Qt::Key_Menu || (key == Qt::Key_F10 && keyflags & Qt::ShiftModifier)) {
+        dw_list_clicked(0, 0, row, QStringLiteral("name"));
+        popListMenu(dw_list->rowRect(row).bottomLeft());
+    } else if (key == Qt::Key_Delete) {
+        dw_list_clicked(0, 0, row, QStringLiteral("name"));
+        ue_delete();
+    }
 }
 
 void w_list::ue_sort()

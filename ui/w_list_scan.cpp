@@ -1,4 +1,4 @@
-// The Scan, Print and Close commands, and the two walks of a scan.
+// The Scan and Close commands, and the two walks of a scan.
 
 #include "ui/w_list.h"
 
@@ -15,8 +15,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QPushButton>
 
 namespace {
@@ -89,6 +87,7 @@ void w_list::cb_scan_clicked()
         m_tree.Reset();
         m_treeFacts.clear();
         m_treeFacts.disc = volumeFactsOf(root);
+        m_treeTitle = QStringLiteral("스캔 ") + root;
         m_selectedTreeRow = 0;
         dw_1->SetRedraw(false);
         m_progress.setMaximum(0);
@@ -127,18 +126,6 @@ void w_list::cb_save_clicked()
     if (m_tree.RowCount() <= 0)
         return; // nothing scanned or opened: there is no disc to save
     w_save::openNew(this);
-}
-
-void w_list::cb_print_clicked()
-{
-    if (m_tree.RowCount() <= 0)
-        return;
-    QPrinter printer(QPrinter::HighResolution);
-    const bool confirmed =
-        printSetup ? printSetup(printer) : QPrintDialog(&printer, this).exec() == QDialog::Accepted;
-    if (!confirmed)
-        return; // a cancelled set-up prints nothing
-    dw_1->printRows(printer);
 }
 
 void w_list::cb_close_clicked()

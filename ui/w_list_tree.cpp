@@ -5,6 +5,7 @@
 
 #include "treeview/expandcollapse.h"
 #include "ui/help.h"
+#include "widgets/keyfilter.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -67,8 +68,31 @@ void w_list::dw_1_doubleclicked(int, int, qint64 row, const QString &dwo)
 
 void w_list::dw_1_keydown(int key, Qt::KeyboardModifiers)
 {
-    if (key == Qt::Key_F1)
+    if (key == Qt::Key_F1) {
         gf_help(QString());
+        return;
+    }
+    const qint64 row = m_tree.GetRow();
+    if (row < 1 || row > m_tree.RowCount() || m_tree.detailHeight(row) == 0)
+        return;
+    const bool open = hasBox(m_tree, row) && m_tree.GetItemNumber(row, TreeColumn::open) == 1;
+    const bool closed = hasBox(m_tree, row) && !open;
+    if (isEnterKey(key)) {
+        dw_1_doubleclicked(0, 0, row, QStringLiteral("name"));
+    } else if ((key == Qt::Key_Right || key == Qt::Key_Plus) && closed) {
+        dw_1_doubleclicked(0, 0, row, QStringLiteral("name"));
+    } else if ((key == Qt::Key_Left || key == Qt::Key_Minus) && open) {
+        dw_1_doubleclicked(0, 0, row, QStringLiteral("name"));
+    } else if (key == Qt::Key_Left) {
+        // The folder holding the row: the nearest row above it one level up.
+        const qint64 level = m_tree.GetItemNumber(row, TreeColumn::level);
+        for (qint64 above = row - 1; above >= 1; --above) {
+            if (m_tree.GetItemNumber(above, TreeColumn::level) < level) {
+                dw_1->ScrollToRow(above);
+                break;
+            }
+        }
+    }
 }
 
 void w_list::cb_expand_clicked()

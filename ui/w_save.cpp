@@ -149,6 +149,7 @@ bool w_save::saveNew(w_list &main, const CatalogueEntry &entry)
         return false;
     }
     main.cb_save->setEnabled(false);
+    main.setTreeTitle(entry.name);
     return true;
 }
 

@@ -3,9 +3,11 @@
 
 #include "ui/w_save.h"
 
+#include "ui/accessiblenames.h"
 #include "ui/help.h"
 #include "widgets/fonts.h"
 #include "widgets/keyfilter.h"
+#include "widgets/placement.h"
 #include "widgets/units.h"
 
 #include <QApplication>
@@ -14,7 +16,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 
 namespace {
 
@@ -70,6 +71,7 @@ void w_save::createControls()
     paintNavy(gb_1);
     gb_1->setFocusPolicy(Qt::NoFocus);
     gb_1->lower(); // made last, it must not cover the fields it frames
+    describeControls(*this);
 }
 
 void w_save::layoutControls()
@@ -100,10 +102,8 @@ void w_save::layoutControls()
     setTabOrder(ddlb_gubn, cb_save);
     setTabOrder(cb_save, cb_cancel);
     sle_label->setFocus();
-    // Placed at the top-left corner of the screen rather than centred.
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    const QPoint corner = screen ? screen->availableGeometry().topLeft() : QPoint();
-    move(corner + QPoint(unitsToPixelsX(1), unitsToPixelsY(1)));
+    // Over the main window, wherever that is, not at a corner of some screen.
+    centreOver(this, parentWidget() ? parentWidget()->window() : dialogOwner());
 }
 
 void w_save::connectHandlers()
@@ -140,6 +140,7 @@ void w_save::connectHandlers()
         QMetaObject::invokeMethod(cb_save, &QPushButton::click, Qt::QueuedConnection);
         return true;
     });
+    clickOnEnter(cb_cancel);
     connect(cb_save, &QPushButton::clicked, this, &w_save::cb_save_clicked);
     connect(cb_cancel, &QPushButton::clicked, this, &w_save::cb_cancel_clicked);
 }

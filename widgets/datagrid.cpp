@@ -5,7 +5,6 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPrinter>
 #include <QScrollBar>
 
 DataGrid::DataGrid(QWidget *parent) : QAbstractScrollArea(parent)
@@ -117,6 +116,30 @@ void DataGrid::paintEvent(QPaintEvent *)
         painter.restore();
         y += h;
     }
+    paintFocusFrame(painter);
+}
+
+QRect DataGrid::rowRect(qint64 row) const
+{
+    if (!m_rows || !m_presenter || row < 1 || row > m_rows->RowCount() || m_rows->detailHeight(row) == 0)
+        return {};
+    const qint64 top = rowTop(row) - verticalScrollBar()->value();
+    return QRect(0, int(std::clamp<qint64>(top, -INT_MAX / 2, INT_MAX / 2)), viewport()->width(),
+                 rowHeightPixels(row));
+}
+
+void DataGrid::paintFocusFrame(QPainter &painter) const
+{
+    // The current row, framed as Qt's item views frame theirs, so that the keys can be followed.
+    if (!hasFocus())
+        return;
+    const QRect band = rowRect(m_rows->GetRow());
+    if (band.isEmpty() || !band.intersects(viewport()->rect()))
+        return;
+    // A dotted frame of its own: the styles draw theirs only after a Tab, not after a click.
+    painter.setPen(QPen(palette().color(QPalette::WindowText), 1, Qt::DotLine));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(band.adjusted(0, 0, -1, -1));
 }
 
 qint64 DataGrid::rowAt(QPoint viewportPoint, QString *objectName) const
@@ -192,6 +215,7 @@ int DataGrid::ScrollToRow(qint64 row)
         vertical->setValue(int(top));
     else if (top + h > vertical->value() + viewport()->height())
         vertical->setValue(int(top + h - viewport()->height()));
+    viewport()->update(); // the focus frame follows the current row
     return 1;
 }
 
@@ -234,11 +258,28 @@ void DataGrid::keyPressEvent(QKeyEvent *event)
     case Qt::Key_End:
         moveCurrent(int(std::min<qint64>(m_rows ? m_rows->RowCount() : 0, INT_MAX)));
         break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Menu:
+    case Qt::Key_Delete:
+        break; // the row commands of the keydown handler: not passed on to the window
     default:
         QAbstractScrollArea::keyPressEvent(event);
         return;
     }
     event->accept();
+}
+
+void DataGrid::focusInEvent(QFocusEvent *event)
+{
+    QAbstractScrollArea::focusInEvent(event);
+    viewport()->update();
+}
+
+void DataGrid::focusOutEvent(QFocusEvent *event)
+{
+    QAbstractScrollArea::focusOutEvent(event);
+    viewport()->update();
 }
 
 void DataGrid::resizeEvent(QResizeEvent *event)
@@ -250,36 +291,4 @@ void DataGrid::resizeEvent(QResizeEvent *event)
 void DataGrid::scrollContentsBy(int, int)
 {
     viewport()->update();
-}
-
-bool DataGrid::printRows(QPrinter &printer) const
-{
-    if (!m_rows || !m_presenter)
-        return false;
-    QPainter painter;
-    if (!painter.begin(&printer))
-        return false;
-    // Rows are drawn at their screen size: 96 pixels to the inch.
-    const double scale = printer.resolution() / 96.0;
-    painter.scale(scale, scale);
-    const int pageHeight = int(printer.pageRect(QPrinter::DevicePixel).height() / scale);
-    const int width = m_presenter->contentWidth();
-    const RowHeights &heights = m_rows->heights();
-    int y = 0;
-    qint64 firstOnPage = 0;
-    for (qint64 row0 = heights.nextShown(0); row0 < m_rows->RowCount(); row0 = heights.nextShown(row0 + 1)) {
-        const int h = rowHeightPixels(row0 + 1);
-        if (y + h > pageHeight && y > 0) {
-            printer.newPage();
-            y = 0;
-        }
-        if (y == 0)
-            firstOnPage = row0 + 1;
-        painter.save();
-        m_presenter->paintRow(painter, QRect(0, y, width, h), *m_rows, row0 + 1,
-                              stateFor(row0 + 1, firstOnPage));
-        painter.restore();
-        y += h;
-    }
-    return painter.end();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/hookcontext.h"
 #include "records/recordset.h"
 #include "widgets/rowpresenter.h"
 
@@ -33,8 +34,14 @@ class DataGrid : public QAbstractScrollArea {
     [[nodiscard]] qint64 firstRowOnPage() const;
     // Top of a row's band in content pixels.
     [[nodiscard]] qint64 rowTop(qint64 row) const;
-    // Prints every shown row as drawn, page by page; false when nothing could be drawn.
-    bool printRows(QPrinter &printer) const;
+    // A row's band in viewport pixels; empty when the row is hidden.
+    [[nodiscard]] QRect rowRect(qint64 row) const;
+    // Prints every shown row as drawn, page by page, under a header (the title on the left, the
+    // date on the right) and over a footer "n / m" (widgets/gridprint.cpp). The hooks get a step
+    // per page and may cancel between pages.
+    enum class PrintResult { Printed, Cancelled, Failed };
+    PrintResult printRows(QPrinter &printer, const QString &title, const QString &date,
+                          HookContext &hooks) const;
 
   signals:
     void clicked(int xpos, int ypos, qint64 row, const QString &dwo);
@@ -49,6 +56,8 @@ class DataGrid : public QAbstractScrollArea {
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
 
   private:
@@ -57,6 +66,9 @@ class DataGrid : public QAbstractScrollArea {
     void moveCurrent(int steps);
     [[nodiscard]] int rowHeightPixels(qint64 row) const;
     [[nodiscard]] RowPaintState stateFor(qint64 row, qint64 firstOnPage) const;
+    // The first row (0-based) of each printed page for a body of this height.
+    [[nodiscard]] std::vector<qint64> pageStarts(int bodyHeight) const;
+    void paintFocusFrame(QPainter &painter) const;
     void emitMouse(QMouseEvent *event, void (DataGrid::*signal)(int, int, qint64, const QString &));
 
     QPointer<RecordSet> m_rows;

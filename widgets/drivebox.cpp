@@ -16,7 +16,30 @@ QString DriveBox::shownText() const
     initStyleOption(&option);
     const QRect field =
         style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
-    return fontMetrics().elidedText(currentText(), Qt::ElideLeft, field.width());
+    return tailThatFits(currentText(), field.width());
+}
+
+QString DriveBox::tailThatFits(const QString &path, int width) const
+{
+    const QFontMetrics metrics = fontMetrics();
+    const auto fits = [&](const QString &text) { return metrics.horizontalAdvance(text) <= width; };
+    if (fits(path))
+        return path;
+    // Whole folders from the end first ("…/KEYCD/"), then the end of the last folder's name; the
+    // name keeps at least one character, so the box never shows "…/" alone.
+    const QString ellipsis(QChar(0x2026));
+    const qsizetype last = path.lastIndexOf(u'/', path.size() - 2);
+    for (qsizetype slash = path.indexOf(u'/', 1); slash >= 0 && slash <= last;
+         slash = path.indexOf(u'/', slash + 1)) {
+        if (fits(ellipsis + path.mid(slash)))
+            return ellipsis + path.mid(slash);
+    }
+    const qsizetype nameStart = last + 1;
+    for (qsizetype start = nameStart + 1; start < path.size() - 1; ++start) {
+        if (fits(ellipsis + path.mid(start)))
+            return ellipsis + path.mid(start);
+    }
+    return ellipsis + path.right(std::min<qsizetype>(2, path.size()));
 }
 
 void DriveBox::setRoots(const QStringList &roots)

@@ -4,8 +4,9 @@
 #include <functional>
 
 // The drive list: a drop-down whose closed box shows the end of a long root path, elided at the
-// front ("…/DISC_01/"), since the volume's name is what a user recognises; the opened list shows
-// whole paths. Each time the list opens, `aboutToOpen` runs first, so the list can be refreshed.
+// front to whole folders where they fit ("…/DISC_01/"), since the volume's name is what a user recognises;
+// the opened list shows whole paths. Each time the list opens, `aboutToOpen` runs first, so the list can be
+// refreshed.
 class DriveBox : public QComboBox {
   public:
     explicit DriveBox(QWidget *parent = nullptr);
@@ -20,4 +21,8 @@ class DriveBox : public QComboBox {
 
   protected:
     void paintEvent(QPaintEvent *event) override;
+
+  private:
+    // The end of `path` that fits in `width` pixels, whole folders first, behind "…".
+    [[nodiscard]] QString tailThatFits(const QString &path, int width) const;
 };

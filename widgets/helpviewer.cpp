@@ -1,6 +1,8 @@
 #include "widgets/helpviewer.h"
 
+#include "widgets/keyfilter.h"
 #include "widgets/messagebox.h"
+#include "widgets/placement.h"
 
 #include <QFile>
 #include <QPointer>
@@ -23,6 +25,16 @@ int ShowHelp(const QString &helpFile)
         viewer->setAttribute(Qt::WA_QuitOnClose, false);
         viewer->setOpenExternalLinks(true);
         viewer->resize(640, 560);
+        viewer->setAccessibleName(QStringLiteral("도움말"));
+        viewer->setAccessibleDescription(QStringLiteral("프로그램 사용법. Esc 키로 닫습니다."));
+        QTextBrowser *window = viewer;
+        new KeyFilter(window, [window](int key, Qt::KeyboardModifiers) {
+            if (key != Qt::Key_Escape)
+                return false;
+            window->close();
+            return true;
+        });
+        centreOver(window, dialogOwner());
     }
     // The file is HTML whatever its ending, so it is read as such.
     QFile file(helpFile);

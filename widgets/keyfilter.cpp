@@ -1,5 +1,6 @@
 #include "widgets/keyfilter.h"
 
+#include <QAbstractButton>
 #include <QKeyEvent>
 #include <QWidget>
 
@@ -15,4 +16,14 @@ bool KeyFilter::eventFilter(QObject *watched, QEvent *event)
         return m_handler(key->key(), key->modifiers());
     }
     return QObject::eventFilter(watched, event);
+}
+
+void clickOnEnter(QAbstractButton *button)
+{
+    new KeyFilter(button, [button](int key, Qt::KeyboardModifiers) {
+        if (!isEnterKey(key) || !button->isEnabled())
+            return false;
+        button->click();
+        return true;
+    });
 }

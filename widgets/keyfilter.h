@@ -13,6 +13,8 @@ class QWidget;
     return key == Qt::Key_Return || key == Qt::Key_Enter;
 }
 
+class QAbstractButton;
+
 class KeyFilter : public QObject {
   public:
     using Handler = std::function<bool(int key, Qt::KeyboardModifiers keyflags)>;
@@ -24,3 +26,7 @@ class KeyFilter : public QObject {
   private:
     Handler m_handler;
 };
+
+// Enter on the focused button clicks it, as Space does: a dialog's default button aside, Qt's
+// buttons take only Space.
+void clickOnEnter(QAbstractButton *button);

@@ -1,5 +1,7 @@
 #include "widgets/messagebox.h"
 
+#include "widgets/placement.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
@@ -39,7 +41,7 @@ int MessageBox(const QString &title, const QString &text, MessageIcon icon, Mess
 {
     if (hook())
         return hook()(title, text);
-    QMessageBox box(qtIcon(icon), title, text, QMessageBox::NoButton, QApplication::activeWindow());
+    QMessageBox box(qtIcon(icon), title, text, QMessageBox::NoButton, dialogOwner());
     if (buttons == MessageButtons::Ok) {
         box.addButton(QStringLiteral("확인"), QMessageBox::AcceptRole);
         box.exec();

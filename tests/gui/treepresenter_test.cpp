@@ -178,3 +178,26 @@ TEST_F(TreeRows, NamesKeepTheirSizeOnAPrinter)
     EXPECT_GT(screen, 5);
     EXPECT_NEAR(paper, screen, screen * 0.3);
 }
+
+// On a 200 % or 300 % screen each picture is the one drawn for that scale, placed where the 1x
+// picture goes; at 100 % it is the bitmap itself.
+TEST_F(TreeRows, PicturesAreDrawnForTheScreensScale)
+{
+    for (const int scale : {1, 2, 3}) {
+        QImage image(300 * scale, 19 * scale, QImage::Format_RGB32);
+        image.setDevicePixelRatio(scale);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        presenter.paintRow(painter, QRect(0, 0, 300, 19), tree, 2, RowPaintState{});
+        painter.end();
+        const TreePresenter::Item pict = presenter.itemsOf(tree, 2, RowPaintState{})[1];
+        ASSERT_EQ(pict.object, "pict");
+        QImage expected(scale == 1
+                            ? ":/pictures/" + pict.picture
+                            : QString(":/pictures/%1@%2x.png").arg(pict.picture.chopped(4)).arg(scale));
+        ASSERT_EQ(expected.width(), 16 * scale) << scale;
+        expected = expected.convertToFormat(QImage::Format_RGB32);
+        const QRect placed(pict.box.topLeft() * scale, QSize(16, 15) * scale);
+        EXPECT_EQ(image.copy(placed), expected.copy(0, 0, 16 * scale, 15 * scale)) << "scale " << scale;
+    }
+}

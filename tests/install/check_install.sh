@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build in BUILD into a scratch prefix and checks what a desktop needs of it: the
-# program, the launcher on the PATH, the help, a valid desktop entry and the icons; then starts
-# the program through its launcher and checks that it keeps running in the per-user folder.
+# program, the launcher on the PATH, the help, a valid desktop entry, the icons and the copyright
+# file; then starts the program through its launcher and checks that it keeps running in the
+# per-user folder.
 set -euo pipefail
 build=$1
 scratch=$(mktemp -d)
@@ -11,7 +12,7 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 status=0
 for file in bin/tarvek libexec/tarvek/tarvek share/tarvek/tarvek.hlp share/applications/tarvek.desktop \
     share/icons/hicolor/64x64/apps/tarvek.png share/icons/hicolor/128x128/apps/tarvek.png \
-    share/icons/hicolor/256x256/apps/tarvek.png; do
+    share/icons/hicolor/256x256/apps/tarvek.png share/doc/tarvek/copyright; do
     if [ ! -s "$prefix/$file" ]; then
         echo "missing after install: $file"
         status=1

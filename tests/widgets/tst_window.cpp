@@ -1,0 +1,166 @@
+// The window on any screen and on paper: the grids grow with the frame, the drive box ends in
+// whole folders, dialogs open centred over the window, and printing has page headers, footers
+// "n / m", progress by page and the Scan button to cancel it.
+
+#include "support/fakefilesystem.h"
+#include "support/programfolder.h"
+#include "ui/w_list.h"
+#include "ui/w_save.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QPrinter>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestWindow : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    // The window with a disc of 400 files in one folder, every row shown, printing to `pdf`.
+    static void printable(w_list &window, const QString &pdf, QString *offered = nullptr)
+    {
+        QString rows = u"D:/\tD:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1"_qs;
+        for (int i = 0; i < 400; ++i)
+            rows += QString("\nD:/\tf%1.txt\tline.bmp\tline.bmp\t0\t0\t0\t0\t2").arg(i);
+        window.tree().ImportString(rows);
+        window.printSetup = [=](QPrinter &printer) {
+            if (offered)
+                *offered = printer.outputFileName();
+            printer.setOutputFileName(pdf);
+            return true;
+        };
+    }
+
+  private slots:
+    void initTestCase() { useProgramFolder(m_dir.path()); }
+
+    void gridsShareTheExtraRoom_data()
+    {
+        QTest::addColumn<QSize>("extra");
+        QTest::addColumn<QList<QRect>>("tree_list_bar_percent");
+        const QList<QRect> first = {
+            {5, 34, 386, 359}, {394, 34, 265, 359}, {5, 396, 604, 21}, {610, 395, 49, 22}};
+        QTest::newRow("first size") << QSize(0, 0) << first;
+        QTest::newRow("smaller") << QSize(-100, -50) << first;
+        // 651 more pixels: 386/(386+265) of them to the tree.
+        QTest::newRow("larger") << QSize(651, 300)
+                                << QList<QRect>{{5, 34, 772, 659},
+                                                {780, 34, 530, 659},
+                                                {5, 696, 1255, 21},
+                                                {1261, 695, 49, 22}};
+    }
+    void gridsShareTheExtraRoom()
+    {
+        QFETCH(QSize, extra);
+        FakeFileSystem fs;
+        w_list window(fs);
+        window.open();
+        window.show(); // a hidden window gets its resize events only when shown
+        window.resize(window.size() + extra);
+        const QList<QRect> placed = {window.dw_1->geometry(), window.dw_list->geometry(),
+                                     window.hpb_1->geometry(), window.st_progress->geometry()};
+        QTEST(placed, "tree_list_bar_percent");
+        QVERIFY(window.windowFlags() & Qt::WindowMaximizeButtonHint);
+    }
+
+    void driveBoxEndsInWholeFolders_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("whole path") << 400 << "/media/kim/KEYCD/";
+        QTest::newRow("last folders") << 160 << "…/kim/KEYCD/";
+        QTest::newRow("last folder") << 120 << "…/KEYCD/";
+        QTest::newRow("end of its name") << 70 << "…CD/";
+    }
+    void driveBoxEndsInWholeFolders()
+    {
+        QFETCH(int, width);
+        QFETCH(QString, shown);
+        FakeFileSystem fs({}, {"/media/kim/KEYCD/"});
+        w_list window(fs);
+        window.open();
+        window.ddlb_drive->resize(width, window.ddlb_drive->height());
+        const QString text = window.ddlb_drive->shownText();
+        QVERIFY2(text.endsWith(shown.mid(1)) && text.size() >= 3, qPrintable(text));
+        if (shown.contains("/KEYCD"))
+            QCOMPARE(text.count(u'/'), shown.count(u'/')); // whole folders, not a piece of one
+        QCOMPARE(window.ddlb_drive->toolTip(), QString("/media/kim/KEYCD/"));
+    }
+
+    void theSaveDialogOpensOverTheWindow()
+    {
+        FakeFileSystem fs;
+        w_list window(fs);
+        window.open();
+        window.move(120, 150);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        w_save *dialog = w_save::openNew(&window);
+        const QPoint offset = dialog->frameGeometry().center() - window.frameGeometry().center();
+        QVERIFY2(offset.manhattanLength() <= 4, qPrintable(QString("%1,%2").arg(offset.x()).arg(offset.y())));
+        dialog->close();
+    }
+
+    void pagesCarryTitleDateAndNumber()
+    {
+        FakeFileSystem fs;
+        w_list window(fs);
+        window.open();
+        const QString pdf = m_dir.path() + "/tree.pdf";
+        QString offered;
+        printable(window, pdf, &offered);
+        window.setTreeTitle("사진 2019");
+        window.cb_print->click();
+        QCOMPARE(offered,
+                 QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + "/사진 2019.pdf");
+        QProcess pdftotext; // poppler-utils, from scripts/install-deps.sh
+        pdftotext.start("pdftotext", {pdf, "-"});
+        QVERIFY2(pdftotext.waitForFinished(), "pdftotext is needed to read the pages back");
+        QStringList pages =
+            QString::fromUtf8(pdftotext.readAllStandardOutput()).split('\f', Qt::SkipEmptyParts);
+        QCOMPARE(pages.size(), window.progress().maximum());
+        QVERIFY(pages.size() >= 5 && pages.size() <= 12);
+        const QString date = QDate::currentDate().toString("yyyy년M월d일");
+        for (int p = 0; p < pages.size(); ++p) {
+            // Without blanks: the Korean font's space comes back as some other character.
+            pages[p].removeIf([](QChar c) { return !c.isLetterOrNumber() && c != u'/' && c != u'.'; });
+            QVERIFY2(pages[p].startsWith("사진2019" + date), qPrintable(pages[p]));
+            QVERIFY2(pages[p].endsWith(QString("%1/%2").arg(p + 1).arg(pages.size())), qPrintable(pages[p]));
+        }
+        QVERIFY(pages.first().contains("f0.txt") && pages.last().contains("f399.txt"));
+    }
+
+    void theScanButtonCancelsPrintingAndTheFileStaysAsItWas()
+    {
+        FakeFileSystem fs;
+        w_list window(fs);
+        window.open();
+        window.show();
+        const QString pdf = m_dir.path() + "/kept.pdf";
+        printable(window, pdf);
+        QFile kept(pdf);
+        QVERIFY(kept.open(QIODevice::WriteOnly) && kept.write("earlier") == 7);
+        kept.close();
+        qint64 pagesAtCancel = -1;
+        QTimer::singleShot(0, window.cb_scan, [&] {
+            QVERIFY(window.cb_scan->text() == "취소" && !window.cb_print->isEnabled());
+            pagesAtCancel = window.progress().position();
+            window.cb_scan->click();
+        });
+        window.cb_print->click();
+        QVERIFY(pagesAtCancel >= 0 && pagesAtCancel < window.progress().maximum());
+        QVERIFY(window.cb_scan->text() == "스캔" && window.cb_print->isEnabled());
+        QVERIFY(!QFile::exists(pdf + ".part"));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("earlier"));
+    }
+};
+
+QTEST_MAIN(TestWindow)
+#include "tst_window.moc"
