@@ -108,7 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             const QString to = kLabels[other % std::size(kLabels)];
             const QString from = index.GetItemString(row, IndexColumn::file);
             ok = entries.change(name, {CatalogueEntries::fileForLabel(to), u"e"_s, to, u"02"_s}).ok;
-            const qint64 now = CatalogueEntries::findLabel(index, to);
+            const qint64 now = CatalogueEntries::findLabel(index, RecordSet::asWritten(to));
             if (ok && now > 0 && saved.count(from))
                 saved[index.GetItemString(now, IndexColumn::file)] = saved[from];
         } else if (op == 3 && row > 0) {
