@@ -1,8 +1,8 @@
 #include "catalogue/entries.h"
+#include "catalogue/entrysteps.h"
 
 #include "catalogue/datafiles.h"
 #include "catalogue/layouts.h"
-#include "catalogue/searchindex.h"
 #include "catalogue/sidefile.h"
 #include "files/fileops.h"
 #include "files/paths.h"
@@ -24,20 +24,6 @@ constexpr qsizetype kMaxDesc = 255;      // the width of `desc`
 constexpr qsizetype kMaxNameBytes = 255; // what a Linux file system takes in one name
 // What a Windows file system cannot hold in a name, beyond the separators and controls.
 constexpr QStringView kWindowsForbidden = u":*?\"<>|";
-
-void setEntry(RecordSet &rows, qint64 row, const CatalogueEntry &entry)
-{
-    rows.SetItem(row, IndexColumn::file, entry.file);
-    rows.SetItem(row, IndexColumn::desc, entry.desc);
-    rows.SetItem(row, IndexColumn::name, entry.name);
-    rows.SetItem(row, IndexColumn::gubn, entry.gubn);
-}
-
-CatalogueEntry entryAt(const RecordSet &rows, qint64 row)
-{
-    return {rows.GetItemString(row, IndexColumn::file), rows.GetItemString(row, IndexColumn::desc),
-            rows.GetItemString(row, IndexColumn::name), rows.GetItemString(row, IndexColumn::gubn)};
-}
 
 // The entry as the index file will hold it: a tab or line break in a value becomes a space there,
 // so it does in memory too.
@@ -72,115 +58,7 @@ bool fileExists(const QByteArray &path)
     return ::lstat(path.constData(), &st) == 0;
 }
 
-QByteArray encoded(const QString &path)
-{
-    return QFile::encodeName(path);
-}
-
-// Copies the file at `source` into the open file `fd` and flushes it to the disc.
-bool copyInto(const QByteArray &source, int fd)
-{
-    const int in = ::open(source.constData(), O_RDONLY | O_CLOEXEC);
-    if (in < 0)
-        return false;
-    char block[1 << 16];
-    ssize_t got;
-    bool ok = true;
-    while (ok && (got = ::read(in, block, sizeof block)) != 0) {
-        ok = got > 0 || errno == EINTR;
-        for (ssize_t done = 0; ok && got > 0 && done < got;) {
-            const ssize_t put = fileOps().write(fd, block + done, size_t(got - done));
-            ok = put > 0;
-            done += put;
-        }
-    }
-    const int error = errno;
-    ::close(in);
-    errno = error;
-    return ok && fileOps().sync(fd) == 0;
-}
-
-// Errors that say the file system keeps no second name for a file.
-bool noLinks(int error)
-{
-    return error == EPERM || error == EOPNOTSUPP || error == ENOSYS || error == EMLINK || error == EXDEV;
-}
-
 } // namespace
-
-// Row changes that are taken back, newest first, unless the index file is written.
-class RowChanges {
-  public:
-    ~RowChanges() { undo(); }
-    qint64 append(RecordSet &rows, const CatalogueEntry &entry)
-    {
-        const qint64 row = rows.InsertRow(0);
-        setEntry(rows, row, entry);
-        m_undo.push_back([&rows, row] { rows.DeleteRow(row); });
-        return row;
-    }
-    void change(RecordSet &rows, qint64 row, const CatalogueEntry &entry)
-    {
-        if (row < 1)
-            return;
-        m_undo.push_back([&rows, row, before = entryAt(rows, row)] { setEntry(rows, row, before); });
-        setEntry(rows, row, entry);
-    }
-    void remove(RecordSet &rows, qint64 row)
-    {
-        if (row < 1)
-            return;
-        m_undo.push_back([&rows, row, before = entryAt(rows, row), selected = rows.IsSelected(row)] {
-            rows.InsertRow(row);
-            setEntry(rows, row, before);
-            rows.SelectRow(row, selected);
-        });
-        rows.DeleteRow(row);
-    }
-    void undo()
-    {
-        for (auto step = m_undo.rbegin(); step != m_undo.rend(); ++step)
-            (*step)();
-        m_undo.clear();
-    }
-    void keep() { m_undo.clear(); }
-
-  private:
-    std::vector<std::function<void()>> m_undo;
-};
-
-// The file work of one change around its index write. Before the index is written every name a
-// new entry uses holds a whole tree already (`created`, removed again if the change fails); after
-// it, a tree written under a temporary name goes over the file its entry names (`staged` onto
-// `target`), and a name no entry uses any more goes (`obsolete`). A kill between any two steps
-// leaves each entry naming a whole tree, old or new, and at worst a file no entry names.
-struct CatalogueEntries::FileSteps {
-    QByteArray created;
-    QByteArray staged;
-    QByteArray target;
-    QByteArray obsolete;
-    bool obsoleteRemoved = true;
-
-    // The bare names of the catalogue files this change wrote, renamed or removed.
-    [[nodiscard]] QStringList touchedNames() const
-    {
-        QStringList names;
-        for (const QByteArray &path : {created, target, obsolete}) {
-            if (!path.isEmpty())
-                names << QFile::decodeName(path.mid(path.lastIndexOf('/') + 1));
-        }
-        return names;
-    }
-
-    // Takes back what was done before the index write.
-    void undo() const
-    {
-        for (const QByteArray &path : {created, staged}) {
-            if (!path.isEmpty())
-                fileOps().unlink(path.constData());
-        }
-    }
-};
 
 CatalogueEntries::CatalogueEntries(RecordSet &dw_cdinfo, RecordSet &dw_list, QString dataFolder,
                                    QString indexName)
@@ -331,41 +209,6 @@ FileResult CatalogueEntries::begin(DataFolderLock &lock, bool *reread)
     return {true, {}};
 }
 
-FileResult CatalogueEntries::commit(FileSteps &steps, RowChanges &changes)
-{
-    // Here every tree the new index names is whole under its name: files that describe a disc
-    // beside its tree are written at this point, before the index names the disc.
-    const FileResult stored = storeIndex(m_index, indexPath());
-    if (!stored.ok) {
-        steps.undo();
-        return stored;
-    }
-    m_indexStamp = stampOf(indexPath());
-    if (!steps.staged.isEmpty() &&
-        fileOps().rename(steps.staged.constData(), steps.target.constData()) != 0) {
-        const QString reason = systemErrorText(errno);
-        steps.undo();
-        changes.undo(); // the entry names the same file, which holds the old tree: its old values back
-        if (storeIndex(m_index, indexPath()).ok)
-            m_indexStamp = stampOf(indexPath());
-        return {false, QStringLiteral("'%1' 파일을 저장하지 못했습니다: %2")
-                           .arg(QFile::decodeName(steps.target), reason)};
-    }
-    if (!steps.obsolete.isEmpty())
-        steps.obsoleteRemoved = fileOps().unlink(steps.obsolete.constData()) == 0;
-    syncFolder(encoded(m_dataFolder));
-    changes.keep();
-    if (!steps.obsolete.isEmpty() && steps.obsoleteRemoved) {
-        const QString gone = QFile::decodeName(steps.obsolete);
-        if (steps.created.isEmpty())
-            SideFiles::removeFor(gone);
-        else
-            SideFiles::renameFor(gone, QFile::decodeName(steps.created));
-    }
-    SearchIndex::refreshFiles(m_dataFolder, steps.touchedNames());
-    return {true, {}};
-}
-
 FileResult CatalogueEntries::add(const RecordSet &tree, const CatalogueEntry &entry, const TreeFacts *facts)
 {
     DataFolderLock lock(m_dataFolder);
@@ -465,41 +308,6 @@ CatalogueEntries::Removal CatalogueEntries::remove(qint64 listRow)
     removal.index = commit(steps, changes);
     removal.fileDeleteFailed = removal.index.ok && !steps.obsoleteRemoved;
     return removal;
-}
-
-FileResult CatalogueEntries::linkTree(const QString &from, const QString &to, FileSteps &steps) const
-{
-    const QByteArray folder = encoded(m_dataFolder);
-    const QByteArray source = encoded(filePath(from));
-    const QByteArray target = encoded(filePath(to));
-    QByteArray temporary;
-    int fd = createTemporaryFile(folder, temporary);
-    bool ok = fd >= 0;
-    if (ok) {
-        ::close(fd);
-        fileOps().unlink(temporary.constData());
-        ok = fileOps().link(source.constData(), temporary.constData()) == 0;
-    }
-    if (!ok && fd >= 0 && noLinks(errno)) {
-        // No links on this file system: a copy, flushed before it takes the new name.
-        fd = createTemporaryFile(folder, temporary);
-        ok = fd >= 0 && copyInto(source, fd);
-        const int error = errno;
-        if (fd >= 0)
-            ::close(fd);
-        errno = error;
-    }
-    // The new name only if no file has it yet: a rename would replace one without a word.
-    if (ok && fileOps().renameNoReplace(temporary.constData(), target.constData()) == 0) {
-        steps.created = target;
-        syncFolder(folder);
-        return {true, {}};
-    }
-    const QString reason = systemErrorText(errno);
-    if (!temporary.isEmpty())
-        fileOps().unlink(temporary.constData());
-    return {false, QStringLiteral("'%1' 파일의 이름을 '%2'(으)로 바꾸지 못했습니다: %3")
-                       .arg(QFile::decodeName(source), to, reason)};
 }
 
 FileResult CatalogueEntries::change(const QString &originalLabel, const CatalogueEntry &given)

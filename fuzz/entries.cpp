@@ -93,8 +93,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             QStringLiteral("E:/\tE:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1\nE:/\tt%1\t\t\t0\t0\t0\t0\t2")
                 .arg(other));
         const CatalogueEntry entry{CatalogueEntries::fileForLabel(label), u"d"_s, label, u"01"_s};
-        const QString before = folderOf(dir) + rowsOf(index) + rowsOf(list);
+        // Modify and delete act on a disc the list shows, as in the window.
         const qint64 row = CatalogueEntries::findLabel(index, label);
+        const QString name = row > 0 ? index.GetItemString(row, IndexColumn::name) : QString();
+        if (op >= 2 && row > 0 && CatalogueEntries::findLabel(list, name) == 0)
+            index.RowsCopy(row, row, list, list.RowCount() + 1);
+        const QString before = folderOf(dir) + rowsOf(index) + rowsOf(list);
         injectFault(failAt);
         bool ok = false;
         if (op == 0 || op == 1) {
@@ -103,18 +107,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         } else if (op == 2 && row > 0) {
             const QString to = kLabels[other % std::size(kLabels)];
             const QString from = index.GetItemString(row, IndexColumn::file);
-            if (list.RowCount() == 0 || CatalogueEntries::findLabel(list, label) == 0)
-                index.RowsCopy(row, row, list, list.RowCount() + 1);
-            ok = entries
-                     .change(index.GetItemString(row, IndexColumn::name),
-                             {CatalogueEntries::fileForLabel(to), u"e"_s, to, u"02"_s})
-                     .ok;
-            const qint64 now = CatalogueEntries::findLabel(index, to);
+            ok = entries.change(name, {CatalogueEntries::fileForLabel(to), u"e"_s, to, u"02"_s}).ok;
+            const qint64 now = CatalogueEntries::findLabel(index, RecordSet::asWritten(to));
             if (ok && now > 0 && saved.count(from))
                 saved[index.GetItemString(now, IndexColumn::file)] = saved[from];
         } else if (op == 3 && row > 0) {
-            index.RowsCopy(row, row, list, list.RowCount() + 1);
-            ok = entries.remove(list.RowCount()).index.ok;
+            ok = entries.remove(CatalogueEntries::findLabel(list, name)).index.ok;
         }
         resetFileOps();
         if (ok && op < 2)
