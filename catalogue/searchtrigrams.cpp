@@ -15,6 +15,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // FAT keeps modification times to two seconds.
@@ -86,6 +90,37 @@ char *putPacked(char *out, uint32_t packed)
     return out;
 }
 
+// How many bytes from `bytes` on are ASCII, sixteen at a time (the last few may be left over).
+qsizetype asciiRun(const char *bytes, qsizetype size)
+{
+    qsizetype run = 0;
+#ifdef __SSE2__
+    for (; run + 16 <= size; run += 16) {
+        if (_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + run))) != 0)
+            break;
+    }
+#endif
+    return run;
+}
+
+// How many bytes two runs share at their start, sixteen at a time where they can.
+qsizetype sharedStart(const char *a, const char *b, qsizetype size)
+{
+    qsizetype same = 0;
+#ifdef __SSE2__
+    for (; same + 16 <= size; same += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(a + same));
+        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i *>(b + same));
+        const int differ = ~_mm_movemask_epi8(_mm_cmpeq_epi8(x, y)) & 0xFFFF;
+        if (differ != 0)
+            return same + qCountTrailingZeroBits(uint(differ));
+    }
+#endif
+    while (same < size && a[same] == b[same])
+        ++same;
+    return same;
+}
+
 // The UTF-8 of a CP949 line without the decoder; false when the line needs the decoder.
 bool cp949ToUtf8(const char *bytes, qsizetype size, QByteArray &out)
 {
@@ -93,6 +128,12 @@ bool cp949ToUtf8(const char *bytes, qsizetype size, QByteArray &out)
     char *to = out.data();
     const Cp949Table *table = nullptr;
     for (qsizetype i = 0; i < size;) {
+        const qsizetype plain = asciiRun(bytes + i, size - i);
+        std::memcpy(to, bytes + i, size_t(plain));
+        to += plain;
+        i += plain;
+        if (i == size)
+            break;
         const uchar c = uchar(bytes[i]);
         if (c < 0x80) {
             *to++ = char(c);
@@ -218,9 +259,7 @@ void TrigramReader::addLine(const char *bytes, qsizetype size)
 {
     const char *before = m_previous.constData();
     const qsizetype common = std::min(size, m_previous.size());
-    qsizetype prefix = 0;
-    while (prefix < common && bytes[prefix] == before[prefix])
-        ++prefix;
+    const qsizetype prefix = sharedStart(bytes, before, common);
     qsizetype suffix = 0;
     while (suffix < common - prefix && bytes[size - 1 - suffix] == before[m_previous.size() - 1 - suffix])
         ++suffix;
