@@ -8,6 +8,7 @@
 #include "files/textfile.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <memory>
 
@@ -155,7 +156,10 @@ void IndexUpdate::store()
 {
     if (!m_changed || !m_worthWriting || !g_enabled)
         return;
-    if (!QDir().mkpath(ownFolderPath(m_folder)))
+    // The own folder is made inside the data folder, never the data folder itself.
+    const QDir data(m_folder);
+    const QFileInfo own(ownFolderPath(m_folder));
+    if (!data.exists() || (!own.isDir() && !data.mkdir(own.fileName())))
         return;
     // A failed write leaves the old index, which the check of each file's stamp keeps honest.
     (void)writeFileAtomically(searchIndexPath(m_folder), m_bytes);
