@@ -57,10 +57,13 @@ struct Cp949Table {
 
     Cp949Table()
     {
+        // Followed by "A", so that a byte the decoder keeps back as an unfinished character, or
+        // takes with the next, shows.
         const auto decode = [](const char *bytes, qsizetype size) {
             QStringDecoder decoder(kCp949Name, QStringConverter::Flag::Stateless);
-            const QString text = decoder.decode(QByteArrayView(bytes, size));
-            return text.size() == 1 && text[0] != QChar::ReplacementCharacter && !text[0].isSurrogate()
+            const QString text = decoder.decode(QByteArray(bytes, size) + 'A');
+            return text.size() == 2 && text[1] == u'A' && text[0] != QChar::ReplacementCharacter &&
+                           !text[0].isSurrogate()
                        ? packedUtf8(text[0])
                        : 0;
         };
