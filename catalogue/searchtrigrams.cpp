@@ -54,6 +54,7 @@ struct Cp949Table {
     std::unique_ptr<uint32_t[]> pair{new uint32_t[0x10000]()};
     std::array<uint32_t, 256> single{};
     std::array<bool, 256> lead{};
+    std::array<bool, 256> plain{}; // ASCII that is never the second byte of a pair
 
     Cp949Table()
     {
@@ -75,6 +76,11 @@ struct Cp949Table {
                 pair[first << 8 | second] = decode(two, 2);
                 lead[first] = lead[first] || pair[first << 8 | second] != 0;
             }
+        }
+        for (int byte = 0; byte < 0x80; ++byte) {
+            plain[byte] = true;
+            for (int first = 0x80; first <= 0xFF; ++first)
+                plain[byte] = plain[byte] && pair[first << 8 | byte] == 0;
         }
     }
 };
@@ -229,6 +235,7 @@ void TrigramReader::trigramsOf(const char *bytes, qsizetype size, bool utf8, std
 {
     m_found.clear();
     m_previous.clear();
+    m_lastRaw = nullptr;
     const char *end = bytes + size;
     for (const char *at = utf8 ? bytes + kUtf8BomSize : bytes; at < end;) {
         const char *lf = static_cast<const char *>(std::memchr(at, '\n', size_t(end - at)));
@@ -241,9 +248,8 @@ void TrigramReader::trigramsOf(const char *bytes, qsizetype size, bool utf8, std
         if (utf8) {
             // Valid UTF-8 decodes to itself (less a leading U+FEFF, whose trigrams only add).
             m_line = QByteArray::fromRawData(at, stop - at);
-        } else if (!cp949ToUtf8(at, stop - at, m_line)) {
-            QStringDecoder decoder(kCp949Name, QStringConverter::Flag::Stateless);
-            m_line = QString(decoder.decode(QByteArrayView(at, stop - at))).toUtf8();
+        } else {
+            convertCp949(at, stop - at);
         }
         addLine(m_line.constData(), m_line.size());
         std::swap(m_line, m_previous);
@@ -253,6 +259,30 @@ void TrigramReader::trigramsOf(const char *bytes, qsizetype size, bool utf8, std
     for (uint32_t trigram : m_found)
         m_seen[trigram >> 6] &= ~(uint64_t(1) << (trigram & 63));
     trigrams.assign(m_found.begin(), m_found.end());
+}
+
+// The UTF-8 of a CP949 line into m_line. Where the line begins as the line before did and that
+// one needed no decoder, the shared start is left out but for two characters of it: those bytes
+// decode as they did there, so the trigrams wholly inside them were counted with that line. A
+// place after two bytes that are never the second byte of a pair is where a character begins.
+void TrigramReader::convertCp949(const char *bytes, qsizetype size)
+{
+    qsizetype from = 0;
+    if (m_lastRaw) {
+        const Cp949Table &table = cp949Table();
+        qsizetype boundary = sharedStart(bytes, m_lastRaw, std::min(size, m_lastRawSize));
+        while (boundary >= 2 &&
+               !(table.plain[uchar(bytes[boundary - 1])] && table.plain[uchar(bytes[boundary - 2])]))
+            --boundary;
+        from = std::max<qsizetype>(0, boundary - 2);
+    }
+    const bool plain = cp949ToUtf8(bytes + from, size - from, m_line);
+    if (!plain) {
+        QStringDecoder decoder(kCp949Name, QStringConverter::Flag::Stateless);
+        m_line = QString(decoder.decode(QByteArrayView(bytes, size))).toUtf8();
+    }
+    m_lastRaw = plain ? bytes : nullptr;
+    m_lastRawSize = size;
 }
 
 // Lines beside each other share most of their bytes (the folder path at the front, the picture

@@ -51,10 +51,13 @@ class TrigramReader {
 
   private:
     void addLine(const char *bytes, qsizetype size);
+    void convertCp949(const char *bytes, qsizetype size);
 
     std::vector<uint64_t> m_seen; // one bit per trigram
     std::vector<uint32_t> m_found;
     QByteArray m_file;
-    QByteArray m_line;     // the UTF-8 of the line being read
-    QByteArray m_previous; // and of the line before it
+    QByteArray m_line;               // the UTF-8 of the line being read
+    QByteArray m_previous;           // and of the line before it
+    const char *m_lastRaw = nullptr; // the line before in CP949, when it needed no decoder
+    qsizetype m_lastRawSize = 0;
 };
