@@ -174,10 +174,11 @@ bool isRecentStamp(const FileStamp &stamp)
     return nanoseconds(now) - stamp.mtimeNs < kCoarsestTimeNs;
 }
 
-bool stampOf(const QString &path, FileStamp &stamp)
+bool stampOf(const QString &path, FileStamp &stamp, int folderFd)
 {
     struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (::fstatat(folderFd < 0 ? AT_FDCWD : folderFd, QFile::encodeName(path).constData(), &st, 0) != 0 ||
+        !S_ISREG(st.st_mode))
         return false;
     stamp = stampFrom(st);
     return true;

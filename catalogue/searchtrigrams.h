@@ -27,8 +27,9 @@ struct FileStamp {
 // trusted to be as it was read.
 [[nodiscard]] bool isRecentStamp(const FileStamp &stamp);
 
-// The stamp of the regular file at `path`; false when there is none.
-[[nodiscard]] bool stampOf(const QString &path, FileStamp &stamp);
+// The stamp of the regular file at `path`; false when there is none. With `folderFd`, an open
+// folder, `path` is a name in it (which saves looking the folder up again for each file).
+[[nodiscard]] bool stampOf(const QString &path, FileStamp &stamp, int folderFd = -1);
 
 // The distinct trigrams of a text, sorted; empty when the text is shorter than three UTF-8 bytes
 // or is not well-formed UTF-16 (a lone surrogate can match half of a pair in a line), so that the
