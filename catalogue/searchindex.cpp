@@ -8,8 +8,12 @@
 #include "files/textfile.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
+#include <fcntl.h>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -24,10 +28,11 @@ QString pathIn(const QString &dataFolder, const QString &name)
 
 // Whether an entry still describes its file. A file read while its times were too recent to be
 // trusted was stored with size -1, so that it is read again once they can be.
-bool isFresh(const QString &dataFolder, const IndexedFile &file)
+bool isFresh(int folderFd, const IndexedFile &file)
 {
     FileStamp now;
-    return file.stamp.size >= 0 && stampOf(pathIn(dataFolder, file.name), now) && now == file.stamp;
+    return file.stamp.size >= 0 && isBareFileName(file.name) && stampOf(file.name, now, folderFd) &&
+           now == file.stamp;
 }
 
 // One bringing up to date of the index: which entries stay, which files are read, and the new
@@ -70,14 +75,17 @@ void IndexUpdate::planAll()
 {
     QSet<QString> covered;
     m_keep.assign(m_hasOld ? m_old.files().size() : 0, 0);
+    const int folderFd = ::open(QFile::encodeName(m_folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     for (size_t i = 0; i < m_keep.size(); ++i) {
         const IndexedFile &file = m_old.files()[i];
-        m_keep[i] = isFresh(m_folder, file);
+        m_keep[i] = folderFd >= 0 && isFresh(folderFd, file);
         m_changed = m_changed || !m_keep[i];
         m_worthWriting = m_worthWriting || (!m_keep[i] && file.stamp.size >= 0);
         if (m_keep[i])
             covered.insert(file.name);
     }
+    if (folderFd >= 0)
+        ::close(folderFd);
     const QStringList listed = QDir(m_folder).entryList(
         {QStringLiteral("cd_*.dat")}, QDir::Files | QDir::Hidden | QDir::System, QDir::NoSort);
     for (const QString &name : listed) {
@@ -155,7 +163,10 @@ void IndexUpdate::store()
 {
     if (!m_changed || !m_worthWriting || !g_enabled)
         return;
-    if (!QDir().mkpath(ownFolderPath(m_folder)))
+    // The own folder is made inside the data folder, never the data folder itself.
+    const QDir data(m_folder);
+    const QFileInfo own(ownFolderPath(m_folder));
+    if (!data.exists() || (!own.isDir() && !data.mkdir(own.fileName())))
         return;
     // A failed write leaves the old index, which the check of each file's stamp keeps honest.
     (void)writeFileAtomically(searchIndexPath(m_folder), m_bytes);

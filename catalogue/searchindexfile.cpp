@@ -5,10 +5,8 @@
 #include <QFile>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <new>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -225,11 +223,8 @@ bool SearchIndexFile::forEachList(
     return true;
 }
 
-SearchIndexBuilder::SearchIndexBuilder()
-    : m_slot(static_cast<uint32_t *>(std::calloc(size_t(1) << 24, sizeof(uint32_t))), std::free)
+SearchIndexBuilder::SearchIndexBuilder() : m_slot(size_t(1) << 12)
 {
-    if (!m_slot)
-        throw std::bad_alloc();
 }
 
 SearchIndexBuilder::~SearchIndexBuilder() = default;
@@ -242,7 +237,10 @@ uint32_t SearchIndexBuilder::addFile(const IndexedFile &file)
 
 void SearchIndexBuilder::add(uint32_t trigram, uint32_t file)
 {
-    uint32_t &slot = m_slot[trigram];
+    std::unique_ptr<uint32_t[]> &block = m_slot[trigram >> 12];
+    if (!block)
+        block.reset(new uint32_t[size_t(1) << 12]());
+    uint32_t &slot = block[trigram & 0xFFF];
     if (slot == 0) {
         m_lists.emplace_back();
         m_used.push_back(trigram);
@@ -280,7 +278,7 @@ QByteArray SearchIndexBuilder::bytes() const
     std::vector<uint32_t> used = m_used;
     std::sort(used.begin(), used.end());
     for (uint32_t trigram : used) {
-        const List &list = m_lists[m_slot[trigram] - 1];
+        const List &list = m_lists[m_slot[trigram >> 12][trigram & 0xFFF] - 1];
         const qsizetype offset = lists.size();
         uint32_t key = trigram;
         if (list.deltas.size() > mapSize) {

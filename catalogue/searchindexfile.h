@@ -84,9 +84,9 @@ class SearchIndexBuilder {
         uint32_t last = 0;
     };
     std::vector<IndexedFile> m_files;
-    // Per trigram: 1 + its place in m_lists, or 0. Left to the system to zero, page by page,
-    // since few of the 16 million trigrams occur.
-    std::unique_ptr<uint32_t[], void (*)(void *)> m_slot;
+    // Per trigram: 1 + its place in m_lists, or 0; in blocks of 4096 trigrams made when first
+    // needed, since few of the 16 million trigrams occur.
+    std::vector<std::unique_ptr<uint32_t[]>> m_slot;
     std::vector<uint32_t> m_used; // the trigrams that have a list
     std::vector<List> m_lists;
 };

@@ -15,6 +15,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // FAT keeps modification times to two seconds.
@@ -50,13 +54,17 @@ struct Cp949Table {
     std::unique_ptr<uint32_t[]> pair{new uint32_t[0x10000]()};
     std::array<uint32_t, 256> single{};
     std::array<bool, 256> lead{};
+    std::array<bool, 256> plain{}; // ASCII that is never the second byte of a pair
 
     Cp949Table()
     {
+        // Followed by "A", so that a byte the decoder keeps back as an unfinished character, or
+        // takes with the next, shows.
         const auto decode = [](const char *bytes, qsizetype size) {
             QStringDecoder decoder(kCp949Name, QStringConverter::Flag::Stateless);
-            const QString text = decoder.decode(QByteArrayView(bytes, size));
-            return text.size() == 1 && text[0] != QChar::ReplacementCharacter && !text[0].isSurrogate()
+            const QString text = decoder.decode(QByteArray(bytes, size) + 'A');
+            return text.size() == 2 && text[1] == u'A' && text[0] != QChar::ReplacementCharacter &&
+                           !text[0].isSurrogate()
                        ? packedUtf8(text[0])
                        : 0;
         };
@@ -68,6 +76,11 @@ struct Cp949Table {
                 pair[first << 8 | second] = decode(two, 2);
                 lead[first] = lead[first] || pair[first << 8 | second] != 0;
             }
+        }
+        for (int byte = 0; byte < 0x80; ++byte) {
+            plain[byte] = true;
+            for (int first = 0x80; first <= 0xFF; ++first)
+                plain[byte] = plain[byte] && pair[first << 8 | byte] == 0;
         }
     }
 };
@@ -86,6 +99,37 @@ char *putPacked(char *out, uint32_t packed)
     return out;
 }
 
+// How many bytes from `bytes` on are ASCII, sixteen at a time (the last few may be left over).
+qsizetype asciiRun(const char *bytes, qsizetype size)
+{
+    qsizetype run = 0;
+#ifdef __SSE2__
+    for (; run + 16 <= size; run += 16) {
+        if (_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + run))) != 0)
+            break;
+    }
+#endif
+    return run;
+}
+
+// How many bytes two runs share at their start, sixteen at a time where they can.
+qsizetype sharedStart(const char *a, const char *b, qsizetype size)
+{
+    qsizetype same = 0;
+#ifdef __SSE2__
+    for (; same + 16 <= size; same += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(a + same));
+        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i *>(b + same));
+        const int differ = ~_mm_movemask_epi8(_mm_cmpeq_epi8(x, y)) & 0xFFFF;
+        if (differ != 0)
+            return same + qCountTrailingZeroBits(uint(differ));
+    }
+#endif
+    while (same < size && a[same] == b[same])
+        ++same;
+    return same;
+}
+
 // The UTF-8 of a CP949 line without the decoder; false when the line needs the decoder.
 bool cp949ToUtf8(const char *bytes, qsizetype size, QByteArray &out)
 {
@@ -93,6 +137,12 @@ bool cp949ToUtf8(const char *bytes, qsizetype size, QByteArray &out)
     char *to = out.data();
     const Cp949Table *table = nullptr;
     for (qsizetype i = 0; i < size;) {
+        const qsizetype plain = asciiRun(bytes + i, size - i);
+        std::memcpy(to, bytes + i, size_t(plain));
+        to += plain;
+        i += plain;
+        if (i == size)
+            break;
         const uchar c = uchar(bytes[i]);
         if (c < 0x80) {
             *to++ = char(c);
@@ -124,10 +174,11 @@ bool isRecentStamp(const FileStamp &stamp)
     return nanoseconds(now) - stamp.mtimeNs < kCoarsestTimeNs;
 }
 
-bool stampOf(const QString &path, FileStamp &stamp)
+bool stampOf(const QString &path, FileStamp &stamp, int folderFd)
 {
     struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (::fstatat(folderFd < 0 ? AT_FDCWD : folderFd, QFile::encodeName(path).constData(), &st, 0) != 0 ||
+        !S_ISREG(st.st_mode))
         return false;
     stamp = stampFrom(st);
     return true;
@@ -185,6 +236,7 @@ void TrigramReader::trigramsOf(const char *bytes, qsizetype size, bool utf8, std
 {
     m_found.clear();
     m_previous.clear();
+    m_lastRaw = nullptr;
     const char *end = bytes + size;
     for (const char *at = utf8 ? bytes + kUtf8BomSize : bytes; at < end;) {
         const char *lf = static_cast<const char *>(std::memchr(at, '\n', size_t(end - at)));
@@ -197,9 +249,8 @@ void TrigramReader::trigramsOf(const char *bytes, qsizetype size, bool utf8, std
         if (utf8) {
             // Valid UTF-8 decodes to itself (less a leading U+FEFF, whose trigrams only add).
             m_line = QByteArray::fromRawData(at, stop - at);
-        } else if (!cp949ToUtf8(at, stop - at, m_line)) {
-            QStringDecoder decoder(kCp949Name, QStringConverter::Flag::Stateless);
-            m_line = QString(decoder.decode(QByteArrayView(at, stop - at))).toUtf8();
+        } else {
+            convertCp949(at, stop - at);
         }
         addLine(m_line.constData(), m_line.size());
         std::swap(m_line, m_previous);
@@ -211,6 +262,30 @@ void TrigramReader::trigramsOf(const char *bytes, qsizetype size, bool utf8, std
     trigrams.assign(m_found.begin(), m_found.end());
 }
 
+// The UTF-8 of a CP949 line into m_line. Where the line begins as the line before did and that
+// one needed no decoder, the shared start is left out but for two characters of it: those bytes
+// decode as they did there, so the trigrams wholly inside them were counted with that line. A
+// place after two bytes that are never the second byte of a pair is where a character begins.
+void TrigramReader::convertCp949(const char *bytes, qsizetype size)
+{
+    qsizetype from = 0;
+    if (m_lastRaw) {
+        const Cp949Table &table = cp949Table();
+        qsizetype boundary = sharedStart(bytes, m_lastRaw, std::min(size, m_lastRawSize));
+        while (boundary >= 2 &&
+               !(table.plain[uchar(bytes[boundary - 1])] && table.plain[uchar(bytes[boundary - 2])]))
+            --boundary;
+        from = std::max<qsizetype>(0, boundary - 2);
+    }
+    const bool plain = cp949ToUtf8(bytes + from, size - from, m_line);
+    if (!plain) {
+        QStringDecoder decoder(kCp949Name, QStringConverter::Flag::Stateless);
+        m_line = QString(decoder.decode(QByteArrayView(bytes, size))).toUtf8();
+    }
+    m_lastRaw = plain ? bytes : nullptr;
+    m_lastRawSize = size;
+}
+
 // Lines beside each other share most of their bytes (the folder path at the front, the picture
 // names and numbers at the back): trigrams wholly inside what the line shares with the one
 // before were counted with that line.
@@ -218,9 +293,7 @@ void TrigramReader::addLine(const char *bytes, qsizetype size)
 {
     const char *before = m_previous.constData();
     const qsizetype common = std::min(size, m_previous.size());
-    qsizetype prefix = 0;
-    while (prefix < common && bytes[prefix] == before[prefix])
-        ++prefix;
+    const qsizetype prefix = sharedStart(bytes, before, common);
     qsizetype suffix = 0;
     while (suffix < common - prefix && bytes[size - 1 - suffix] == before[m_previous.size() - 1 - suffix])
         ++suffix;

@@ -27,8 +27,9 @@ struct FileStamp {
 // trusted to be as it was read.
 [[nodiscard]] bool isRecentStamp(const FileStamp &stamp);
 
-// The stamp of the regular file at `path`; false when there is none.
-[[nodiscard]] bool stampOf(const QString &path, FileStamp &stamp);
+// The stamp of the regular file at `path`; false when there is none. With `folderFd`, an open
+// folder, `path` is a name in it (which saves looking the folder up again for each file).
+[[nodiscard]] bool stampOf(const QString &path, FileStamp &stamp, int folderFd = -1);
 
 // The distinct trigrams of a text, sorted; empty when the text is shorter than three UTF-8 bytes
 // or is not well-formed UTF-16 (a lone surrogate can match half of a pair in a line), so that the
@@ -51,10 +52,13 @@ class TrigramReader {
 
   private:
     void addLine(const char *bytes, qsizetype size);
+    void convertCp949(const char *bytes, qsizetype size);
 
     std::vector<uint64_t> m_seen; // one bit per trigram
     std::vector<uint32_t> m_found;
     QByteArray m_file;
-    QByteArray m_line;     // the UTF-8 of the line being read
-    QByteArray m_previous; // and of the line before it
+    QByteArray m_line;               // the UTF-8 of the line being read
+    QByteArray m_previous;           // and of the line before it
+    const char *m_lastRaw = nullptr; // the line before in CP949, when it needed no decoder
+    qsizetype m_lastRawSize = 0;
 };

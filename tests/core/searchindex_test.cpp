@@ -196,3 +196,12 @@ TEST(SearchIndex, DamagedOrMissingIndexIsRebuilt)
         EXPECT_EQ(rebuilt.files().size(), 2u);
     }
 }
+
+// A search of a data folder that is not there leaves it not there.
+TEST(SearchIndex, MakesNoDataFolder)
+{
+    QTemporaryDir dir;
+    HookContext hooks;
+    EXPECT_TRUE(SearchIndex::candidateFiles(dir.filePath("data"), u"사진"_s, hooks).ruledOut.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("data")));
+}
