@@ -27,6 +27,7 @@ class m_popmenu : public QObject {
     QAction *m_desc = nullptr;
     QAction *m_type = nullptr;
     QAction *m_종료 = nullptr;
+    QAction *m_results = nullptr; // the results window for the search box's text
 
   private:
     explicit m_popmenu(w_list &window);

@@ -22,6 +22,7 @@ class QProgressBar;
 class QPushButton;
 class IndexPresenter;
 class TreePresenter;
+class w_results;
 
 // The main window: drive list, search box, command buttons, the folder tree, the
 // catalogue list, and hidden working controls. Its handlers run one at a time on the
@@ -54,6 +55,9 @@ class w_list : public QWidget {
     void ue_modify();
     void ue_delete();
     void ue_sort();
+    // The results window (ui/w_list_results.cpp): every row of the listed discs whose path or
+    // name holds the search box's text.
+    void ue_results();
 
     // Handlers.
     void ddlb_drive_keydown(int key, Qt::KeyboardModifiers keyflags);
@@ -156,6 +160,11 @@ class w_list : public QWidget {
     // Highlights the row found (0: none) alone and scrolls to it.
     void showFound(qint64 row);
     [[nodiscard]] HookContext longOperationHooks();
+    // The load a double-click on the list runs: the disc's tree opened, the find box shown.
+    void openCatalogue(const QString &file);
+    // Opens the disc of a row of the results window at that row, its branch unfolded.
+    void openResult(qsizetype storeRow);
+    void unfoldTo(qint64 row);
 
     FileSystem &m_fs;
     RecordSet m_tree;
@@ -172,4 +181,5 @@ class w_list : public QWidget {
     std::unique_ptr<KeptListings> m_scanListings; // during a scan: the count's listings
     QString m_scanRoot;                           // during a scan: the drive being scanned
     bool m_scanDriveLost = false;
+    w_results *m_results = nullptr; // made on first use, a child so it stays over this window
 };

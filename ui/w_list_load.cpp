@@ -3,6 +3,7 @@
 
 #include "ui/w_list.h"
 
+#include "catalogue/datafiles.h"
 #include "catalogue/settings.h"
 #include "catalogue/treeloader.h"
 
@@ -37,4 +38,15 @@ void w_list::cb_restore_clicked()
         return;
     LongOperation operation(*this);
     wf_restore(1, QString());
+}
+
+void w_list::openCatalogue(const QString &file)
+{
+    {
+        LongOperation operation(*this);
+        cb_expand->setText(QStringLiteral("확장"));
+        // An entry whose file is not a bare name is listed but never opened: its tree is empty.
+        wf_restore(2, isBareFileName(file) ? dataFilePath(file) : QString());
+    }
+    showFindBox(true);
 }
