@@ -51,6 +51,8 @@ class LineSink {
 // `produce` may be called twice: once for CP949 and, when a character does not fit, again
 // for UTF-8; it must hand over the same lines each time. Nothing is replaced on failure.
 FileResult writeTextFileAtomically(const QString &path, const std::function<void(LineSink &)> &produce);
+// The same, always in UTF-8 with a byte-order mark: for files made for other programs.
+FileResult writeUtf8TextFileAtomically(const QString &path, const std::function<void(LineSink &)> &produce);
 
 // The file services of the scripts, on numbered handles.
 int FileOpen(const QString &path);       // a handle >= 1, or -1

@@ -225,3 +225,11 @@ FileResult writeTextFileAtomically(const QString &path, const std::function<void
         return {true, {}};
     return {false, error};
 }
+
+FileResult writeUtf8TextFileAtomically(const QString &path, const std::function<void(LineSink &)> &produce)
+{
+    QString error;
+    if (writeAttempt(path, produce, true, error) == WriteOutcome::Written)
+        return {true, {}};
+    return {false, error};
+}

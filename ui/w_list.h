@@ -56,8 +56,10 @@ class w_list : public QWidget {
     void ue_delete();
     void ue_sort();
     // The results window (ui/w_list_results.cpp): every row of the listed discs whose path or
-    // name holds the search box's text.
+    // name holds the search box's text; and the CSV exports of the disc list and the open tree.
     void ue_results();
+    void ue_export_list();
+    void ue_export_tree();
 
     // Handlers.
     void ddlb_drive_keydown(int key, Qt::KeyboardModifiers keyflags);

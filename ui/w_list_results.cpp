@@ -1,11 +1,14 @@
-// The results window's search and its way back into the tree.
+// The results window's search and its way back into the tree, and the CSV exports of the list
+// pane's menu.
 
 #include "ui/w_list.h"
 
+#include "catalogue/exports.h"
 #include "catalogue/layouts.h"
 #include "catalogue/resultsearch.h"
 #include "catalogue/settings.h"
 #include "treeview/expandcollapse.h"
+#include "ui/csvfile.h"
 #include "ui/indexpresenter.h"
 #include "ui/w_results.h"
 
@@ -96,4 +99,16 @@ void w_list::unfoldTo(qint64 row)
             expandRow(m_tree, *it);
     }
     dw_1->SetRedraw(true);
+}
+
+void w_list::ue_export_list()
+{
+    exportCsv(this, QStringLiteral("디스크 목록.csv"),
+              [this](const QString &path) { return exportDiscList(path, m_list, dataFolderPath()); });
+}
+
+void w_list::ue_export_tree()
+{
+    exportCsv(this, QStringLiteral("트리.csv"),
+              [this](const QString &path) { return exportTree(path, m_tree, dataFolderPath(), QString()); });
 }

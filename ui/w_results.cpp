@@ -1,5 +1,8 @@
 #include "ui/w_results.h"
 
+#include "catalogue/exports.h"
+#include "catalogue/settings.h"
+#include "ui/csvfile.h"
 #include "ui/help.h"
 
 #include <QCloseEvent>
@@ -43,6 +46,7 @@ void w_results::createControls()
     for (int column = 0; column < 4; ++column)
         m_view->setColumnWidth(column, widths[column]);
     m_cancel = new QPushButton(QStringLiteral("취소"), this);
+    m_export = new QPushButton(QStringLiteral("내보내기"), this);
     m_close = new QPushButton(QStringLiteral("닫기"), this);
 }
 
@@ -51,6 +55,7 @@ void w_results::layoutControls()
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_cancel);
     buttons->addStretch();
+    buttons->addWidget(m_export);
     buttons->addWidget(m_close);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_heading);
@@ -61,6 +66,7 @@ void w_results::layoutControls()
 void w_results::connectHandlers()
 {
     connect(m_view, &QAbstractItemView::activated, this, &w_results::rowActivated);
+    connect(m_export, &QPushButton::clicked, this, &w_results::exportClicked);
     connect(m_close, &QPushButton::clicked, this, &QWidget::close);
     connect(m_cancel, &QPushButton::clicked, this, [this] {
         if (cancelSearch)
@@ -77,6 +83,7 @@ void w_results::start(const QString &text, std::vector<ResultDisc> discs, std::v
     m_view->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     m_model->start(std::move(discs), std::move(colours), std::move(facts));
     m_cancel->setVisible(true);
+    m_export->setEnabled(false);
     showHeading();
     show();
     raise();
@@ -94,6 +101,7 @@ void w_results::finish(bool cancelled)
     m_searching = false;
     m_cancelled = cancelled;
     m_cancel->setVisible(false);
+    m_export->setEnabled(true);
     showHeading();
     if (m_model->rowCount() > 0 && !m_view->currentIndex().isValid())
         m_view->setCurrentIndex(m_model->index(0, 0));
@@ -118,6 +126,13 @@ void w_results::rowActivated(const QModelIndex &index)
 {
     if (index.isValid() && openRow)
         openRow(m_model->storeRow(index.row()));
+}
+
+void w_results::exportClicked()
+{
+    exportCsv(this, QStringLiteral("검색 결과.csv"), [this](const QString &path) {
+        return exportResults(path, m_model->store(), m_model->order(), dataFolderPath());
+    });
 }
 
 void w_results::closeEvent(QCloseEvent *event)

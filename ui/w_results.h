@@ -29,6 +29,7 @@ class w_results : public QWidget {
     [[nodiscard]] bool searching() const { return m_searching; }
     [[nodiscard]] QTableView *view() const { return m_view; }
     [[nodiscard]] QLabel *heading() const { return m_heading; }
+    [[nodiscard]] QPushButton *exportButton() const { return m_export; }
 
     // Set by the main window: stops the search running into this window.
     std::function<void()> cancelSearch;
@@ -45,11 +46,13 @@ class w_results : public QWidget {
     void connectHandlers();
     void showHeading();
     void rowActivated(const QModelIndex &index);
+    void exportClicked();
 
     ResultsModel *m_model = nullptr;
     QLabel *m_heading = nullptr;
     QTableView *m_view = nullptr;
     QPushButton *m_cancel = nullptr;
+    QPushButton *m_export = nullptr;
     QPushButton *m_close = nullptr;
     QString m_text;
     bool m_searching = false;

@@ -1,10 +1,11 @@
 // The results window: Ctrl+Enter in the search box, the rows and their heading, opening a row in
-// the tree, sorting, closing.
+// the tree, sorting, closing; and the exports of the list pane's menu.
 
 #include "catalogue/layouts.h"
 #include "files/filesystem.h"
 #include "support/messagelog.h"
 #include "support/programfolder.h"
+#include "ui/csvfile.h"
 #include "ui/m_popmenu.h"
 #include "ui/w_list.h"
 #include "ui/w_results.h"
@@ -55,6 +56,8 @@ class TestResults : public QObject {
         write("cd_B.dat", "E:\\\tE:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1\r\n"
                           "E:\\\tMEMO memo.jpg\tline.bmp\tline.bmp\t0\t0\t0\t0\t2\r\n");
     }
+    void cleanup() { setCsvPathChooser({}); }
+
     void ctrlEnterListsTheRowsAndOpensOne()
     {
         LocalFileSystem fs;
@@ -93,6 +96,35 @@ class TestResults : public QObject {
 
         QTest::keyClick(results->view(), Qt::Key_Escape);
         QVERIFY(!results->isVisible());
+    }
+
+    void exportsWriteTheShownRows()
+    {
+        LocalFileSystem fs;
+        w_list window(fs);
+        window.open();
+        window.sle_search->setText("memo");
+        window.cb_search->click();
+        window.dw_list_clicked(0, 0, 1, "name");
+        window.popMenu = [](QMenu *, QPoint) {};
+        window.dw_list_rbuttondown(0, 0, 1, "name");
+        m_popmenu::current()->m_results->trigger();
+        w_results *results = resultsOf(window);
+        QVERIFY(results && results->isVisible());
+        const QString path = m_dir.path() + "/out.csv";
+        setCsvPathChooser([&](const QString &) { return path; });
+        const auto lines = [&] {
+            QFile file(path);
+            return file.open(QIODevice::ReadOnly) ? file.readAll().split('\n').size() - 1 : -1;
+        };
+        results->exportButton()->click();
+        QCOMPARE(lines(), 5); // heading and four rows
+        m_popmenu::current()->m_export_list->trigger();
+        QCOMPARE(lines(), 3);
+        window.dw_list_doubleclicked(0, 0, 1, "name");
+        m_popmenu::current()->m_export_tree->trigger();
+        QCOMPARE(lines(), 6);
+        QVERIFY(m_log.messages.isEmpty());
     }
 };
 
