@@ -35,6 +35,7 @@ void w_results::createControls()
     m_view->setSelectionMode(QAbstractItemView::SingleSelection);
     m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_view->setWordWrap(false);
+    m_view->setTextElideMode(Qt::ElideMiddle); // a long path keeps its last folders in sight
     m_view->setSortingEnabled(true);
     m_view->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder); // the search's own order
     // Fixed row heights: the view then never measures a million rows.
@@ -85,6 +86,12 @@ void w_results::start(const QString &text, std::vector<ResultDisc> discs, std::v
     m_cancel->setVisible(true);
     m_export->setEnabled(false);
     showHeading();
+    if (!isVisible() && parentWidget()) {
+        // Over the middle of the main window, as a dialog would open.
+        QRect frame = geometry();
+        frame.moveCenter(parentWidget()->frameGeometry().center());
+        move(frame.topLeft());
+    }
     show();
     raise();
     activateWindow();
