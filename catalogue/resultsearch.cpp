@@ -192,7 +192,13 @@ QString DiscSearch::decode(QByteArrayView bytes)
     if (!m_decoder || m_decoder->hasError())
         m_decoder.emplace(m_utf8 ? QStringDecoder(QStringDecoder::Utf8, QStringConverter::Flag::Stateless)
                                  : QStringDecoder(kCp949Name, QStringConverter::Flag::Stateless));
-    return m_decoder->decode(bytes);
+    // Ended as in the line, by a character that cannot finish a two-byte one: a lead byte left
+    // open at the end becomes U+FFFD, as the reader makes it, instead of being dropped.
+    QByteArray ended = bytes.toByteArray();
+    ended += '\n';
+    QString text = m_decoder->decode(ended);
+    text.chop(1);
+    return text;
 }
 
 void DiscSearch::checkLine(QByteArrayView line, qint64 number)
