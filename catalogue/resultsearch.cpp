@@ -32,9 +32,16 @@ qint64 countLineFeeds(const char *from, const char *to)
     qint64 count = 0;
 #ifdef __SSE2__
     const __m128i lf = _mm_set1_epi8('\n');
-    for (; to - from >= 16; from += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from));
-        count += qPopulationCount(uint(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lf))));
+    const __m128i zero = _mm_setzero_si128();
+    while (to - from >= 16) {
+        // Byte counters, summed before any of them can pass 255.
+        __m128i counts = zero;
+        for (int step = 0; step < 255 && to - from >= 16; ++step, from += 16) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from));
+            counts = _mm_sub_epi8(counts, _mm_cmpeq_epi8(bytes, lf));
+        }
+        const __m128i sums = _mm_sad_epu8(counts, zero);
+        count += _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
     }
 #endif
     for (; from < to; ++from)
@@ -46,15 +53,30 @@ qint64 countLineFeeds(const char *from, const char *to)
 // there is none. A line is empty when only its LF, or its CR LF, is left.
 qsizetype emptyLineAt(const char *bytes, qsizetype size)
 {
-    if (size > 0 && (bytes[0] == '\n' || (bytes[0] == '\r' && (size == 1 || bytes[1] == '\n'))))
+    const auto emptyAt = [&](qsizetype at) {
+        return bytes[at] == '\n' || (bytes[at] == '\r' && (at + 1 == size || bytes[at + 1] == '\n'));
+    };
+    if (size > 0 && emptyAt(0))
         return 0;
-    qsizetype first = size;
-    for (const QByteArrayView ending : {QByteArrayView("\n\n"), QByteArrayView("\n\r\n")}) {
-        const void *at = memmem(bytes, size_t(first), ending.data(), size_t(ending.size()));
-        if (at)
-            first = static_cast<const char *>(at) - bytes + 1;
+    qsizetype i = 0;
+#ifdef __SSE2__
+    // Sixteen bytes a step: an LF followed by an LF or a CR may start an empty line.
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    for (; i + 17 <= size; i += 16) {
+        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i));
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i + 1));
+        const __m128i hit = _mm_and_si128(_mm_cmpeq_epi8(here, lf),
+                                          _mm_or_si128(_mm_cmpeq_epi8(next, lf), _mm_cmpeq_epi8(next, cr)));
+        if (_mm_movemask_epi8(hit) != 0)
+            break; // the bytes after it decide
     }
-    return first;
+#endif
+    for (; i + 1 < size; ++i) {
+        if (bytes[i] == '\n' && emptyAt(i + 1))
+            return i + 1;
+    }
+    return size;
 }
 
 // The tab-separated field `index` (0-based) of a line, empty when the line has fewer.
