@@ -229,10 +229,11 @@ void DiscSearch::checkLine(QByteArrayView line, qint64 number)
     const QByteArrayView pathBytes = field(line, TreeColumn::fullname - 1);
     // The rows of one folder follow each other and share its path: it is decoded and kept once.
     if (!m_path || pathBytes != m_path->bytes) {
-        m_path.emplace();
-        m_path->bytes = pathBytes.toByteArray();
-        m_path->text = decode(pathBytes);
-        m_path->holds = m_path->text.contains(m_text);
+        Path path;
+        path.bytes = pathBytes.toByteArray();
+        path.text = decode(pathBytes);
+        path.holds = path.text.contains(m_text);
+        m_path = std::move(path);
     }
     const QString name = decode(field(line, TreeColumn::name - 1));
     if (!m_path->holds && !name.contains(m_text))
