@@ -65,6 +65,8 @@ class LineSink {
 FileResult writeTextFileAtomically(const QString &path, const std::function<void(LineSink &)> &produce);
 // The same for a file of the program's own: always UTF-8, without a byte-order mark.
 FileResult writeUtf8FileAtomically(const QString &path, const std::function<void(LineSink &)> &produce);
+// The same, always in UTF-8 with a byte-order mark: for files made for other programs.
+FileResult writeUtf8TextFileAtomically(const QString &path, const std::function<void(LineSink &)> &produce);
 
 // The file services of the scripts, on numbered handles.
 int FileOpen(const QString &path);       // a handle >= 1, or -1

@@ -239,3 +239,11 @@ FileResult writeUtf8FileAtomically(const QString &path, const std::function<void
         return {true, {}};
     return {false, error};
 }
+
+FileResult writeUtf8TextFileAtomically(const QString &path, const std::function<void(LineSink &)> &produce)
+{
+    QString error;
+    if (writeAttempt(path, produce, Encoding::Utf8WithMark, error) == WriteOutcome::Written)
+        return {true, {}};
+    return {false, error};
+}

@@ -69,6 +69,10 @@ m_popmenu::m_popmenu(w_list &window) : QObject(&window), m_window(&window)
     // 종료 runs no command: choosing it only closes the menu.
     m_종료 = m_command->addAction(QStringLiteral("종료\tAlt+X"));
     m_종료->setShortcut(QKeySequence(Qt::ALT | Qt::Key_X));
+    m_results = addCommand(m_command, QStringLiteral("검색 결과"), {}, &w_list::ue_results);
+    m_export = m_command->addMenu(QStringLiteral("내보내기"));
+    m_export_list = addCommand(m_export, QStringLiteral("디스크 목록"), {}, &w_list::ue_export_list);
+    m_export_tree = addCommand(m_export, QStringLiteral("열린 디스크"), {}, &w_list::ue_export_tree);
 }
 
 m_popmenu::~m_popmenu()

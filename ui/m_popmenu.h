@@ -27,6 +27,10 @@ class m_popmenu : public QObject {
     QAction *m_desc = nullptr;
     QAction *m_type = nullptr;
     QAction *m_종료 = nullptr;
+    QAction *m_results = nullptr; // the results window for the search box's text
+    QMenu *m_export = nullptr;    // CSV of the disc list or of the open disc's tree
+    QAction *m_export_list = nullptr;
+    QAction *m_export_tree = nullptr;
 
   private:
     explicit m_popmenu(w_list &window);

@@ -26,6 +26,7 @@ class QProgressBar;
 class QPushButton;
 class IndexPresenter;
 class TreePresenter;
+class w_results;
 
 // The main window: drive list, search box, command buttons, the folder tree, the
 // catalogue list, and hidden working controls. Its handlers run one at a time on the
@@ -62,6 +63,11 @@ class w_list : public QWidget {
     // where their discs still exist (ui/w_list_watch.cpp).
     void catchUpWithIndex();
     void watchIndex();
+    // The results window (ui/w_list_results.cpp): every row of the listed discs whose path or
+    // name holds the search box's text; and the CSV exports of the disc list and the open tree.
+    void ue_results();
+    void ue_export_list();
+    void ue_export_tree();
 
     // Handlers.
     void ddlb_drive_keydown(int key, Qt::KeyboardModifiers keyflags);
@@ -183,6 +189,12 @@ class w_list : public QWidget {
     [[nodiscard]] HookContext longOperationHooks();
     // The default PDF: the tree's title in the user's documents folder.
     [[nodiscard]] QString defaultPdfPath() const;
+    // The load a double-click on the list runs: the disc's tree opened under its label, the find
+    // box shown; a catalogue file that is not a regular file is refused with a message.
+    void openCatalogue(const QString &file, const QString &label);
+    // Opens the disc of a row of the results window at that row, its branch unfolded.
+    void openResult(qsizetype storeRow);
+    void unfoldTo(qint64 row);
 
     FileSystem &m_fs;
     RecordSet m_tree;
@@ -205,4 +217,5 @@ class w_list : public QWidget {
     bool m_scanDriveLost = false;
     bool m_treeCommandsOn = false; // a scan or load put a tree in: Save and Print on at its end
     std::unique_ptr<QFileSystemWatcher> m_indexWatcher;
+    w_results *m_results = nullptr; // made on first use, a child so it stays over this window
 };

@@ -36,18 +36,7 @@ void w_list::dw_list_doubleclicked(int, int, qint64 row, const QString &)
 {
     if (row < 1 || busy())
         return; // a load never starts under a scan or another load
-    {
-        LongOperation operation(*this);
-        cb_expand->setText(QStringLiteral("확장"));
-        // An entry whose file is not a bare name is listed but never opened: its tree is empty.
-        const QString file = m_list.GetItemString(row, IndexColumn::file);
-        m_treeTitle = m_list.GetItemString(row, IndexColumn::name);
-        wf_restore(2, isBareFileName(file) ? dataFilePath(file) : QString());
-    }
-    showFindBox(true);
-    const QString problem = irregularFileProblem(dataFilePath(m_list.GetItemString(row, IndexColumn::file)));
-    if (!problem.isEmpty())
-        MessageBox(QStringLiteral("오류"), problem, MessageIcon::StopSign);
+    openCatalogue(m_list.GetItemString(row, IndexColumn::file), m_list.GetItemString(row, IndexColumn::name));
 }
 
 void w_list::dw_list_rbuttondown(int, int, qint64, const QString &)

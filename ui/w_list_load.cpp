@@ -3,9 +3,13 @@
 
 #include "ui/w_list.h"
 
+#include "catalogue/datafiles.h"
+#include "catalogue/datafolder.h"
 #include "catalogue/settings.h"
 #include "catalogue/sidefile.h"
 #include "catalogue/treeloader.h"
+
+#include "widgets/messagebox.h"
 
 #include <QFileDialog>
 #include <QPushButton>
@@ -44,4 +48,19 @@ void w_list::cb_restore_clicked()
         return;
     LongOperation operation(*this);
     wf_restore(1, QString());
+}
+
+void w_list::openCatalogue(const QString &file, const QString &label)
+{
+    {
+        LongOperation operation(*this);
+        cb_expand->setText(QStringLiteral("확장"));
+        m_treeTitle = label;
+        // An entry whose file is not a bare name is listed but never opened: its tree is empty.
+        wf_restore(2, isBareFileName(file) ? dataFilePath(file) : QString());
+    }
+    showFindBox(true);
+    const QString problem = irregularFileProblem(dataFilePath(file));
+    if (!problem.isEmpty())
+        MessageBox(QStringLiteral("오류"), problem, MessageIcon::StopSign);
 }

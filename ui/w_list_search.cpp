@@ -13,9 +13,18 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-void w_list::sle_search_keydown(int key, Qt::KeyboardModifiers)
+void w_list::sle_search_keydown(int key, Qt::KeyboardModifiers keyflags)
 {
-    if (isEnterKey(key))
+    if (isEnterKey(key) && keyflags.testFlag(Qt::ControlModifier)) {
+        // The disc list fills as Enter fills it, then the results window searches those discs.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                cb_search->click();
+                ue_results();
+            },
+            Qt::QueuedConnection);
+    } else if (isEnterKey(key))
         QMetaObject::invokeMethod(cb_search, &QPushButton::click, Qt::QueuedConnection);
     else if (key == Qt::Key_F1)
         gf_help(QString());

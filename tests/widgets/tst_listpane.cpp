@@ -142,7 +142,8 @@ class TestListPane : public QObject {
         QStringList texts;
         for (QAction *action : shown->actions())
             texts << (action->isSeparator() ? "-" : action->text());
-        QCOMPARE(texts, QStringList({"삭제\tAlt+D", "변경\tAlt+M", "-", "정렬", "종료\tAlt+X"}));
+        QCOMPARE(texts, QStringList({"삭제\tAlt+D", "변경\tAlt+M", "-", "정렬", "종료\tAlt+X", "검색 결과",
+                                     "내보내기"}));
         QCOMPARE(menu->m_sort->actions().size(), 3);
         QCOMPARE(menu->m_modify->shortcut(), QKeySequence("Alt+M"));
 

@@ -1,0 +1,84 @@
+#include "catalogue/exports.h"
+
+#include "catalogue/csv.h"
+#include "catalogue/layouts.h"
+#include "catalogue/sidefacts.h"
+
+namespace {
+
+QString kindText(bool folder)
+{
+    return folder ? QStringLiteral("폴더") : QStringLiteral("파일");
+}
+
+QStringList factCells(const RowFacts &facts)
+{
+    return {csvSize(facts.size), csvDate(facts.modified)};
+}
+
+const QStringList kRowHeading = {QStringLiteral("폴더 경로"), QStringLiteral("이름"), QStringLiteral("종류"),
+                                 QStringLiteral("크기"), QStringLiteral("날짜")};
+const QStringList kDiscHeading = {QStringLiteral("라벨"), QStringLiteral("설명"), QStringLiteral("구분")};
+
+} // namespace
+
+FileResult exportResults(const QString &path, const ResultStore &store, const std::vector<quint32> &order,
+                         const QString &dataFolder)
+{
+    std::vector<SideFacts> facts;
+    for (const ResultDisc &disc : store.discs())
+        facts.push_back(readSideFacts(dataFolder, disc.file));
+    return writeCsvFile(path, kDiscHeading + kRowHeading, [&](const CsvRecordSink &sink) {
+        for (qsizetype i = 0; i < store.rowCount(); ++i) {
+            const qsizetype row = order.empty() ? i : qsizetype(order[size_t(i)]);
+            const ResultDisc &disc = store.discs()[size_t(store.discOf(row))];
+            const QStringList cells = QStringList{disc.label,
+                                                  disc.description,
+                                                  categoryText(disc.category),
+                                                  store.pathOf(row),
+                                                  store.nameOf(row).toString(),
+                                                  kindText(store.isFolder(row))} +
+                                      factCells(facts[size_t(store.discOf(row))].row(store.lineOf(row)));
+            if (!sink(cells))
+                return;
+        }
+    });
+}
+
+FileResult exportTree(const QString &path, const RecordSet &tree, const QString &dataFolder,
+                      const QString &file)
+{
+    const SideFacts facts = file.isEmpty() ? SideFacts() : readSideFacts(dataFolder, file);
+    return writeCsvFile(path, kRowHeading, [&](const CsvRecordSink &sink) {
+        for (qint64 row = 1; row <= tree.RowCount(); ++row) {
+            const bool folder = tree.GetItemString(row, TreeColumn::bmpname) == kFolderPicture;
+            const QStringList cells =
+                QStringList{tree.GetItemString(row, TreeColumn::fullname),
+                            tree.GetItemString(row, TreeColumn::name), kindText(folder)} +
+                factCells(facts.row(row));
+            if (!sink(cells))
+                return;
+        }
+    });
+}
+
+FileResult exportDiscList(const QString &path, const RecordSet &list, const QString &dataFolder)
+{
+    const QStringList heading =
+        kDiscHeading +
+        QStringList{QStringLiteral("파일 수"), QStringLiteral("전체 크기"), QStringLiteral("스캔 날짜")};
+    return writeCsvFile(path, heading, [&](const CsvRecordSink &sink) {
+        for (qint64 row = 1; row <= list.RowCount(); ++row) {
+            const DiscFacts facts =
+                readSideFacts(dataFolder, list.GetItemString(row, IndexColumn::file)).disc();
+            const QStringList cells = {list.GetItemString(row, IndexColumn::name),
+                                       list.GetItemString(row, IndexColumn::desc),
+                                       categoryText(list.GetItemString(row, IndexColumn::gubn)),
+                                       csvSize(facts.files),
+                                       csvSize(facts.bytes),
+                                       csvDate(facts.scanned)};
+            if (!sink(cells))
+                return;
+        }
+    });
+}

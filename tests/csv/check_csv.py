@@ -1,0 +1,34 @@
+#!/usr/bin/env python3
+"""Reads the CSV exports csv_sample writes with Python's csv module, as a spreadsheet would.
+
+Usage: check_csv.py CSV_SAMPLE
+"""
+import csv
+import subprocess
+import sys
+import tempfile
+
+NAME = 'a,b "똠"\tc.txt'
+
+with tempfile.TemporaryDirectory() as folder:
+    subprocess.run([sys.argv[1], folder], check=True)
+
+    def rows(name):
+        with open(f'{folder}/{name}', 'rb') as f:
+            data = f.read()
+        assert data.startswith(b'\xef\xbb\xbf'), f'{name}: no byte-order mark'
+        assert data.count(b'\n') == data.count(b'\r\n'), f'{name}: a line does not end in CR LF'
+        with open(f'{folder}/{name}', encoding='utf-8-sig', newline='') as f:
+            return list(csv.reader(f))
+
+    tree = rows('tree.csv')
+    assert tree == [['폴더 경로', '이름', '종류', '크기', '날짜'],
+                    ['E:\\', 'E:', '폴더', '', ''],
+                    ['E:\\', NAME, '파일', '', '']], tree
+    results = rows('results.csv')
+    assert results == [['라벨', '설명', '구분', '폴더 경로', '이름', '종류', '크기', '날짜'],
+                       ['똠,1', '"설명", 둘', '사진', 'E:\\', NAME.replace('\t', ' '), '파일', '', '']], results
+    discs = rows('list.csv')
+    assert discs == [['라벨', '설명', '구분', '파일 수', '전체 크기', '스캔 날짜'],
+                     ['똠,1', '"설명", 둘', '사진', '', '', '']], discs
+print('ok')

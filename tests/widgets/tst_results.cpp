@@ -1,0 +1,132 @@
+// The results window: Ctrl+Enter in the search box, the rows and their heading, opening a row in
+// the tree, sorting, closing; and the exports of the list pane's menu.
+
+#include "catalogue/layouts.h"
+#include "files/filesystem.h"
+#include "support/messagelog.h"
+#include "support/programfolder.h"
+#include "ui/csvfile.h"
+#include "ui/m_popmenu.h"
+#include "ui/w_list.h"
+#include "ui/w_results.h"
+
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestResults : public QObject {
+    Q_OBJECT
+
+  private:
+    QTemporaryDir m_dir;
+    MessageLog m_log;
+
+    void write(const QString &name, const QByteArray &bytes)
+    {
+        QFile file(m_dir.path() + "/data/" + name);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+    }
+    static w_results *resultsOf(w_list &window) { return window.findChild<w_results *>(); }
+    static QStringList column(w_results &results, int column)
+    {
+        QStringList values;
+        const QAbstractItemModel &model = results.model();
+        for (int row = 0; row < model.rowCount(); ++row)
+            values << model.index(row, column).data().toString();
+        return values;
+    }
+
+  private slots:
+    void initTestCase()
+    {
+        useProgramFolder(m_dir.path());
+        QDir().mkpath(m_dir.path() + "/data");
+        write("cdinfo.dat", "cd_B.dat\tphotos\tB\t04\r\ncd_A.dat\tdocs\tA\t02\r\n");
+        write("cd_A.dat", "D:\\\tD:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1\r\n"
+                          "D:\\x\\\tx\tfolder.bmp\tfoldopen.bmp\t0\t0\t0\t0\t2\r\n"
+                          "D:\\x\\memo\\\tmemo\tfolder.bmp\tfoldopen.bmp\t0\t0\t0\t0\t3\r\n"
+                          "D:\\x\\memo\\\tz.txt\tline.bmp\tline.bmp\t0\t0\t0\t0\t4\r\n"
+                          "D:\\x\\\tmemo.txt\tline.bmp\tline.bmp\t0\t0\t0\t0\t3\r\n");
+        write("cd_B.dat", "E:\\\tE:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1\r\n"
+                          "E:\\\tMEMO memo.jpg\tline.bmp\tline.bmp\t0\t0\t0\t0\t2\r\n");
+    }
+    void cleanup() { setCsvPathChooser({}); }
+
+    void ctrlEnterListsTheRowsAndOpensOne()
+    {
+        LocalFileSystem fs;
+        w_list window(fs);
+        window.open();
+        window.sle_search->setText("memo");
+        QTest::keyClick(window.sle_search, Qt::Key_Return, Qt::ControlModifier);
+        QCoreApplication::processEvents();             // the posted search
+        QCOMPARE(window.list().RowCount(), qint64(2)); // the disc list fills as Enter fills it
+        w_results *results = resultsOf(window);
+        QVERIFY(results && results->isVisible() && results->isWindow());
+        QCOMPARE(results->windowTitle(), QString("검색 결과"));
+        QCOMPARE(results->heading()->text(), QString("'memo': 디스크 2개에서 4개 항목"));
+        // Disc list order, then tree order; a path holding the text lists every row below it.
+        QCOMPARE(column(*results, ResultsModel::Name),
+                 QStringList({"memo", "z.txt", "memo.txt", "MEMO memo.jpg"}));
+        QCOMPARE(column(*results, ResultsModel::Label), QStringList({"A", "A", "A", "B"}));
+        QCOMPARE(column(*results, ResultsModel::Size), QStringList({"", "", "", ""})); // unknown yet
+        const QModelIndex photo = results->model().index(3, ResultsModel::Label);
+        QCOMPARE(photo.data(Qt::ForegroundRole).value<QColor>(), QColor(0, 128, 0)); // the photos colour
+
+        results->view()->sortByColumn(ResultsModel::Name, Qt::DescendingOrder);
+        QCOMPARE(column(*results, ResultsModel::Name),
+                 QStringList({"z.txt", "memo.txt", "MEMO memo.jpg", "memo"}));
+
+        // Enter on z.txt: its disc opens with the branch down to it unfolded and the row found.
+        results->view()->setCurrentIndex(results->model().index(0, 0));
+        QTest::keyClick(results->view(), Qt::Key_Return);
+        QCOMPARE(window.tree().RowCount(), qint64(5));
+        QVERIFY(window.tree().IsSelected(4));
+        QVERIFY(window.tree().detailHeight(4) > 0);
+        QCOMPARE(window.tree().detailHeight(5), window.tree().detailHeight(4)); // memo.txt: x is open
+        QCOMPARE(window.sle_find->text(), QString("memo"));
+        window.cb_next->click(); // ">>" goes on from the row
+        QVERIFY(window.tree().IsSelected(5));
+
+        QTest::keyClick(results->view(), Qt::Key_Escape);
+        QVERIFY(!results->isVisible());
+    }
+
+    void exportsWriteTheShownRows()
+    {
+        LocalFileSystem fs;
+        w_list window(fs);
+        window.open();
+        window.sle_search->setText("memo");
+        window.cb_search->click();
+        window.dw_list_clicked(0, 0, 1, "name");
+        window.popMenu = [](QMenu *, QPoint) {};
+        window.dw_list_rbuttondown(0, 0, 1, "name");
+        m_popmenu::current()->m_results->trigger();
+        w_results *results = resultsOf(window);
+        QVERIFY(results && results->isVisible());
+        const QString path = m_dir.path() + "/out.csv";
+        setCsvPathChooser([&](const QString &) { return path; });
+        const auto lines = [&] {
+            QFile file(path);
+            return file.open(QIODevice::ReadOnly) ? file.readAll().split('\n').size() - 1 : -1;
+        };
+        results->exportButton()->click();
+        QCOMPARE(lines(), 5); // heading and four rows
+        m_popmenu::current()->m_export_list->trigger();
+        QCOMPARE(lines(), 3);
+        window.dw_list_doubleclicked(0, 0, 1, "name");
+        m_popmenu::current()->m_export_tree->trigger();
+        QCOMPARE(lines(), 6);
+        QVERIFY(m_log.messages.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestResults)
+#include "tst_results.moc"

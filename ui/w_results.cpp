@@ -1,0 +1,162 @@
+#include "ui/w_results.h"
+
+#include "catalogue/exports.h"
+#include "catalogue/settings.h"
+#include "ui/csvfile.h"
+#include "ui/help.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+w_results::w_results(QWidget *mainWindow) : QWidget(mainWindow, Qt::Window)
+{
+    setObjectName(QStringLiteral("w_results"));
+    setWindowTitle(QStringLiteral("검색 결과"));
+    createControls();
+    layoutControls();
+    connectHandlers();
+    resize(820, 480);
+}
+
+void w_results::createControls()
+{
+    m_model = new ResultsModel(this);
+    m_heading = new QLabel(this);
+    m_view = new QTableView(this);
+    m_view->setModel(m_model);
+    m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_view->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_view->setWordWrap(false);
+    m_view->setTextElideMode(Qt::ElideMiddle); // a long path keeps its last folders in sight
+    m_view->setSortingEnabled(true);
+    m_view->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder); // the search's own order
+    // Fixed row heights: the view then never measures a million rows.
+    m_view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_view->verticalHeader()->setDefaultSectionSize(m_view->fontMetrics().height() + 6);
+    m_view->verticalHeader()->hide();
+    m_view->horizontalHeader()->setStretchLastSection(true);
+    const int widths[] = {120, 300, 200, 90};
+    for (int column = 0; column < 4; ++column)
+        m_view->setColumnWidth(column, widths[column]);
+    m_cancel = new QPushButton(QStringLiteral("취소"), this);
+    m_export = new QPushButton(QStringLiteral("내보내기"), this);
+    m_close = new QPushButton(QStringLiteral("닫기"), this);
+}
+
+void w_results::layoutControls()
+{
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(m_cancel);
+    buttons->addStretch();
+    buttons->addWidget(m_export);
+    buttons->addWidget(m_close);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_heading);
+    layout->addWidget(m_view, 1);
+    layout->addLayout(buttons);
+}
+
+void w_results::connectHandlers()
+{
+    connect(m_view, &QAbstractItemView::activated, this, &w_results::rowActivated);
+    connect(m_export, &QPushButton::clicked, this, &w_results::exportClicked);
+    connect(m_close, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_cancel, &QPushButton::clicked, this, [this] {
+        if (cancelSearch)
+            cancelSearch();
+    });
+}
+
+void w_results::start(const QString &text, std::vector<ResultDisc> discs, std::vector<QColor> colours,
+                      std::vector<SideFacts> facts)
+{
+    m_text = text;
+    m_searching = true;
+    m_cancelled = false;
+    m_view->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    m_model->start(std::move(discs), std::move(colours), std::move(facts));
+    m_cancel->setVisible(true);
+    m_export->setEnabled(false);
+    showHeading();
+    if (!isVisible() && parentWidget()) {
+        // Over the middle of the main window, as a dialog would open.
+        QRect frame = geometry();
+        frame.moveCenter(parentWidget()->frameGeometry().center());
+        move(frame.topLeft());
+    }
+    show();
+    raise();
+    activateWindow();
+}
+
+void w_results::rowsFound(qsizetype first, qsizetype count)
+{
+    m_model->rowsFound(first, count);
+    showHeading();
+}
+
+void w_results::finish(bool cancelled)
+{
+    m_searching = false;
+    m_cancelled = cancelled;
+    m_cancel->setVisible(false);
+    m_export->setEnabled(true);
+    showHeading();
+    if (m_model->rowCount() > 0 && !m_view->currentIndex().isValid())
+        m_view->setCurrentIndex(m_model->index(0, 0));
+    m_view->setFocus();
+}
+
+void w_results::showHeading()
+{
+    const QLocale locale;
+    const ResultStore &store = m_model->store();
+    QString line =
+        QStringLiteral("'%1': 디스크 %2개에서 %3개 항목")
+            .arg(m_text, locale.toString(store.discsWithRows()), locale.toString(store.rowCount()));
+    if (m_searching)
+        line += QStringLiteral(" (찾는 중…)");
+    else if (m_cancelled)
+        line += QStringLiteral(" (취소됨)");
+    m_heading->setText(line);
+}
+
+void w_results::rowActivated(const QModelIndex &index)
+{
+    if (index.isValid() && openRow)
+        openRow(m_model->storeRow(index.row()));
+}
+
+void w_results::exportClicked()
+{
+    exportCsv(this, QStringLiteral("검색 결과.csv"), [this](const QString &path) {
+        return exportResults(path, m_model->store(), m_model->order(), dataFolderPath());
+    });
+}
+
+void w_results::closeEvent(QCloseEvent *event)
+{
+    // A search into a closed window would go on unseen: stop it.
+    if (m_searching && cancelSearch)
+        cancelSearch();
+    event->accept();
+}
+
+void w_results::keyPressEvent(QKeyEvent *event)
+{
+    // The table passes on the keys it does not use: Esc closes, F1 opens the help.
+    if (event->key() == Qt::Key_Escape)
+        close();
+    else if (event->key() == Qt::Key_F1)
+        gf_help(QString());
+    else
+        QWidget::keyPressEvent(event);
+}

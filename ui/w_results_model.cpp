@@ -1,0 +1,138 @@
+#include "ui/w_results_model.h"
+
+#include <QLocale>
+
+#include <algorithm>
+#include <numeric>
+
+ResultsModel::ResultsModel(QObject *parent) : QAbstractTableModel(parent)
+{
+}
+
+void ResultsModel::start(std::vector<ResultDisc> discs, std::vector<QColor> colours,
+                         std::vector<SideFacts> facts)
+{
+    beginResetModel();
+    m_store.reset(std::move(discs));
+    m_colours = std::move(colours);
+    m_facts = std::move(facts);
+    m_order.clear();
+    m_shown = 0;
+    endResetModel();
+}
+
+void ResultsModel::rowsFound(qsizetype first, qsizetype count)
+{
+    if (count <= 0 || first != m_shown)
+        return;
+    beginInsertRows({}, m_shown, int(first + count - 1));
+    m_shown = int(first + count);
+    if (!m_order.empty()) {
+        for (qsizetype row = first; row < first + count; ++row)
+            m_order.push_back(quint32(row)); // after a sort the new rows come at the end
+    }
+    endInsertRows();
+}
+
+qsizetype ResultsModel::storeRow(int row) const
+{
+    return m_order.empty() ? row : qsizetype(m_order[size_t(row)]);
+}
+
+int ResultsModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_shown;
+}
+
+int ResultsModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+RowFacts ResultsModel::facts(qsizetype row) const
+{
+    return m_facts[size_t(m_store.discOf(row))].row(m_store.lineOf(row));
+}
+
+QString ResultsModel::text(qsizetype row, int column) const
+{
+    switch (column) {
+    case Label:
+        return m_store.discs()[size_t(m_store.discOf(row))].label;
+    case Path:
+        return m_store.pathOf(row);
+    case Name:
+        return m_store.nameOf(row).toString();
+    case Size: {
+        const qint64 size = facts(row).size;
+        return size < 0 ? QString() : QLocale().toString(size);
+    }
+    case Date:
+        return QLocale().toString(facts(row).modified, QLocale::ShortFormat);
+    }
+    return {};
+}
+
+QVariant ResultsModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_shown)
+        return {};
+    const qsizetype row = storeRow(index.row());
+    if (role == Qt::DisplayRole)
+        return text(row, index.column());
+    if (role == Qt::ForegroundRole && index.column() == Label)
+        return m_colours[size_t(m_store.discOf(row))];
+    if (role == Qt::TextAlignmentRole && index.column() == Size)
+        return int(Qt::AlignRight | Qt::AlignVCenter);
+    return {};
+}
+
+QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    static const char16_t *const headings[] = {u"라벨", u"폴더 경로", u"이름", u"크기", u"날짜"};
+    return section >= 0 && section < ColumnCount ? QString::fromUtf16(headings[section]) : QVariant();
+}
+
+bool ResultsModel::less(int column, quint32 a, quint32 b) const
+{
+    switch (column) {
+    case Label:
+        return m_store.discs()[size_t(m_store.discOf(a))].label.compare(
+                   m_store.discs()[size_t(m_store.discOf(b))].label, Qt::CaseInsensitive) < 0;
+    case Path:
+        return m_store.pathOf(a).compare(m_store.pathOf(b), Qt::CaseInsensitive) < 0;
+    case Name:
+        return m_store.nameOf(a).compare(m_store.nameOf(b), Qt::CaseInsensitive) < 0;
+    case Size:
+        return facts(a).size < facts(b).size;
+    default:
+        return facts(a).modified < facts(b).modified;
+    }
+}
+
+void ResultsModel::sort(int column, Qt::SortOrder order)
+{
+    if (column < 0 || column >= ColumnCount)
+        return;
+    emit layoutAboutToBeChanged();
+    std::vector<quint32> rows(static_cast<size_t>(m_shown));
+    std::iota(rows.begin(), rows.end(), quint32(0));
+    // Stable, so rows that compare equal keep the order of the discs and the trees.
+    if (order == Qt::AscendingOrder)
+        std::stable_sort(rows.begin(), rows.end(), [&](quint32 a, quint32 b) { return less(column, a, b); });
+    else
+        std::stable_sort(rows.begin(), rows.end(), [&](quint32 a, quint32 b) { return less(column, b, a); });
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    // The selection and the current row stay on the same store rows.
+    std::vector<int> shownAt(static_cast<size_t>(m_shown));
+    for (int i = 0; i < m_shown; ++i)
+        shownAt[rows[size_t(i)]] = i;
+    for (const QModelIndex &index : before)
+        after.push_back(this->index(shownAt[size_t(storeRow(index.row()))], index.column()));
+    m_order = std::move(rows);
+    changePersistentIndexList(before, after);
+    emit layoutChanged();
+}

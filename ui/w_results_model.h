@@ -1,0 +1,46 @@
+#pragma once
+
+#include "catalogue/resultstore.h"
+#include "catalogue/sidefacts.h"
+
+#include <QAbstractTableModel>
+#include <QColor>
+#include <vector>
+
+// The rows of a results search for a Qt item view: the store itself, shown through an order of
+// row numbers once sorted, so a million rows cost a few bytes each and no item objects. Rows the
+// search adds are shown when rowsFound() is called for them.
+class ResultsModel final : public QAbstractTableModel {
+  public:
+    enum Column : int { Label, Path, Name, Size, Date, ColumnCount };
+
+    explicit ResultsModel(QObject *parent = nullptr);
+
+    // Empties the model for a new search over `discs`, coloured as the list pane colours them.
+    void start(std::vector<ResultDisc> discs, std::vector<QColor> colours, std::vector<SideFacts> facts);
+    void rowsFound(qsizetype first, qsizetype count);
+
+    [[nodiscard]] ResultStore &store() { return m_store; }
+    [[nodiscard]] const ResultStore &store() const { return m_store; }
+    // The store's row shown at `row` of the view.
+    [[nodiscard]] qsizetype storeRow(int row) const;
+    // The shown order, empty while it is the store's own.
+    [[nodiscard]] const std::vector<quint32> &order() const { return m_order; }
+
+    [[nodiscard]] int rowCount(const QModelIndex &parent = {}) const override;
+    [[nodiscard]] int columnCount(const QModelIndex &parent = {}) const override;
+    [[nodiscard]] QVariant data(const QModelIndex &index, int role) const override;
+    [[nodiscard]] QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    void sort(int column, Qt::SortOrder order) override;
+
+  private:
+    [[nodiscard]] QString text(qsizetype row, int column) const;
+    [[nodiscard]] RowFacts facts(qsizetype row) const;
+    [[nodiscard]] bool less(int column, quint32 a, quint32 b) const;
+
+    ResultStore m_store;
+    std::vector<QColor> m_colours;
+    std::vector<SideFacts> m_facts;
+    std::vector<quint32> m_order;
+    int m_shown = 0;
+};
