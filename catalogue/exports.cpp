@@ -1,6 +1,7 @@
 #include "catalogue/exports.h"
 
 #include "catalogue/csv.h"
+#include "catalogue/discfacts.h"
 #include "catalogue/layouts.h"
 #include "catalogue/sidefacts.h"
 
@@ -45,17 +46,15 @@ FileResult exportResults(const QString &path, const ResultStore &store, const st
     });
 }
 
-FileResult exportTree(const QString &path, const RecordSet &tree, const QString &dataFolder,
-                      const QString &file)
+FileResult exportTree(const QString &path, const RecordSet &tree, const TreeFacts &facts)
 {
-    const SideFacts facts = file.isEmpty() ? SideFacts() : readSideFacts(dataFolder, file);
     return writeCsvFile(path, kRowHeading, [&](const CsvRecordSink &sink) {
         for (qint64 row = 1; row <= tree.RowCount(); ++row) {
             const bool folder = tree.GetItemString(row, TreeColumn::bmpname) == kFolderPicture;
             const QStringList cells =
                 QStringList{tree.GetItemString(row, TreeColumn::fullname),
                             tree.GetItemString(row, TreeColumn::name), kindText(folder)} +
-                factCells(facts.row(row));
+                factCells(rowFactsOf(facts, row));
             if (!sink(cells))
                 return;
         }
@@ -69,7 +68,7 @@ FileResult exportDiscList(const QString &path, const RecordSet &list, const QStr
         QStringList{QStringLiteral("파일 수"), QStringLiteral("전체 크기"), QStringLiteral("스캔 날짜")};
     return writeCsvFile(path, heading, [&](const CsvRecordSink &sink) {
         for (qint64 row = 1; row <= list.RowCount(); ++row) {
-            const DiscFacts facts =
+            const DiscSummary facts =
                 readSideFacts(dataFolder, list.GetItemString(row, IndexColumn::file)).disc();
             const QStringList cells = {list.GetItemString(row, IndexColumn::name),
                                        list.GetItemString(row, IndexColumn::desc),

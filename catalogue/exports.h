@@ -14,10 +14,11 @@
 // label, description, category, folder path, name, kind, size, date.
 [[nodiscard]] FileResult exportResults(const QString &path, const ResultStore &store,
                                        const std::vector<quint32> &order, const QString &dataFolder);
-// Every row of a tree (hidden ones too): folder path, name, kind, size, date. `file` names the
-// disc's catalogue file, for its side facts; empty for a tree not saved.
-[[nodiscard]] FileResult exportTree(const QString &path, const RecordSet &tree, const QString &dataFolder,
-                                    const QString &file);
+class TreeFacts;
+
+// Every row of a tree (hidden ones too): folder path, name, kind, and the size and date its
+// `facts` hold for the row (empty cells where they hold none).
+[[nodiscard]] FileResult exportTree(const QString &path, const RecordSet &tree, const TreeFacts &facts);
 // Every entry of a list of the index layout: label, description, category, file count, total
 // size, scan date.
 [[nodiscard]] FileResult exportDiscList(const QString &path, const RecordSet &list,

@@ -1,12 +1,77 @@
 #include "catalogue/sidefacts.h"
 
-RowFacts SideFacts::row(qint64) const
+#include "catalogue/datafiles.h"
+#include "catalogue/discfacts.h"
+#include "catalogue/layouts.h"
+#include "catalogue/sidefile.h"
+#include "files/paths.h"
+
+struct SideFacts::Kept {
+    bool discRead = false;
+    bool rowsRead = false;
+    DiscSummary disc;
+    TreeFacts rows;
+};
+
+namespace {
+
+QDateTime fromSeconds(qint64 seconds)
 {
-    return {};
+    return seconds == FileStat::kUnknown ? QDateTime() : QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC);
 }
 
-SideFacts readSideFacts(const QString &, const QString &)
+} // namespace
+
+SideFacts::SideFacts(QString cataloguePath)
+    : m_path(std::move(cataloguePath)), m_kept(std::make_shared<Kept>())
 {
-    // No side files are written yet: every disc's facts are unknown.
-    return {};
+}
+
+const SideFacts::Kept *SideFacts::kept(bool withRows) const
+{
+    if (!m_kept)
+        return nullptr;
+    Kept &kept = *m_kept;
+    if (!kept.discRead) {
+        kept.discRead = true;
+        DiscFacts disc;
+        if (SideFiles::readDisc(SideFiles::pathFor(m_path), disc))
+            kept.disc = {disc.files, disc.totalSize, disc.scanned};
+    }
+    if (withRows && !kept.rowsRead) {
+        kept.rowsRead = true;
+        // The side file counts only for the tree the catalogue file holds now: its fingerprint
+        // is checked against the rows the loader reads.
+        RecordSet tree(d_dir_tree());
+        loadDataFile(tree, m_path);
+        SideFiles::read(SideFiles::pathFor(m_path), tree, kept.rows);
+    }
+    return &kept;
+}
+
+RowFacts rowFactsOf(const TreeFacts &facts, qint64 row)
+{
+    if (row < 1 || row > facts.rows())
+        return {};
+    const FileStat stat = facts.at(row);
+    return {stat.size == FileStat::kUnknown ? -1 : stat.size, fromSeconds(stat.mtime)};
+}
+
+RowFacts SideFacts::row(qint64 line) const
+{
+    const Kept *facts = kept(true);
+    return facts ? rowFactsOf(facts->rows, line) : RowFacts{};
+}
+
+DiscSummary SideFacts::disc() const
+{
+    const Kept *facts = kept(false);
+    return facts ? facts->disc : DiscSummary{};
+}
+
+SideFacts readSideFacts(const QString &dataFolder, const QString &file)
+{
+    if (!isBareFileName(file))
+        return {};
+    return SideFacts(dataFolder + kPathSeparator + file);
 }

@@ -2,33 +2,46 @@
 
 #include <QDateTime>
 #include <QString>
+#include <memory>
 
-// Sizes and dates: what a scan can keep beside a disc's catalogue file, in Tarvek's own folder,
-// for each row (a file's size and date) and for the disc (its file count, total size and scan
-// date). The catalogue files themselves never hold them.
-//
-// Nothing keeps those side files yet, so readSideFacts() answers "unknown" for every disc: the
-// results window, the exports and the tooltips show empty cells until it reads them.
+class TreeFacts;
+
+// Sizes and dates of one disc for the results window and the CSV exports, from the side file
+// kept beside its catalogue file (catalogue/sidefile.h). The catalogue files never hold them.
 struct RowFacts {
     qint64 size = -1;   // bytes; -1 unknown
     QDateTime modified; // null when unknown
 };
 
-struct DiscFacts {
+// Row `row` of a tree's facts as the exports show it.
+[[nodiscard]] RowFacts rowFactsOf(const TreeFacts &facts, qint64 row);
+
+struct DiscSummary {
     qint64 files = -1; // -1 unknown
     qint64 bytes = -1; // -1 unknown
     QDateTime scanned; // null when unknown
 };
 
+// The facts are read when first asked for, so a results search over a thousand discs reads
+// only the side files of the rows a person looks at or exports. Copies share what was read.
 class SideFacts {
   public:
-    // The facts of catalogue line `line` (1-based), unknown when none are kept for it.
+    SideFacts() = default;
+    explicit SideFacts(QString cataloguePath);
+
+    // The facts of catalogue line `line` (1-based, a row of the tree as the loader reads it),
+    // unknown when the side file does not describe the catalogue file as it is now.
     [[nodiscard]] RowFacts row(qint64 line) const;
-    [[nodiscard]] const DiscFacts &disc() const { return m_disc; }
+    [[nodiscard]] DiscSummary disc() const;
 
   private:
-    DiscFacts m_disc;
+    struct Kept;
+    const Kept *kept(bool withRows) const;
+
+    QString m_path;
+    std::shared_ptr<Kept> m_kept;
 };
 
-// The side facts kept for the disc whose catalogue file is `file` in `dataFolder`.
+// The side facts kept for the disc whose catalogue file is `file` in `dataFolder`; unknown for
+// a value that is not a bare file name.
 [[nodiscard]] SideFacts readSideFacts(const QString &dataFolder, const QString &file);

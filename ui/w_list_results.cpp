@@ -110,5 +110,5 @@ void w_list::ue_export_list()
 void w_list::ue_export_tree()
 {
     exportCsv(this, QStringLiteral("트리.csv"),
-              [this](const QString &path) { return exportTree(path, m_tree, dataFolderPath(), QString()); });
+              [this](const QString &path) { return exportTree(path, m_tree, m_treeFacts); });
 }

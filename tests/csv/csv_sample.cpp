@@ -3,6 +3,7 @@
 // CP949 (not EUC-KR) holds must come back as it went in.
 
 #include "catalogue/datafiles.h"
+#include "catalogue/discfacts.h"
 #include "catalogue/exports.h"
 #include "catalogue/layouts.h"
 #include "catalogue/resultsearch.h"
@@ -37,7 +38,7 @@ int main(int argc, char **argv)
                   QStringLiteral("04")}});
     HookContext hooks;
     searchResults(hooks, store, folder, QStringLiteral("똠"));
-    const bool written = exportTree(folder + QStringLiteral("/tree.csv"), tree, folder, QString()).ok &&
+    const bool written = exportTree(folder + QStringLiteral("/tree.csv"), tree, TreeFacts()).ok &&
                          exportDiscList(folder + QStringLiteral("/list.csv"), list, folder).ok &&
                          exportResults(folder + QStringLiteral("/results.csv"), store, {}, folder).ok;
     return written ? 0 : 1;
