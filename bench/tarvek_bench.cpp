@@ -206,6 +206,10 @@ int load(const QString &file)
     const double seconds = bestSeconds(3, [&] { window.wf_restore(2, file); });
     figure("load_rows", window.tree().RowCount());
     figure("load_side_file_read", qint64(written && window.treeFacts().describes(window.tree().RowCount())));
+    TreeFacts read;
+    figure("side_file_read_s",
+           bestSeconds(3, [&] { SideFiles::read(SideFiles::pathFor(file), window.tree(), read); }));
+    figure("fingerprint_s", bestSeconds(3, [&] { (void)SideFiles::fingerprint(window.tree()); }));
     figure("load_1m_s", seconds);
     figure("iconv_s", iconv);
     figure("load_ratio_vs_iconv", seconds / iconv, 2);

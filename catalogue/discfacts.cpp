@@ -30,12 +30,6 @@ void TreeFacts::reserve(qint64 rows)
     m_mtimes.reserve(size_t(rows));
 }
 
-void TreeFacts::append(const FileStat &stat)
-{
-    m_sizes.push_back(stat.size);
-    m_mtimes.push_back(stat.mtime);
-}
-
 void TreeFacts::setSize(qint64 row, qint64 size)
 {
     if (row >= 1 && row <= rows())

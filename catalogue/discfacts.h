@@ -29,7 +29,11 @@ class TreeFacts {
   public:
     void clear();
     void reserve(qint64 rows);
-    void append(const FileStat &stat);
+    void append(const FileStat &stat)
+    {
+        m_sizes.push_back(stat.size);
+        m_mtimes.push_back(stat.mtime);
+    }
     void setSize(qint64 row, qint64 size);
     [[nodiscard]] FileStat at(qint64 row) const; // unknown for a row it has none for
     [[nodiscard]] qint64 rows() const { return qint64(m_sizes.size()); }

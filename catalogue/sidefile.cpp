@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <charconv>
 #include <unistd.h>
 
@@ -131,15 +132,25 @@ QByteArray fingerprint(const RecordSet &tree)
 {
     QCryptographicHash hash(QCryptographicHash::Md5);
     const qint64 rows = tree.RowCount();
+    const auto addText = [&hash](QStringView text) {
+        hash.addData(QByteArrayView(reinterpret_cast<const char *>(text.utf16()), text.size() * 2));
+    };
+    QStringView previousPath;
     for (qint64 row = 1; row <= rows; ++row) {
-        const QString path = tree.GetItemString(row, TreeColumn::fullname);
-        const QString name = tree.GetItemString(row, TreeColumn::name);
-        const qint64 level = tree.GetItemNumber(row, TreeColumn::level);
+        // Views into the record set: a million rows are hashed without copying a string.
+        const QStringView path = tree.textAt(row, TreeColumn::fullname - 1);
+        const QStringView name = tree.textAt(row, TreeColumn::name - 1);
+        // The files of a folder share its path: a path like the row before's is hashed as a
+        // length of -1 only, which says the same without hashing the text again.
+        const bool samePath = row > 1 && path == previousPath;
         // Each value with its length before it, so that no two rows hash alike by shifting text.
-        const qint64 sizes[3] = {path.size(), name.size(), level};
-        hash.addData(QByteArrayView(reinterpret_cast<const char *>(sizes), sizeof sizes));
-        hash.addData(QByteArrayView(reinterpret_cast<const char *>(path.utf16()), path.size() * 2));
-        hash.addData(QByteArrayView(reinterpret_cast<const char *>(name.utf16()), name.size() * 2));
+        const qint64 fields[3] = {samePath ? -1 : path.size(), name.size(),
+                                  tree.numberAt(row, TreeColumn::level - 1)};
+        hash.addData(QByteArrayView(reinterpret_cast<const char *>(fields), sizeof fields));
+        if (!samePath)
+            addText(path);
+        addText(name);
+        previousPath = path;
     }
     return QByteArray::number(rows) + '\t' + hash.result().toHex();
 }
@@ -168,32 +179,44 @@ bool readDisc(const QString &path, DiscFacts &disc)
     return !readHead(at, bytes.constEnd(), disc).isEmpty();
 }
 
-bool read(const QString &path, const RecordSet &tree, TreeFacts &facts)
+Contents readContents(const QString &path)
 {
-    facts.clear();
+    Contents contents;
     const QByteArray bytes = readAll(path);
     const char *at = bytes.constData();
     const char *end = bytes.constEnd();
-    DiscFacts disc;
-    const QByteArray rows = readHead(at, end, disc);
-    if (rows.isEmpty() || rows != fingerprint(tree))
-        return false;
-    facts.reserve(tree.RowCount());
-    while (at < end && facts.rows() < tree.RowCount()) {
+    contents.fingerprint = readHead(at, end, contents.facts.disc);
+    if (contents.fingerprint.isEmpty())
+        return contents;
+    const qsizetype tab = contents.fingerprint.indexOf('\t');
+    // Room for the rows the head names, but never more than the bytes left could hold.
+    const qint64 rows = contents.fingerprint.first(std::max<qsizetype>(tab, 0)).toLongLong();
+    contents.facts.reserve(std::clamp<qint64>(rows, 0, (end - at) / 4));
+    while (at < end) {
         FileStat stat;
         stat.size = parseNumber(at, end);
         if (at < end && *at == '\t')
             stat.mtime = parseNumber(++at, end);
         while (at < end && *at++ != '\n') {
         }
-        facts.append(stat);
+        contents.facts.append(stat);
     }
-    if (!facts.describes(tree.RowCount())) {
-        facts.clear();
+    return contents;
+}
+
+bool accept(Contents &&contents, const RecordSet &tree, TreeFacts &facts)
+{
+    facts.clear();
+    if (contents.fingerprint.isEmpty() || !contents.facts.describes(tree.RowCount()) ||
+        contents.fingerprint != fingerprint(tree))
         return false;
-    }
-    facts.disc = disc;
+    facts = std::move(contents.facts);
     return true;
+}
+
+bool read(const QString &path, const RecordSet &tree, TreeFacts &facts)
+{
+    return accept(readContents(path), tree, facts);
 }
 
 void saveFor(const QString &cataloguePath, const RecordSet &tree, const TreeFacts *facts)

@@ -28,6 +28,15 @@ namespace SideFiles {
 FileResult write(const QString &path, const RecordSet &tree, const TreeFacts &facts);
 // Fills `facts` from `path` when it describes `tree`; otherwise clears them and returns false.
 bool read(const QString &path, const RecordSet &tree, TreeFacts &facts);
+// The same in two steps, so that a side file can be read on another thread while its tree loads:
+// what the file holds, whatever tree it was written for (empty when it is none of this format),
+// then those facts taken into `facts` when they describe `tree`.
+struct Contents {
+    QByteArray fingerprint;
+    TreeFacts facts;
+};
+[[nodiscard]] Contents readContents(const QString &path);
+bool accept(Contents &&contents, const RecordSet &tree, TreeFacts &facts);
 // Only the disc's facts from the head of the file; false when there is no readable side file.
 bool readDisc(const QString &path, DiscFacts &disc);
 

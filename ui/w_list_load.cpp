@@ -13,6 +13,7 @@
 
 #include <QFileDialog>
 #include <QPushButton>
+#include <future>
 
 int w_list::wf_restore(int ai_gubn, QString as_filename)
 {
@@ -30,11 +31,16 @@ int w_list::wf_restore(int ai_gubn, QString as_filename)
     m_selectedTreeRow = 0;
     HookContext hooks = longOperationHooks();
     m_treeFacts.clear();
+    // The side file is read on a second thread while the tree loads.
+    std::future<SideFiles::Contents> sideFile =
+        std::async(std::launch::async,
+                   [path = SideFiles::pathFor(as_filename)] { return SideFiles::readContents(path); });
     const TreeLoad load = loadTree(hooks, m_tree, as_filename);
     il_file_cnt = load.lines;
     // Sizes and dates only from a side file that describes exactly the tree just read.
+    SideFiles::Contents contents = sideFile.get();
     if (!load.cancelled && load.opened)
-        SideFiles::read(SideFiles::pathFor(as_filename), m_tree, m_treeFacts);
+        SideFiles::accept(std::move(contents), m_tree, m_treeFacts);
     m_treeCommandsOn = true;
     wf_collapse_rows(*dw_1, 1);
     wf_expand_row(*dw_1, 1);
