@@ -2,6 +2,7 @@
 
 #include "catalogue/datafiles.h"
 #include "catalogue/layouts.h"
+#include "catalogue/search.h"
 #include "files/paths.h"
 #include "files/textcodec.h"
 
@@ -49,34 +50,12 @@ qint64 countLineFeeds(const char *from, const char *to)
     return count;
 }
 
-// Where the first empty line of [bytes, bytes + size), a run of whole lines, begins; the size when
-// there is none. A line is empty when only its LF, or its CR LF, is left.
+// Where the first empty line of [bytes, bytes + size), a run of whole lines ending the file's
+// bytes read so far, begins; the size when there is none.
 qsizetype emptyLineAt(const char *bytes, qsizetype size)
 {
-    const auto emptyAt = [&](qsizetype at) {
-        return bytes[at] == '\n' || (bytes[at] == '\r' && (at + 1 == size || bytes[at + 1] == '\n'));
-    };
-    if (size > 0 && emptyAt(0))
-        return 0;
-    qsizetype i = 0;
-#ifdef __SSE2__
-    // Sixteen bytes a step: an LF followed by an LF or a CR may start an empty line.
-    const __m128i lf = _mm_set1_epi8('\n');
-    const __m128i cr = _mm_set1_epi8('\r');
-    for (; i + 17 <= size; i += 16) {
-        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i));
-        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i + 1));
-        const __m128i hit = _mm_and_si128(_mm_cmpeq_epi8(here, lf),
-                                          _mm_or_si128(_mm_cmpeq_epi8(next, lf), _mm_cmpeq_epi8(next, cr)));
-        if (_mm_movemask_epi8(hit) != 0)
-            break; // the bytes after it decide
-    }
-#endif
-    for (; i + 1 < size; ++i) {
-        if (bytes[i] == '\n' && emptyAt(i + 1))
-            return i + 1;
-    }
-    return size;
+    const qsizetype at = firstEmptyLine(bytes, 0, size, true);
+    return at < 0 ? size : at;
 }
 
 // The tab-separated field `index` (0-based) of a line, empty when the line has fewer.

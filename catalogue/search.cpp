@@ -33,6 +33,36 @@ QByteArray cp949BytesOf(const QString &text)
     return encoder.hasError() ? QByteArray() : bytes;
 }
 
+// Decodes one line as the reader would and looks for the text in it.
+bool lineHolds(const char *begin, const char *end, bool utf8, const QString &text)
+{
+    if (end > begin && end[-1] == '\r')
+        --end;
+    // A new decoder each time: Qt's ICU decoders stay in error once they have met one.
+    // A U+FEFF at the start of a line is a character there, as the reader keeps it.
+    QStringDecoder decoder =
+        utf8 ? QStringDecoder(QStringDecoder::Utf8,
+                              QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom)
+             : QStringDecoder(kCp949Name, QStringConverter::Flag::Stateless);
+    const QString line = decoder.decode(QByteArrayView(begin, end - begin));
+    return line.contains(text);
+}
+
+class FileCloser {
+  public:
+    explicit FileCloser(int fd) : m_fd(fd) {}
+    ~FileCloser()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+
+  private:
+    int m_fd;
+};
+
+} // namespace
+
 // The position of the first empty line in [from, end), a run of whole lines, or -1. A line is
 // empty when nothing is left once its LF and the CR before it are taken off: it starts at `from`
 // or right after an LF and is "\n" or "\r\n", or a lone "\r" at the very end of the file.
@@ -67,36 +97,6 @@ qsizetype firstEmptyLine(const char *bytes, qsizetype from, qsizetype end, bool 
     }
     return -1;
 }
-
-// Decodes one line as the reader would and looks for the text in it.
-bool lineHolds(const char *begin, const char *end, bool utf8, const QString &text)
-{
-    if (end > begin && end[-1] == '\r')
-        --end;
-    // A new decoder each time: Qt's ICU decoders stay in error once they have met one.
-    // A U+FEFF at the start of a line is a character there, as the reader keeps it.
-    QStringDecoder decoder =
-        utf8 ? QStringDecoder(QStringDecoder::Utf8,
-                              QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom)
-             : QStringDecoder(kCp949Name, QStringConverter::Flag::Stateless);
-    const QString line = decoder.decode(QByteArrayView(begin, end - begin));
-    return line.contains(text);
-}
-
-class FileCloser {
-  public:
-    explicit FileCloser(int fd) : m_fd(fd) {}
-    ~FileCloser()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-
-  private:
-    int m_fd;
-};
-
-} // namespace
 
 CatalogueMatcher::CatalogueMatcher(const QString &text)
     : m_text(text), m_cp949(cp949BytesOf(text)), m_utf8(text.toUtf8())

@@ -16,6 +16,11 @@
 // the text's bytes cannot hold the text, while a byte match inside two-byte characters (똠 is
 // 8C 63, and 63 is "c") is caught by the decoded check. A text CP949 cannot hold is looked for in
 // UTF-8 files only.
+// The position of the first empty line in [from, end), a run of whole lines, or -1. A line is
+// empty when nothing is left once its LF and the CR before it are taken off; a lone CR counts
+// as an empty line only at the very end of the file (`fileEnd`).
+[[nodiscard]] qsizetype firstEmptyLine(const char *bytes, qsizetype from, qsizetype end, bool fileEnd);
+
 class CatalogueMatcher {
   public:
     explicit CatalogueMatcher(const QString &text);

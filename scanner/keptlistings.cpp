@@ -150,7 +150,7 @@ bool KeptListings::takeNext(ListedFolder &listed)
     const quint64 files = readCount();
     listed.folders.reserve(folders);
     for (quint64 i = 0; i < folders; ++i) {
-        DirEntry entry{readText(), DirEntry::Kind::Folder, {}};
+        DirEntry entry{readText(), DirEntry::Kind::Folder, {}, {}};
         const quint64 bytes = readCount();
         if (bytes == 0) {
             entry.bytes = entry.name.toUtf8();

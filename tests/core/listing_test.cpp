@@ -87,7 +87,7 @@ class ListingTest : public ::testing::Test {
     {
         LocalFileSystem fs;
         ListBoxModel list(fs);
-        std::vector<DirEntry> entries(1, {u"stale"_s, DirEntry::Kind::File, {}});
+        std::vector<DirEntry> entries(1, {u"stale"_s, DirEntry::Kind::File, {}, {}});
         int faults = fs.listFolder(locked, entries) || !entries.empty();
         faults += list.DirList(locked + u"/*.*"_s, DirListFolders) != (canEnter ? 0 : -1);
         faults += list.TotalItems() != 0;
@@ -108,7 +108,7 @@ TEST_F(ListingTest, ListFolderKeepsFoldersAndRegularFilesOnly)
     ASSERT_GE(fd, 0);
     ::close(fd);
 
-    std::vector<DirEntry> entries(1, {u"stale"_s, DirEntry::Kind::File, {}});
+    std::vector<DirEntry> entries(1, {u"stale"_s, DirEntry::Kind::File, {}, {}});
     ASSERT_TRUE(m_fs.listFolder(m_root + u'/', entries));
     QStringList folders, files;
     for (const DirEntry &entry : entries)
@@ -125,7 +125,7 @@ TEST_F(ListingTest, ListFolderKeepsFoldersAndRegularFilesOnly)
 
 TEST_F(ListingTest, UnreadableOrMissingFolderListsNothing)
 {
-    std::vector<DirEntry> entries(1, {u"stale"_s, DirEntry::Kind::File, {}});
+    std::vector<DirEntry> entries(1, {u"stale"_s, DirEntry::Kind::File, {}, {}});
     EXPECT_FALSE(m_fs.listFolder(m_root + u"/missing"_s, entries));
     EXPECT_TRUE(entries.empty());
 
@@ -188,7 +188,8 @@ class FakeFileSystem final : public FileSystem {
     bool listFolder(const QString &folder, std::vector<DirEntry> &out) override
     {
         listed.append(folder);
-        out = {{u"sub"_s, DirEntry::Kind::Folder, "sub"}, {u"cd_1.dat"_s, DirEntry::Kind::File, "cd_1.dat"}};
+        out = {{u"sub"_s, DirEntry::Kind::Folder, "sub", {}},
+               {u"cd_1.dat"_s, DirEntry::Kind::File, "cd_1.dat", {}}};
         return true;
     }
     QStringList driveRoots() override { return {u"/"_s, u"/media/kim/DISC_01/"_s}; }

@@ -33,7 +33,7 @@ class FakeFileSystem : public FileSystem {
             return;
         m_known.insert(trimmed);
         auto &entries = m_folders[parent];
-        entries.push_back({name, folder ? DirEntry::Kind::Folder : DirEntry::Kind::File, name.toUtf8()});
+        entries.push_back({name, folder ? DirEntry::Kind::Folder : DirEntry::Kind::File, name.toUtf8(), {}});
         if (folder)
             m_folders.insert(path, {});
     }
