@@ -46,7 +46,7 @@ FileResult DataFolderLock::failure() const
     return {false, QStringLiteral("데이터 폴더를 잠그지 못했습니다: '%1'").arg(m_path)};
 }
 
-FileStamp stampOf(const QString &path)
+FileVersion versionOf(const QString &path)
 {
     struct stat st;
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)

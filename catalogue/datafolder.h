@@ -23,12 +23,12 @@ class DataFolderLock {
 
 // What tells one version of a file from the next: replacing the index renames a new file over
 // it, which changes its inode, and its size and times change with any other write.
-struct FileStamp {
+struct FileVersion {
     qint64 device = 0, inode = 0, size = 0, modified = 0, changed = 0;
-    bool operator==(const FileStamp &) const = default;
+    bool operator==(const FileVersion &) const = default;
 };
-// The stamp of the file at `path` now; all zero when there is none.
-[[nodiscard]] FileStamp stampOf(const QString &path);
+// The version of the file at `path` now; all zero when there is none.
+[[nodiscard]] FileVersion versionOf(const QString &path);
 
 // Removes the program's own temporary files older than an hour from `dataFolder`: those a crash
 // left behind. Call under the lock; any other file stays. Returns how many went.

@@ -3,6 +3,7 @@
 
 #include "catalogue/datafiles.h"
 #include "catalogue/layouts.h"
+#include "catalogue/settings.h"
 #include "catalogue/sidefile.h"
 #include "files/fileops.h"
 #include "files/paths.h"
@@ -151,19 +152,19 @@ QString CatalogueEntries::filePath(const QString &bareName) const
 
 qint64 CatalogueEntries::loadIndex()
 {
-    m_indexStamp = stampOf(indexPath());
+    m_indexStamp = versionOf(indexPath());
     return loadDataFile(m_index, indexPath());
 }
 
 bool CatalogueEntries::catchUp()
 {
-    const FileStamp now = stampOf(indexPath());
+    const FileVersion now = versionOf(indexPath());
     if (now == m_indexStamp)
         return false;
     RecordSet rows(m_index.layout());
     bool opened = false;
     loadDataFile(rows, indexPath(), &opened);
-    if (!opened && now != FileStamp{})
+    if (!opened && now != FileVersion{})
         return false; // there but unreadable: not taken for an empty catalogue
     m_indexStamp = now;
     m_index.Reset();
@@ -182,8 +183,10 @@ bool CatalogueEntries::catchUp()
 void CatalogueEntries::removeStaleFiles()
 {
     DataFolderLock lock(m_dataFolder);
-    if (DirectoryExists(m_dataFolder) && lock.lock())
+    if (DirectoryExists(m_dataFolder) && lock.lock()) {
         removeStaleTemporaries(m_dataFolder);
+        removeStaleTemporaries(ownFolderPath(m_dataFolder)); // the side files' and the index's
+    }
 }
 
 FileResult CatalogueEntries::ensureDataFolder() const

@@ -111,5 +111,5 @@ class CatalogueEntries {
     RecordSet &m_list;
     QString m_dataFolder;
     QString m_indexName;
-    FileStamp m_indexStamp; // the index file as last read or written here
+    FileVersion m_indexStamp; // the index file as last read or written here
 };

@@ -73,14 +73,14 @@ FileResult CatalogueEntries::commit(FileSteps &steps, RowChanges &changes)
         steps.undo();
         return stored;
     }
-    m_indexStamp = stampOf(indexPath());
+    m_indexStamp = versionOf(indexPath());
     if (!steps.staged.isEmpty() &&
         fileOps().rename(steps.staged.constData(), steps.target.constData()) != 0) {
         const QString reason = systemErrorText(errno);
         steps.undo();
         changes.undo(); // the entry names the same file, which holds the old tree: its old values back
         if (storeIndex(m_index, indexPath()).ok)
-            m_indexStamp = stampOf(indexPath());
+            m_indexStamp = versionOf(indexPath());
         return {false, QStringLiteral("'%1' 파일을 저장하지 못했습니다: %2")
                            .arg(QFile::decodeName(steps.target), reason)};
     }

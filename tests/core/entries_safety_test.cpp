@@ -156,7 +156,10 @@ TEST_F(Safety, OnlyOwnOldTemporariesAreRemoved)
                  {".tvk-a1B2c4", false, false},
                  {".tvk-a1B2c", true, false},
                  {".other.XXXXXX", true, false},
-                 {"cd_x.dat", true, false}};
+                 {"cd_x.dat", true, false},
+                 {".tarvek/.tvk-a1B2c5", true, true},
+                 {".tarvek/.tvk-a1B2c6", false, false}};
+    QDir().mkpath(data(".tarvek"));
     for (const auto &file : files) {
         put(file.name, "x");
         const struct utimbuf hoursAgo = {::time(nullptr) - 7200, ::time(nullptr) - 7200};
