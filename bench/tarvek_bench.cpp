@@ -124,7 +124,7 @@ struct ProgramWindow {
     explicit ProgramWindow(const QString &drive) : fs(drive), window(fs) { window.open(); }
     QTemporaryDir home;
     // The window reads the program folder when it is made, so it is set before.
-    bool placed = (gs_pgm_dir = home.path(), true);
+    bool placed = (initGlobals(), gs_pgm_dir = home.path(), true);
     RootedFileSystem fs;
     w_list window;
 };
