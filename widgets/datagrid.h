@@ -19,6 +19,7 @@ class DataGrid : public QAbstractScrollArea {
 
     void setRecordSet(RecordSet *rows, const RowPresenter *presenter);
     [[nodiscard]] RecordSet *recordSet() const { return m_rows; }
+    [[nodiscard]] const RowPresenter *presenter() const { return m_presenter; }
 
     int SetRedraw(bool on); // off: changes are not drawn until it is switched on again
     [[nodiscard]] bool redrawOn() const { return m_redraw; }
@@ -61,8 +62,12 @@ class DataGrid : public QAbstractScrollArea {
     void scrollContentsBy(int dx, int dy) override;
 
   private:
+    class Heading; // widgets/gridheading.cpp
     void rowsChanged();
     void updateScrollBars();
+    // The presenter's headings over the rows, shown while it has any for the rows' width.
+    void updateHeading();
+    [[nodiscard]] int bandWidth() const; // of the rows as drawn: the view's or the layout's
     void moveCurrent(int steps);
     [[nodiscard]] int rowHeightPixels(qint64 row) const;
     [[nodiscard]] RowPaintState stateFor(qint64 row, qint64 firstOnPage) const;
@@ -75,4 +80,5 @@ class DataGrid : public QAbstractScrollArea {
     const RowPresenter *m_presenter = nullptr;
     bool m_redraw = true;
     QPoint m_pointer;
+    QWidget *m_heading = nullptr; // a Heading, made when first needed
 };
