@@ -6,6 +6,8 @@
 
 #include <QAbstractScrollArea>
 #include <QPointer>
+#include <QStringList>
+#include <functional>
 
 class QPrinter;
 
@@ -39,10 +41,12 @@ class DataGrid : public QAbstractScrollArea {
     [[nodiscard]] QRect rowRect(qint64 row) const;
     // Prints every shown row as drawn, page by page, under a header (the title on the left, the
     // date on the right) and over a footer "n / m" (widgets/gridprint.cpp). The hooks get a step
-    // per page and may cancel between pages.
+    // per page and may cancel between pages. `rowNotes`, when given, gives texts printed at the
+    // right edge of the page beside each row, in columns right-aligned, the last at the edge.
     enum class PrintResult { Printed, Cancelled, Failed };
-    PrintResult printRows(QPrinter &printer, const QString &title, const QString &date,
-                          HookContext &hooks) const;
+    using RowNotes = std::function<QStringList(qint64 row)>;
+    PrintResult printRows(QPrinter &printer, const QString &title, const QString &date, HookContext &hooks,
+                          const RowNotes &rowNotes = {}) const;
 
   signals:
     void clicked(int xpos, int ypos, qint64 row, const QString &dwo);

@@ -1,7 +1,7 @@
 // The window on any screen and on paper: the grids grow with the frame, the drive box ends in
 // whole folders, dialogs open centred over the window, the wide list shows each disc's totals,
-// and printing has page headers, footers "n / m", progress by page and the Scan button to cancel
-// it.
+// and printing has page headers, footers "n / m", sizes and dates, progress by page and the Scan
+// button to cancel it.
 
 #include "catalogue/factstext.h"
 #include "catalogue/layouts.h"
@@ -147,6 +147,28 @@ class TestWindow : public QObject {
             QVERIFY2(pages[p].endsWith(QString("%1/%2").arg(p + 1).arg(pages.size())), qPrintable(pages[p]));
         }
         QVERIFY(pages.first().contains("f0.txt") && pages.last().contains("f399.txt"));
+    }
+
+    void aTreeWithSizesPrintsThemAtTheRight()
+    {
+        FakeFileSystem fs;
+        w_list window(fs);
+        window.open();
+        const QString pdf = m_dir.path() + "/sizes.pdf";
+        printable(window, pdf);
+        // The disc row has its total, f7.txt its size and date, the other files neither.
+        TreeFacts &facts = window.treeFacts();
+        facts.append({1234567, FileStat::kUnknown});
+        for (int i = 0; i < 400; ++i)
+            facts.append(i == 7 ? FileStat{1234567, 1699963200} : FileStat{});
+        window.cb_print->click();
+        const QStringList pages = pagesOf(pdf, true);
+        QVERIFY(!pages.isEmpty());
+        const QString size = "1.2MB";
+        QString date = dateText(1699963200);
+        date.removeIf([](QChar c) { return !c.isLetterOrNumber() && c != u'.'; });
+        QVERIFY2(pages[0].contains("f7.txt" + size + date), qPrintable(pages[0]));
+        QCOMPARE(pages.join("").count(size), 2);
     }
 
     void theWideListShowsEachDiscsTotals()
