@@ -5,6 +5,8 @@
 #include "records/recordset.h"
 
 #include <QString>
+#include <QStringList>
+#include <functional>
 
 class RowChanges;
 class TreeFacts;
@@ -88,6 +90,10 @@ class CatalogueEntries {
     // catalogue file is deleted, unless its `file` value is not a bare name or another entry of
     // the index still names it.
     Removal remove(qint64 listRow);
+
+    // Told after each change the bare names of the catalogue files it wrote, renamed or removed,
+    // so that what is kept of those discs elsewhere is read again.
+    std::function<void(const QStringList &names)> onFilesChanged;
 
     [[nodiscard]] QString dataFolder() const { return m_dataFolder; }
     [[nodiscard]] QString indexPath() const;

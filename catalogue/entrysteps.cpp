@@ -96,6 +96,8 @@ FileResult CatalogueEntries::commit(FileSteps &steps, RowChanges &changes)
             SideFiles::renameFor(gone, QFile::decodeName(steps.created));
     }
     SearchIndex::refreshFiles(m_dataFolder, steps.touchedNames());
+    if (onFilesChanged)
+        onFilesChanged(steps.touchedNames());
     return {true, {}};
 }
 

@@ -1,10 +1,12 @@
 #include "ui/indexpresenter.h"
 
 #include "catalogue/layouts.h"
+#include "ui/disctotals.h"
 #include "widgets/fonts.h"
 #include "widgets/units.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QPainter>
 #include <QPalette>
 
@@ -17,15 +19,113 @@ QColor fromRgbNumber(qint64 value)
 {
     return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
 }
+
+constexpr int kHeadingHeight = 18;
+constexpr int kPadding = 6; // between a right-aligned total and the next column
+
+// The width a column needs for its heading and the widest of its samples.
+int widthFor(const QFontMetrics &metrics, const QStringList &texts)
+{
+    int widest = 0;
+    for (const QString &text : texts)
+        widest = std::max(widest, metrics.horizontalAdvance(text));
+    return widest + 2 * kPadding;
+}
 } // namespace
 
 IndexPresenter::IndexPresenter()
-    : m_columns{{QStringLiteral("name"), IndexColumn::name, unitsToPixels(9, 4, 512, 60), true},
-                {QStringLiteral("desc"), IndexColumn::desc, unitsToPixels(535, 4, 1339, 60), false},
-                {QStringLiteral("gubn"), IndexColumn::gubn, unitsToPixels(1888, 4, 544, 60), true}},
+    : m_columns{{QStringLiteral("name"), IndexColumn::name, unitsToPixels(9, 4, 512, 60), true,
+                 QStringLiteral("라벨")},
+                {QStringLiteral("desc"), IndexColumn::desc, unitsToPixels(535, 4, 1339, 60), false,
+                 QStringLiteral("설명")},
+                {QStringLiteral("gubn"), IndexColumn::gubn, unitsToPixels(1888, 4, 544, 60), true,
+                 QStringLiteral("구분")}},
       m_colorRule(Expression::compile(QStringView(kColorRule), d_cdinfo())),
       m_font(gridFont(QStringLiteral("굴림체"), 10))
 {
+    const QFontMetrics metrics(m_font);
+    const QLocale korean(QLocale::Korean, QLocale::SouthKorea);
+    const QString sizeHeading = QStringLiteral("총 크기");
+    const QString filesHeading = QStringLiteral("파일 수");
+    const QString dateHeading = QStringLiteral("스캔 날짜");
+    m_totals = {
+        {sizeHeading,
+         widthFor(metrics,
+                  {sizeHeading, korean.formattedDataSize(1023LL << 30, 1, QLocale::DataSizeTraditionalFormat),
+                   korean.formattedDataSize(1023, 1, QLocale::DataSizeTraditionalFormat)})},
+        {filesHeading, widthFor(metrics, {filesHeading, korean.toString(9999999)})},
+        {dateHeading,
+         widthFor(metrics, {dateHeading, korean.toString(QDate(2088, 12, 28), QLocale::ShortFormat)})}};
+    QStringList categories = {m_columns.back().heading};
+    for (const char16_t *code : {u"01", u"02", u"03", u"04"})
+        categories << categoryText(QStringView(code));
+    m_categoryWidth = widthFor(metrics, categories) - kPadding;
+}
+
+IndexPresenter::Band IndexPresenter::bandFor(int width) const
+{
+    Band band;
+    for (const Column &column : m_columns)
+        band.columns.push_back(column.box);
+    // The layout's last column is the category; its box is wider than its words, and what the
+    // words leave is room for the totals too.
+    QRect &desc = band.columns[1];
+    QRect &gubn = band.columns[2];
+    const int extra = std::max(0, width - contentWidth());
+    const int room = extra + gubn.width() - m_categoryWidth;
+    int used = 0;
+    for (const auto &[heading, columnWidth] : m_totals) {
+        if (!m_totalsSource || extra == 0 || used + columnWidth > room)
+            break;
+        band.totals.emplace_back(0, gubn.top(), columnWidth, gubn.height());
+        used += columnWidth;
+    }
+    // What the totals leave widens the description; the category moves right.
+    const int spare = band.totals.empty() ? extra : room - used;
+    desc.setWidth(desc.width() + spare);
+    gubn.translate(spare, 0);
+    if (!band.totals.empty())
+        gubn.setWidth(m_categoryWidth);
+    int x = gubn.right() + 1;
+    for (QRect &box : band.totals) {
+        box.moveLeft(x);
+        x += box.width();
+    }
+    return band;
+}
+
+int IndexPresenter::headingHeight(int width) const
+{
+    return bandFor(width).totals.empty() ? 0 : kHeadingHeight;
+}
+
+void IndexPresenter::paintHeading(QPainter &painter, const QRect &rect) const
+{
+    const Band band = bandFor(rect.width());
+    const QPalette palette = QApplication::palette();
+    painter.fillRect(rect, palette.color(QPalette::Button));
+    painter.setFont(m_font);
+    painter.setPen(palette.color(QPalette::ButtonText));
+    // A heading stands over its column, the totals' to the right as their values are.
+    const auto over = [&rect](const QRect &box, int rightPadding) {
+        return QRect(rect.left() + box.left(), rect.top(), box.width() - rightPadding, rect.height());
+    };
+    for (size_t i = 0; i < m_columns.size(); ++i)
+        painter.drawText(over(band.columns[i], 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                         m_columns[i].heading);
+    for (size_t i = 0; i < band.totals.size(); ++i)
+        painter.drawText(over(band.totals[i], kPadding),
+                         Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, m_totals[i].first);
+    painter.setPen(palette.color(QPalette::Mid));
+    painter.drawLine(rect.bottomLeft(), rect.bottomRight());
+}
+
+QStringList IndexPresenter::totalsShown(const RecordSet &rows, qint64 row, int width) const
+{
+    const qsizetype shown = qsizetype(bandFor(width).totals.size());
+    if (shown == 0)
+        return {};
+    return totalsTexts(m_totalsSource(rows.GetItemString(row, IndexColumn::file))).mid(0, shown);
 }
 
 int IndexPresenter::contentWidth() const
@@ -52,14 +152,10 @@ void IndexPresenter::paintRow(QPainter &painter, const QRect &rect, const Record
         painter.fillRect(rect, palette.color(QPalette::Highlight));
     const QColor text = state.highlighted ? palette.color(QPalette::HighlightedText) : textColor(rows, row);
     painter.setFont(m_font);
-    // A grid wider than the layout gives the description the extra room; the category moves right.
-    const int extra = std::max(0, rect.width() - contentWidth());
-    for (const Column &column : m_columns) {
-        QRect box = column.box.translated(rect.topLeft());
-        if (column.column == IndexColumn::desc)
-            box.setWidth(box.width() + extra);
-        else if (column.column == IndexColumn::gubn)
-            box.translate(extra, 0);
+    const Band band = bandFor(rect.width());
+    for (size_t i = 0; i < m_columns.size(); ++i) {
+        const Column &column = m_columns[i];
+        const QRect box = band.columns[i].translated(rect.topLeft());
         if (column.opaque && !state.highlighted)
             painter.fillRect(box, palette.color(QPalette::Base));
         QString value = rows.GetItemString(row, column.column);
@@ -67,6 +163,11 @@ void IndexPresenter::paintRow(QPainter &painter, const QRect &rect, const Record
             value = categoryText(value);
         painter.setPen(text);
         painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, value);
+    }
+    const QStringList totals = totalsShown(rows, row, rect.width());
+    for (qsizetype i = 0; i < totals.size(); ++i) {
+        const QRect box = band.totals[size_t(i)].translated(rect.topLeft()).adjusted(0, 0, -kPadding, 0);
+        painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, totals[i]);
     }
 }
 

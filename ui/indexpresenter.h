@@ -1,12 +1,15 @@
 #pragma once
 
+#include "catalogue/sidefacts.h"
 #include "records/expression.h"
 #include "widgets/rowpresenter.h"
 
 #include <QFont>
+#include <functional>
 
 // Draws a row of the catalogue index: label, description and category on one line,
-// coloured by category.
+// coloured by category. A band wider than the layout also shows the disc's totals (size, files,
+// scan date) at the right, each column only when it fits whole, under a band of headings.
 class IndexPresenter final : public RowPresenter {
   public:
     IndexPresenter();
@@ -17,10 +20,20 @@ class IndexPresenter final : public RowPresenter {
                                    const RowPaintState &state) const override;
     [[nodiscard]] int unitsPerPixelY() const override { return 4; }
     [[nodiscard]] int contentWidth() const override;
+    [[nodiscard]] int headingHeight(int width) const override;
+    void paintHeading(QPainter &painter, const QRect &rect) const override;
 
     // The text colour of a row: the category rule, or the window-text colour when it
     // cannot be evaluated.
     [[nodiscard]] QColor textColor(const RecordSet &rows, qint64 row) const;
+
+    // Where the totals of the disc whose catalogue file is `file` come from; without one no
+    // totals are shown.
+    using TotalsSource = std::function<const DiscSummary &(const QString &file)>;
+    void setTotalsSource(TotalsSource source) { m_totalsSource = std::move(source); }
+    // The totals a band `width` pixels wide shows for a row, in column order: none at the
+    // layout's own width or less.
+    [[nodiscard]] QStringList totalsShown(const RecordSet &rows, qint64 row, int width) const;
 
   private:
     struct Column {
@@ -28,8 +41,19 @@ class IndexPresenter final : public RowPresenter {
         int column;
         QRect box; // pixels within the row
         bool opaque;
+        QString heading;
     };
+    // The boxes of a band `width` pixels wide: one for each layout column, then the totals shown.
+    struct Band {
+        std::vector<QRect> columns;
+        std::vector<QRect> totals;
+    };
+    [[nodiscard]] Band bandFor(int width) const;
+
     std::vector<Column> m_columns;
+    std::vector<std::pair<QString, int>> m_totals; // heading and width of each totals column
+    int m_categoryWidth = 0;                       // what the category's words need
+    TotalsSource m_totalsSource;
     Expression m_colorRule;
     QFont m_font;
 };

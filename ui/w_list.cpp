@@ -7,6 +7,7 @@
 #include "scanner/keptlistings.h"
 #include "treeview/treepresenter.h"
 #include "ui/accessiblenames.h"
+#include "ui/disctotals.h"
 #include "ui/help.h"
 #include "ui/indexpresenter.h"
 #include "widgets/keyfilter.h"

@@ -24,6 +24,7 @@ class QMenu;
 class KeptListings;
 class QProgressBar;
 class QPushButton;
+class DiscTotals;
 class IndexPresenter;
 class TreePresenter;
 class w_results;
@@ -203,6 +204,7 @@ class w_list : public QWidget {
     RecordSet m_list;
     CatalogueEntries m_entries;
     std::unique_ptr<IndexPresenter> m_indexPresenter;
+    std::unique_ptr<DiscTotals> m_discTotals; // the list's totals columns, read as rows show
     std::unique_ptr<TreePresenter> m_treePresenter;
     Progress m_progress;
     int m_busy = 0;

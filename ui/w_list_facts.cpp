@@ -1,5 +1,5 @@
 // Sizes and dates where a user looks: the tree row's facts in the status area over the progress
-// bar, and each disc's totals as the list pane's tooltip.
+// bar, and each disc's totals as the list pane's tooltip and, when the list is wide, its columns.
 
 #include "ui/w_list.h"
 
@@ -8,6 +8,8 @@
 #include "catalogue/layouts.h"
 #include "catalogue/settings.h"
 #include "catalogue/sidefile.h"
+#include "ui/disctotals.h"
+#include "ui/indexpresenter.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -69,6 +71,12 @@ void w_list::createFactsArea()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(st_facts);
     new DiscTooltips(dw_list, m_list);
+    // The list shows each disc's totals as columns when it is wide enough. The hidden full index
+    // shares the presenter but is never drawn, so only the list's rows in view read side files.
+    m_discTotals = std::make_unique<DiscTotals>(m_entries.dataFolder());
+    m_indexPresenter->setTotalsSource(
+        [this](const QString &file) -> const DiscSummary & { return m_discTotals->of(file); });
+    m_entries.onFilesChanged = [this](const QStringList &names) { m_discTotals->forget(names); };
 }
 
 void w_list::showRowFacts(qint64 row)

@@ -2,6 +2,7 @@
 
 #include "ui/w_list.h"
 
+#include "catalogue/factstext.h"
 #include "widgets/messagebox.h"
 
 #include <QDate>
@@ -20,6 +21,19 @@ namespace {
 QString partName(const QString &pdf)
 {
     return pdf + QStringLiteral(".part");
+}
+
+// Beside each row of a tree whose sizes are known, its size (a folder's is the total below it)
+// and date; what is unknown stays blank. Nothing for a tree without them.
+DataGrid::RowNotes sizeNotes(const RecordSet &tree, const TreeFacts &facts)
+{
+    if (!facts.describes(tree.RowCount()))
+        return {};
+    return [&facts](qint64 row) {
+        const FileStat stat = facts.at(row);
+        return QStringList{stat.size == FileStat::kUnknown ? QString() : sizeText(stat.size),
+                           stat.mtime == FileStat::kUnknown ? QString() : dateText(stat.mtime)};
+    };
 }
 } // namespace
 
@@ -53,7 +67,7 @@ void w_list::cb_print_clicked()
         const QString date =
             QLocale(QLocale::Korean).toString(QDate::currentDate(), QStringLiteral("yyyy년 M월 d일"));
         result = dw_1->printRows(printer, m_treeTitle.isEmpty() ? QStringLiteral("Tarvek") : m_treeTitle,
-                                 date, hooks);
+                                 date, hooks, sizeNotes(m_tree, m_treeFacts));
         m_progress.setPosition(0);
         st_progress->clear();
     }

@@ -3,6 +3,7 @@
 #include "ui/w_list.h"
 
 #include "catalogue/settings.h"
+#include "ui/disctotals.h"
 
 #include <QFileSystemWatcher>
 
@@ -21,6 +22,8 @@ void w_list::catchUpWithIndex()
     const QString folder = dataFolderPath();
     if (m_indexWatcher && m_indexWatcher->directories().isEmpty() && DirectoryExists(folder))
         m_indexWatcher->addPath(folder);
-    if (!busy()) // a search or a load is reading the rows; the next command catches up
-        m_entries.catchUp();
+    // A search or a load is reading the rows; the next command catches up. Discs changed
+    // elsewhere show their totals as their side files hold them now.
+    if (!busy() && m_entries.catchUp())
+        m_discTotals->clear();
 }

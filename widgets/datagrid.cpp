@@ -75,6 +75,7 @@ void DataGrid::updateScrollBars()
     QScrollBar *horizontal = horizontalScrollBar();
     horizontal->setRange(0, std::max(0, m_presenter->contentWidth() - viewport()->width()));
     horizontal->setPageStep(viewport()->width());
+    updateHeading();
 }
 
 qint64 DataGrid::firstRowOnPage() const
@@ -104,7 +105,7 @@ void DataGrid::paintEvent(QPaintEvent *)
     if (first == 0)
         return;
     const int left = -horizontalScrollBar()->value();
-    const int width = std::max(viewport()->width(), m_presenter->contentWidth());
+    const int width = bandWidth();
     int y = int(rowTop(first) - verticalScrollBar()->value());
     const RowHeights &heights = m_rows->heights();
     for (qint64 row0 = first - 1; row0 < m_rows->RowCount() && y < viewport()->height();
@@ -291,4 +292,6 @@ void DataGrid::resizeEvent(QResizeEvent *event)
 void DataGrid::scrollContentsBy(int, int)
 {
     viewport()->update();
+    if (m_heading)
+        m_heading->update();
 }

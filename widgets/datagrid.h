@@ -6,6 +6,8 @@
 
 #include <QAbstractScrollArea>
 #include <QPointer>
+#include <QStringList>
+#include <functional>
 
 class QPrinter;
 
@@ -19,6 +21,7 @@ class DataGrid : public QAbstractScrollArea {
 
     void setRecordSet(RecordSet *rows, const RowPresenter *presenter);
     [[nodiscard]] RecordSet *recordSet() const { return m_rows; }
+    [[nodiscard]] const RowPresenter *presenter() const { return m_presenter; }
 
     int SetRedraw(bool on); // off: changes are not drawn until it is switched on again
     [[nodiscard]] bool redrawOn() const { return m_redraw; }
@@ -38,10 +41,12 @@ class DataGrid : public QAbstractScrollArea {
     [[nodiscard]] QRect rowRect(qint64 row) const;
     // Prints every shown row as drawn, page by page, under a header (the title on the left, the
     // date on the right) and over a footer "n / m" (widgets/gridprint.cpp). The hooks get a step
-    // per page and may cancel between pages.
+    // per page and may cancel between pages. `rowNotes`, when given, gives texts printed at the
+    // right edge of the page beside each row, in columns right-aligned, the last at the edge.
     enum class PrintResult { Printed, Cancelled, Failed };
-    PrintResult printRows(QPrinter &printer, const QString &title, const QString &date,
-                          HookContext &hooks) const;
+    using RowNotes = std::function<QStringList(qint64 row)>;
+    PrintResult printRows(QPrinter &printer, const QString &title, const QString &date, HookContext &hooks,
+                          const RowNotes &rowNotes = {}) const;
 
   signals:
     void clicked(int xpos, int ypos, qint64 row, const QString &dwo);
@@ -61,8 +66,12 @@ class DataGrid : public QAbstractScrollArea {
     void scrollContentsBy(int dx, int dy) override;
 
   private:
+    class Heading; // widgets/gridheading.cpp
     void rowsChanged();
     void updateScrollBars();
+    // The presenter's headings over the rows, shown while it has any for the rows' width.
+    void updateHeading();
+    [[nodiscard]] int bandWidth() const; // of the rows as drawn: the view's or the layout's
     void moveCurrent(int steps);
     [[nodiscard]] int rowHeightPixels(qint64 row) const;
     [[nodiscard]] RowPaintState stateFor(qint64 row, qint64 firstOnPage) const;
@@ -75,4 +84,5 @@ class DataGrid : public QAbstractScrollArea {
     const RowPresenter *m_presenter = nullptr;
     bool m_redraw = true;
     QPoint m_pointer;
+    QWidget *m_heading = nullptr; // a Heading, made when first needed
 };

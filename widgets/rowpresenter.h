@@ -33,4 +33,8 @@ class RowPresenter {
     // Width of everything the layout draws, for the horizontal scroll bar.
     [[nodiscard]] virtual int contentWidth() const = 0;
     [[nodiscard]] virtual QColor background() const { return Qt::white; }
+    // A band of headings over rows `width` pixels wide: its height (0 for none), and its drawing
+    // in `rect`, whose left edge is the rows' left edge.
+    [[nodiscard]] virtual int headingHeight(int /*width*/) const { return 0; }
+    virtual void paintHeading(QPainter & /*painter*/, const QRect & /*rect*/) const {}
 };

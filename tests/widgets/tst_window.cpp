@@ -1,9 +1,13 @@
 // The window on any screen and on paper: the grids grow with the frame, the drive box ends in
-// whole folders, dialogs open centred over the window, and printing has page headers, footers
-// "n / m", progress by page and the Scan button to cancel it.
+// whole folders, dialogs open centred over the window, the wide list shows each disc's totals,
+// and printing has page headers, footers "n / m", sizes and dates, progress by page and the Scan
+// button to cancel it.
 
+#include "catalogue/factstext.h"
+#include "catalogue/layouts.h"
 #include "support/fakefilesystem.h"
 #include "support/programfolder.h"
+#include "ui/indexpresenter.h"
 #include "ui/w_list.h"
 #include "ui/w_save.h"
 
@@ -35,6 +39,21 @@ class TestWindow : public QObject {
             printer.setOutputFileName(pdf);
             return true;
         };
+    }
+
+    // The pages of a printed PDF as text, without blanks: the Korean font's space comes back as
+    // some other character. In `layout`, what stands on a line of the page stays on one line.
+    static QStringList pagesOf(const QString &pdf, bool layout = false)
+    {
+        QProcess pdftotext; // poppler-utils, from scripts/install-deps.sh
+        pdftotext.start("pdftotext", layout ? QStringList{"-layout", pdf, "-"} : QStringList{pdf, "-"});
+        if (!pdftotext.waitForFinished())
+            qFatal("pdftotext is needed to read the pages back");
+        QStringList pages =
+            QString::fromUtf8(pdftotext.readAllStandardOutput()).split('\f', Qt::SkipEmptyParts);
+        for (QString &page : pages)
+            page.removeIf([](QChar c) { return !c.isLetterOrNumber() && c != u'/' && c != u'.'; });
+        return pages;
     }
 
   private slots:
@@ -119,21 +138,82 @@ class TestWindow : public QObject {
         window.cb_print->click();
         QCOMPARE(offered,
                  QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + "/사진 2019.pdf");
-        QProcess pdftotext; // poppler-utils, from scripts/install-deps.sh
-        pdftotext.start("pdftotext", {pdf, "-"});
-        QVERIFY2(pdftotext.waitForFinished(), "pdftotext is needed to read the pages back");
-        QStringList pages =
-            QString::fromUtf8(pdftotext.readAllStandardOutput()).split('\f', Qt::SkipEmptyParts);
+        const QStringList pages = pagesOf(pdf);
         QCOMPARE(pages.size(), window.progress().maximum());
         QVERIFY(pages.size() >= 5 && pages.size() <= 12);
         const QString date = QDate::currentDate().toString("yyyy년M월d일");
         for (int p = 0; p < pages.size(); ++p) {
-            // Without blanks: the Korean font's space comes back as some other character.
-            pages[p].removeIf([](QChar c) { return !c.isLetterOrNumber() && c != u'/' && c != u'.'; });
             QVERIFY2(pages[p].startsWith("사진2019" + date), qPrintable(pages[p]));
             QVERIFY2(pages[p].endsWith(QString("%1/%2").arg(p + 1).arg(pages.size())), qPrintable(pages[p]));
         }
         QVERIFY(pages.first().contains("f0.txt") && pages.last().contains("f399.txt"));
+    }
+
+    void aTreeWithSizesPrintsThemAtTheRight()
+    {
+        FakeFileSystem fs;
+        w_list window(fs);
+        window.open();
+        const QString pdf = m_dir.path() + "/sizes.pdf";
+        printable(window, pdf);
+        // The disc row has its total, f7.txt its size and date, the other files neither.
+        TreeFacts &facts = window.treeFacts();
+        facts.append({1234567, FileStat::kUnknown});
+        for (int i = 0; i < 400; ++i)
+            facts.append(i == 7 ? FileStat{1234567, 1699963200} : FileStat{});
+        window.cb_print->click();
+        const QStringList pages = pagesOf(pdf, true);
+        QVERIFY(!pages.isEmpty());
+        const QString size = "1.2MB";
+        QString date = dateText(1699963200);
+        date.removeIf([](QChar c) { return !c.isLetterOrNumber() && c != u'.'; });
+        QVERIFY2(pages[0].contains("f7.txt" + size + date), qPrintable(pages[0]));
+        QCOMPARE(pages.join("").count(size), 2);
+    }
+
+    void theWideListShowsEachDiscsTotals()
+    {
+        FakeFileSystem fs;
+        w_list window(fs);
+        window.open();
+        window.show();
+        RecordSet tree(d_dir_tree());
+        tree.ImportString(u"E:/\tE:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1\n"
+                          u"E:/\ta.jpg\tline.bmp\tline.bmp\t0\t0\t0\t0\t2"_qs);
+        TreeFacts facts;
+        facts.append({1234567, FileStat::kUnknown});
+        facts.append({1234567, 1699963200});
+        facts.disc.files = 12345;
+        facts.disc.totalSize = 1234567;
+        facts.disc.scanned = QDateTime::fromSecsSinceEpoch(1699963200, Qt::UTC);
+        QVERIFY(window.entries().add(tree, {"cd_사진.dat", "바다", "사진", "04"}, &facts).ok);
+        QVERIFY(window.entries().add(tree, {"cd_옛날.dat", "", "옛날", "02"}).ok); // no side file
+        const auto *presenter = dynamic_cast<const IndexPresenter *>(window.dw_list->presenter());
+        QVERIFY(presenter);
+        const auto shown = [&](qint64 row) {
+            return presenter->totalsShown(window.list(), row, window.dw_list->viewport()->width());
+        };
+        const QStringList whole = {"1.2 MB", "12,345", "23. 11. 14."};
+        const QSize first = window.size();
+        const QRect firstView = window.dw_list->viewport()->geometry();
+        QSet<qsizetype> counts;
+        qsizetype before = 0;
+        for (int extra = 0; extra <= 1600; extra += extra == 0 ? 600 : 50) {
+            window.resize(first + QSize(extra, 0));
+            const QStringList withFacts = shown(1);
+            QCOMPARE(withFacts, whole.mid(0, withFacts.size()));
+            QCOMPARE(shown(2), QStringList(withFacts.size(), QString()));
+            QVERIFY(withFacts.size() >= before);
+            before = withFacts.size();
+            counts << before;
+        }
+        QCOMPARE(counts, QSet<qsizetype>({0, 1, 2, 3})); // one column at a time as the room grows
+        // Saved again with its facts, a disc shows them at once.
+        QVERIFY(window.entries().replace(tree, {"cd_옛날.dat", "", "옛날", "02"}, 2, &facts).ok);
+        QCOMPARE(shown(2), whole);
+        window.resize(first);
+        QVERIFY(shown(1).isEmpty());
+        QCOMPARE(window.dw_list->viewport()->geometry(), firstView);
     }
 
     void theScanButtonCancelsPrintingAndTheFileStaysAsItWas()
