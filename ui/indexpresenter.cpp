@@ -67,30 +67,23 @@ IndexPresenter::Band IndexPresenter::bandFor(int width) const
     Band band;
     for (const Column &column : m_columns)
         band.columns.push_back(column.box);
-    // The layout's last column is the category; its box is wider than its words, and what the
-    // words leave is room for the totals too.
     QRect &desc = band.columns[1];
     QRect &gubn = band.columns[2];
-    const int extra = std::max(0, width - contentWidth());
-    const int room = extra + gubn.width() - m_categoryWidth;
-    int used = 0;
-    for (const auto &[heading, columnWidth] : m_totals) {
-        if (!m_totalsSource || extra == 0 || used + columnWidth > room)
-            break;
-        band.totals.emplace_back(0, gubn.top(), columnWidth, gubn.height());
-        used += columnWidth;
-    }
-    // What the totals leave widens the description; the category moves right.
-    const int spare = band.totals.empty() ? extra : room - used;
-    desc.setWidth(desc.width() + spare);
-    gubn.translate(spare, 0);
-    if (!band.totals.empty())
+    if (showsTotals()) {
+        // The category keeps only what its words need and the totals follow it.
         gubn.setWidth(m_categoryWidth);
-    int x = gubn.right() + 1;
-    for (QRect &box : band.totals) {
-        box.moveLeft(x);
-        x += box.width();
+        int x = gubn.right() + 1;
+        for (const auto &column : m_totals) {
+            band.totals.emplace_back(x, gubn.top(), column.second, gubn.height());
+            x += column.second;
+        }
     }
+    // A band wider than its content gives the description the extra room; the rest move right.
+    const int extra = std::max(0, width - contentWidth());
+    desc.setWidth(desc.width() + extra);
+    gubn.translate(extra, 0);
+    for (QRect &box : band.totals)
+        box.translate(extra, 0);
     return band;
 }
 
@@ -130,7 +123,13 @@ QStringList IndexPresenter::totalsShown(const RecordSet &rows, qint64 row, int w
 
 int IndexPresenter::contentWidth() const
 {
-    return m_columns.back().box.right() + 1;
+    const int layoutWidth = m_columns.back().box.right() + 1;
+    if (!showsTotals())
+        return layoutWidth;
+    int totals = 0;
+    for (const auto &column : m_totals)
+        totals += column.second;
+    return layoutWidth - m_columns.back().box.width() + m_categoryWidth + totals;
 }
 
 QColor IndexPresenter::textColor(const RecordSet &rows, qint64 row) const

@@ -8,8 +8,8 @@
 #include <functional>
 
 // Draws a row of the catalogue index: label, description and category on one line,
-// coloured by category. A band wider than the layout also shows the disc's totals (size, files,
-// scan date) at the right, each column only when it fits whole, under a band of headings.
+// coloured by category. In a window wider than its first size the rows also show the disc's
+// totals (size, files, scan date) after the category, under a band of headings.
 class IndexPresenter final : public RowPresenter {
   public:
     IndexPresenter();
@@ -31,8 +31,10 @@ class IndexPresenter final : public RowPresenter {
     // totals are shown.
     using TotalsSource = std::function<const DiscSummary &(const QString &file)>;
     void setTotalsSource(TotalsSource source) { m_totalsSource = std::move(source); }
-    // The totals a band `width` pixels wide shows for a row, in column order: none at the
-    // layout's own width or less.
+    // Whether the window is wider than its first size, where the totals are shown.
+    void setWide(bool wide) { m_wide = wide; }
+    [[nodiscard]] bool wide() const { return m_wide; }
+    // The totals a band `width` pixels wide shows for a row, in column order: none unless wide.
     [[nodiscard]] QStringList totalsShown(const RecordSet &rows, qint64 row, int width) const;
 
   private:
@@ -49,11 +51,13 @@ class IndexPresenter final : public RowPresenter {
         std::vector<QRect> totals;
     };
     [[nodiscard]] Band bandFor(int width) const;
+    [[nodiscard]] bool showsTotals() const { return m_wide && m_totalsSource; }
 
     std::vector<Column> m_columns;
     std::vector<std::pair<QString, int>> m_totals; // heading and width of each totals column
     int m_categoryWidth = 0;                       // what the category's words need
     TotalsSource m_totalsSource;
+    bool m_wide = false;
     Expression m_colorRule;
     QFont m_font;
 };

@@ -148,6 +148,11 @@ void w_list::resizeEvent(QResizeEvent *event)
     dw_list->setGeometry(list.translated(treeShare, 0).adjusted(0, 0, dx - treeShare, dy));
     hpb_1->setGeometry(m_firstGeometry[hpb_1].translated(0, dy).adjusted(0, 0, dx, 0));
     st_progress->setGeometry(m_firstGeometry[st_progress].translated(dx, dy));
+    // A list wider than at first also shows each disc's totals.
+    if (m_indexPresenter->wide() != (dx > 0)) {
+        m_indexPresenter->setWide(dx > 0);
+        dw_list->presenterChanged();
+    }
 }
 
 void w_list::setTabOrders()

@@ -62,6 +62,12 @@ qint64 DataGrid::rowTop(qint64 row) const
     return m_rows->heights().offsetOf(row - 1) / m_presenter->unitsPerPixelY();
 }
 
+void DataGrid::presenterChanged()
+{
+    updateScrollBars();
+    viewport()->update();
+}
+
 void DataGrid::updateScrollBars()
 {
     if (!m_rows || !m_presenter)

@@ -20,6 +20,8 @@ class DataGrid : public QAbstractScrollArea {
     explicit DataGrid(QWidget *parent = nullptr);
 
     void setRecordSet(RecordSet *rows, const RowPresenter *presenter);
+    // The presenter now draws rows differently (wider, with headings): lay out and draw again.
+    void presenterChanged();
     [[nodiscard]] RecordSet *recordSet() const { return m_rows; }
     [[nodiscard]] const RowPresenter *presenter() const { return m_presenter; }
 
