@@ -167,21 +167,29 @@ qint64 DataGrid::rowAt(QPoint viewportPoint, QString *objectName) const
     return row;
 }
 
-void DataGrid::emitMouse(QMouseEvent *event, void (DataGrid::*signal)(int, int, qint64, const QString &))
+qint64 DataGrid::emitMouse(QMouseEvent *event, void (DataGrid::*signal)(int, int, qint64, const QString &))
 {
     m_pointer = event->position().toPoint();
     QString object;
     const qint64 row = rowAt(m_pointer, &object);
     emit(this->*signal)(pixelsToUnitsX(m_pointer.x()), pixelsToUnitsY(m_pointer.y()), row, object);
+    return row;
 }
 
 void DataGrid::mousePressEvent(QMouseEvent *event)
 {
     setFocus(Qt::MouseFocusReason);
+    qint64 row = 0;
     if (event->button() == Qt::LeftButton)
-        emitMouse(event, &DataGrid::clicked);
+        row = emitMouse(event, &DataGrid::clicked);
     else if (event->button() == Qt::RightButton)
-        emitMouse(event, &DataGrid::rbuttondown);
+        row = emitMouse(event, &DataGrid::rbuttondown);
+    // The clicked row becomes the current one, so the keys go on from where the mouse was. The
+    // handler has run first, and may have hidden or removed it.
+    if (m_rows && row >= 1 && row <= m_rows->RowCount() && m_rows->detailHeight(row) > 0) {
+        m_rows->SetRow(row);
+        viewport()->update();
+    }
 }
 
 void DataGrid::mouseDoubleClickEvent(QMouseEvent *event)

@@ -80,7 +80,7 @@ class DataGrid : public QAbstractScrollArea {
     // The first row (0-based) of each printed page for a body of this height.
     [[nodiscard]] std::vector<qint64> pageStarts(int bodyHeight) const;
     void paintFocusFrame(QPainter &painter) const;
-    void emitMouse(QMouseEvent *event, void (DataGrid::*signal)(int, int, qint64, const QString &));
+    qint64 emitMouse(QMouseEvent *event, void (DataGrid::*signal)(int, int, qint64, const QString &));
 
     QPointer<RecordSet> m_rows;
     const RowPresenter *m_presenter = nullptr;

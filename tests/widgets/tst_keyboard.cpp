@@ -67,8 +67,11 @@ class TestKeyboard : public QObject {
         QTest::addColumn<QList<QKeyCombination>>("keys");
         QTest::addColumn<QString>("seen");
         using K = QList<QKeyCombination>;
-        const QKeyCombination tree = Qt::Key_F12; // opens the current disc and moves to its tree
+        const QKeyCombination tree = Qt::Key_F12;  // opens the current disc and moves to its tree
+        const QKeyCombination click = Qt::Key_F11; // a mouse click on the grid's second row
         QTest::newRow("down twice") << K{Qt::Key_Down, Qt::Key_Down} << "row 3";
+        QTest::newRow("click, down") << K{click, Qt::Key_Down} << "row 3";
+        QTest::newRow("click, right") << K{tree, click, Qt::Key_Right} << "row 1 opened D: [x] y q3";
         QTest::newRow("end, up") << K{Qt::Key_End, Qt::Key_Up} << "row 59";
         QTest::newRow("page down, home") << K{Qt::Key_PageDown, Qt::Key_Home} << "row 1";
         QTest::newRow("enter opens") << K{Qt::Key_Down, Qt::Key_Return} << "row 2 opened [D:] x q3";
@@ -107,7 +110,10 @@ class TestKeyboard : public QObject {
         window.dw_list->setFocus();
         QWidget *grid = window.dw_list;
         for (QKeyCombination key : keys) {
-            if (key.key() == Qt::Key_F12) {
+            if (key.key() == Qt::Key_F11) {
+                auto *clicked = static_cast<DataGrid *>(grid);
+                QTest::mouseClick(clicked->viewport(), Qt::LeftButton, {}, clicked->rowRect(2).center());
+            } else if (key.key() == Qt::Key_F12) {
                 QTest::keyClick(grid, Qt::Key_Return);
                 grid = window.dw_1;
                 grid->setFocus();
