@@ -55,6 +55,8 @@ TEST(ScanFacts, SizesDatesTotalsAndCountsWithAndWithoutKeptListings)
     makeFile(root + u"/a.txt"_s, 0, 946684800);
     const struct timespec folderTime[2] = {{1600000000, 0}, {1600000000, 0}};
     ::utimensat(AT_FDCWD, QFile::encodeName(root + u"/영화/빈 폴더"_s).constData(), folderTime, 0);
+    const struct timespec rootTime[2] = {{1500000000, 0}, {1500000000, 0}};
+    ::utimensat(AT_FDCWD, QFile::encodeName(root).constData(), rootTime, 0);
     const qint64 total = (5LL << 30) + 2048;
     for (const bool keep : {true, false}) {
         HookContext hooks;
@@ -71,7 +73,7 @@ TEST(ScanFacts, SizesDatesTotalsAndCountsWithAndWithoutKeptListings)
         TreeBuilder(build, tree).of_recurse_dir_list(root, 1);
         const QStringList rows = factRows(tree, facts);
         ASSERT_EQ(rows.size(), 6) << keep;
-        EXPECT_EQ(rows[0], u"disc %1 ?"_s.arg(total)) << keep; // the root's own date is not looked at
+        EXPECT_EQ(rows[0], u"disc %1 1500000000"_s.arg(total)) << keep; // the root's own date too
         EXPECT_TRUE(rows[1].startsWith(u"영화 %1 "_s.arg(total))) << keep;
         EXPECT_EQ(rows.mid(2), QStringList({u"빈 폴더 0 1600000000"_s, u"film.mkv 5368709120 1700000000"_s,
                                             u"link.lnk 2048 -86400"_s, u"a.txt 0 946684800"_s}))
@@ -167,9 +169,8 @@ TEST(FactsText, FileFolderDiscAndUnknownRows)
                       u"E:/사진/\t바다.jpg\tline.bmp\tline.bmp\t0\t0\t0\t0\t3\n"
                       u"E:/\ta.txt\tline.bmp\tline.bmp\t0\t0\t0\t0\t2"_s);
     TreeFacts facts;
-    for (const FileStat &stat :
-         {FileStat{1234567 + 6, FileStat::kUnknown}, FileStat{1234567, FileStat::kUnknown},
-          FileStat{1234567, 0}, FileStat{6, FileStat::kUnknown}})
+    for (const FileStat &stat : {FileStat{1234567 + 6, 0}, FileStat{1234567, FileStat::kUnknown},
+                                 FileStat{1234567, 0}, FileStat{6, FileStat::kUnknown}})
         facts.append(stat);
     facts.disc.files = 2;
     facts.disc.folders = 1;
@@ -180,7 +181,7 @@ TEST(FactsText, FileFolderDiscAndUnknownRows)
         qint64 row;
         QString text;
     } cases[] = {
-        {facts, 1, u"E:/ — 폴더 1개, 파일 2개, 크기 1.2 MB"_s},
+        {facts, 1, u"E:/ — 폴더 1개, 파일 2개, 크기 1.2 MB · "_s + dateText(0)},
         {facts, 2, u"E:/사진/ — 1.2 MB · 폴더 0개, 파일 1개"_s},
         {facts, 3, u"E:/사진/바다.jpg — 1.2 MB (1,234,567바이트) · "_s + dateText(0)},
         {none, 3, u"E:/사진/바다.jpg — 크기 모름 · 날짜 모름"_s},
