@@ -6,12 +6,14 @@
 #include "catalogue/factstext.h"
 #include "catalogue/layouts.h"
 #include "catalogue/sidefile.h"
+#include "catalogue/treeloader.h"
 #include "scanner/foldercount.h"
 #include "scanner/keptlistings.h"
 #include "scanner/treebuilder.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -132,6 +134,60 @@ TEST(SideFile, ReadOnlyForTheTreeItWasWrittenFor)
     EXPECT_TRUE(SideFiles::readDisc(SideFiles::pathFor(catalogue), disc));
     EXPECT_EQ(disc.files, 1);
     EXPECT_FALSE(SideFiles::readDisc(catalogue, disc)); // a catalogue file is no side file
+}
+
+TEST(SideFile, VersionsFingerprintsAndNumbersAsWrittenByHand)
+{
+    QTemporaryDir dir;
+    const QString catalogue = dir.path() + u"/cd_x.dat"_s;
+    QFile file(catalogue);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("E:/\tE:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1\r\n"
+               "E:/\ta.txt\tline.bmp\tline.bmp\t0\t0\t0\t0\t2\r\n\r\n");
+    file.close();
+    RecordSet tree(d_dir_tree());
+    HookContext hooks;
+    SideFiles::Fingerprint loaded;
+    loadTree(hooks, tree, catalogue, &loaded);
+    const QByteArray md5 = SideFiles::fingerprint(tree, 1), xxh3 = SideFiles::fingerprint(tree);
+    const struct {
+        QByteArray version, fingerprint, rows;
+        QString sizes; // "" when the file is ignored
+    } cases[] = {
+        {"2", xxh3, "12\t-5\r\n-\t-\r\n", u"12 -5 ? ?"_s},
+        {"1", md5, "12\t-5\r\n-\t-\r\n", u"12 -5 ? ?"_s}, // written before XXH3
+        {"1", xxh3, "12\t-5\r\n-\t-\r\n", {}},
+        {"2", md5, "12\t-5\r\n-\t-\r\n", {}},
+        {"3", xxh3, "12\t-5\r\n-\t-\r\n", {}}, // a later format
+        {"2", xxh3, "12\t-5\r\n", {}},         // a row missing
+        {"2", xxh3,
+         "999999999999999999\t-999999999999999999\r\n9223372036854775807\t99999999999999999999\r\n",
+         u"999999999999999999 -999999999999999999 9223372036854775807 ?"_s},
+        {"2", xxh3, "-\t+5\r\n 1\t0x1\r\n", u"? ? ? 0"_s},
+    };
+    for (const auto &c : cases) {
+        QFile side(SideFiles::pathFor(catalogue));
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(side).path()) && side.open(QIODevice::WriteOnly));
+        side.write("tarvek-facts\t" + c.version + "\r\nrows\t" + c.fingerprint + "\r\n\r\n" + c.rows);
+        side.close();
+        TreeFacts facts;
+        // The loader's own fingerprint stands in for the side file's version 2 only.
+        const bool hashed = c.version == "2";
+        SideFiles::Fingerprint again;
+        for (qint64 row = 1; hashed && row <= tree.RowCount(); ++row)
+            again.addRow(tree, row);
+        EXPECT_EQ(SideFiles::accept(SideFiles::readContents(side.fileName()), tree, facts,
+                                    hashed ? &again : nullptr),
+                  !c.sizes.isEmpty())
+            << c.version.toStdString() << c.rows.toStdString();
+        QStringList sizes;
+        for (qint64 row = 1; row <= facts.rows(); ++row) {
+            for (const qint64 n : {facts.at(row).size, facts.at(row).mtime})
+                sizes << (n == FileStat::kUnknown ? u"?"_s : QString::number(n));
+        }
+        EXPECT_EQ(sizes.join(u' '), c.sizes) << c.rows.toStdString();
+    }
+    EXPECT_EQ(loaded.result(), xxh3); // hashed while loading, as after
 }
 
 TEST(SideFile, SaveRenameAndDeleteCarryIt)
