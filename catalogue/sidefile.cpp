@@ -60,7 +60,24 @@ QString oneLine(QString text)
     return text;
 }
 
-void writeHead(LineSink &sink, const RecordSet &tree, const DiscFacts &disc)
+// The catalogue file a side file belongs to: pathFor the other way round.
+QString catalogueOf(const QString &sidePath)
+{
+    const QFileInfo info(sidePath);
+    const QString name = info.fileName();
+    return QFileInfo(info.path()).path() + u'/' + name.first(std::max<qsizetype>(name.size() - 6, 0));
+}
+
+qint64 catalogueBytes(const QString &sidePath)
+{
+    const QFileInfo catalogue(catalogueOf(sidePath));
+    return catalogue.isFile() ? catalogue.size() : FileStat::kUnknown;
+}
+
+// The head also keeps the catalogue file's size: the disc's facts are read without its rows
+// (the list's tooltip), so without the fingerprint's check, and a catalogue written anew by
+// another program under the name of a side file left behind must not take its totals.
+void writeHead(LineSink &sink, const RecordSet &tree, const DiscFacts &disc, qint64 catalogueSize)
 {
     const auto line = [&sink](const char *key, const QString &value) {
         sink.writeLine(QString::fromLatin1(key) + u'\t' + value);
@@ -70,6 +87,7 @@ void writeHead(LineSink &sink, const RecordSet &tree, const DiscFacts &disc)
     };
     sink.writeLine(QString::fromLatin1(kFormatName) + QString::number(SideFiles::kVersion));
     line("rows", QString::fromLatin1(SideFiles::fingerprint(tree)));
+    count("catalogue", catalogueSize);
     line("label", oneLine(disc.volumeLabel));
     line("type", oneLine(disc.fileSystemType));
     count("capacity", disc.capacity);
@@ -81,11 +99,16 @@ void writeHead(LineSink &sink, const RecordSet &tree, const DiscFacts &disc)
     sink.writeLine(u"");
 }
 
-// Reads the head of a side file into `disc` and its format's version into `version`; `at` ends
-// past the empty line. Returns the fingerprint it names, empty when the file is not a side file
-// of a version this program reads.
-QByteArray readHead(const char *&at, const char *end, DiscFacts &disc, int &version)
+struct Head {
+    int version = 0; // 0: not a side file of a version this program reads
+    QByteArray fingerprint;
+    qint64 catalogueSize = FileStat::kUnknown;
+};
+
+// Reads the head of a side file into `disc`; `at` ends past the empty line.
+Head readHead(const char *&at, const char *end, DiscFacts &disc)
 {
+    Head head;
     const auto nextLine = [&at, end]() -> QByteArrayView {
         const char *start = at;
         while (at < end && *at != '\n')
@@ -96,10 +119,9 @@ QByteArray readHead(const char *&at, const char *end, DiscFacts &disc, int &vers
         return line.endsWith('\r') ? line.chopped(1) : line;
     };
     const QByteArrayView format = nextLine();
-    version = format == "tarvek-facts\t1" ? 1 : format == "tarvek-facts\t2" ? 2 : 0;
-    if (version == 0)
+    head.version = format == "tarvek-facts\t1" ? 1 : format == "tarvek-facts\t2" ? 2 : 0;
+    if (head.version == 0)
         return {};
-    QByteArray rows;
     for (;;) {
         if (at >= end)
             return {}; // no empty line: the head is not whole
@@ -112,7 +134,9 @@ QByteArray readHead(const char *&at, const char *end, DiscFacts &disc, int &vers
         const char *from = value.data();
         const qint64 n = value.isEmpty() ? FileStat::kUnknown : parseNumber(from, value.end());
         if (key == "rows")
-            rows = value.toByteArray();
+            head.fingerprint = value.toByteArray();
+        else if (key == "catalogue")
+            head.catalogueSize = n;
         else if (key == "label")
             disc.volumeLabel = QString::fromUtf8(value);
         else if (key == "type")
@@ -130,7 +154,7 @@ QByteArray readHead(const char *&at, const char *end, DiscFacts &disc, int &vers
         else if (key == "scanned")
             disc.scanned = QDateTime::fromString(QString::fromLatin1(value), Qt::ISODate);
     }
-    return rows;
+    return head.fingerprint.isEmpty() ? Head() : head;
 }
 
 QByteArray readAll(const QString &path, qint64 limit = -1)
@@ -161,7 +185,7 @@ class BlockReader {
   public:
     explicit BlockReader(const QString &path) : m_file(path), m_buffer(kBlock, Qt::Uninitialized)
     {
-        m_atEnd = !m_file.open(QIODevice::ReadOnly);
+        m_atEnd = !m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
         fill();
     }
     [[nodiscard]] const char *begin() const { return m_buffer.constData(); }
@@ -296,7 +320,7 @@ FileResult write(const QString &path, const RecordSet &tree, const TreeFacts &fa
 {
     QDir().mkpath(QFileInfo(path).path());
     return writeUtf8FileAtomically(path, [&](LineSink &sink) {
-        writeHead(sink, tree, facts.disc);
+        writeHead(sink, tree, facts.disc, catalogueBytes(path));
         QString line;
         for (qint64 row = 1; row <= facts.rows(); ++row) {
             const FileStat stat = facts.at(row);
@@ -313,8 +337,15 @@ bool readDisc(const QString &path, DiscFacts &disc)
     const QByteArray bytes = readAll(path, 4096);
     const char *at = bytes.constData();
     disc = {};
-    int version = 0;
-    return !readHead(at, bytes.constEnd(), disc, version).isEmpty();
+    const Head head = readHead(at, bytes.constEnd(), disc);
+    // Without the rows there is no fingerprint to check: the catalogue file must at least be as
+    // large as when the side file was written with it. Side files that do not say are older.
+    if (head.version == 0 ||
+        (head.catalogueSize != FileStat::kUnknown && head.catalogueSize != catalogueBytes(path))) {
+        disc = {};
+        return false;
+    }
+    return true;
 }
 
 Contents readContents(const QString &path)
@@ -323,7 +354,9 @@ Contents readContents(const QString &path)
     BlockReader file(path);
     const char *at = file.begin();
     // The head lies in the first block, or the file is none of ours.
-    contents.fingerprint = readHead(at, file.end(), contents.facts.disc, contents.version);
+    const Head head = readHead(at, file.end(), contents.facts.disc);
+    contents.version = head.version;
+    contents.fingerprint = head.fingerprint;
     if (contents.fingerprint.isEmpty())
         return contents;
     const qsizetype tab = contents.fingerprint.indexOf('\t');

@@ -13,7 +13,8 @@
 // ".facts" appended. The catalogue file itself stays as the earlier Windows version writes it.
 //
 // Plain UTF-8 text, lines ending in CR LF: the line "tarvek-facts<TAB>2" (format and version);
-// "key<TAB>value" lines, the first "rows<TAB>count<TAB>fingerprint", then the disc's facts;
+// "key<TAB>value" lines, the first "rows<TAB>count<TAB>fingerprint", then "catalogue<TAB>bytes"
+// (the catalogue file's size when the side file was written), then the disc's facts;
 // an empty line; then one line per tree row in row order, "size<TAB>mtime" ("-" for unknown; a
 // folder's size is the total of the files below it; times in seconds since 1970 UTC).
 //
@@ -69,7 +70,8 @@ struct Contents {
 };
 [[nodiscard]] Contents readContents(const QString &path);
 bool accept(Contents &&contents, const RecordSet &tree, TreeFacts &facts, Fingerprint *loaded = nullptr);
-// Only the disc's facts from the head of the file; false when there is no readable side file.
+// Only the disc's facts from the head of the file; false when there is no readable side file, or
+// when its catalogue file is no longer the size it was written with.
 bool readDisc(const QString &path, DiscFacts &disc);
 
 // The side file's share of the entry changes, each named by the catalogue file's path. Saving

@@ -1,6 +1,7 @@
 // Sizes and dates: recorded by the scan, kept in the side file beside a catalogue file, and
 // carried by the entry changes.
 
+#include "catalogue/datafiles.h"
 #include "catalogue/discfacts.h"
 #include "catalogue/entries.h"
 #include "catalogue/factstext.h"
@@ -188,6 +189,41 @@ TEST(SideFile, VersionsFingerprintsAndNumbersAsWrittenByHand)
         EXPECT_EQ(sizes.join(u' '), c.sizes) << c.rows.toStdString();
     }
     EXPECT_EQ(loaded.result(), xxh3); // hashed while loading, as after
+}
+
+TEST(SideFile, DiscFactsOnlyWhileTheCatalogueFileIsAsLarge)
+{
+    QTemporaryDir dir;
+    const QString catalogue = dir.path() + u"/cd_x.dat"_s;
+    const QByteArray rows = "E:/\tE:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1\r\n\r\n";
+    const struct {
+        QByteArray now; // the catalogue file when the disc's facts are read; empty: gone
+        bool read;
+    } cases[] = {
+        {rows, true},
+        {QByteArray(rows).replace("\t0\t1\t0", "\t1\t1\t0"), true}, // a flag another program set
+        {QByteArray(rows).replace("E:\t", "F:/new\t"), false},      // another disc under its name
+        {{}, false},
+    };
+    for (const auto &c : cases) {
+        QFile file(catalogue);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(rows) == rows.size());
+        file.close();
+        RecordSet tree(d_dir_tree());
+        loadDataFile(tree, catalogue);
+        TreeFacts facts;
+        facts.append({1, 2});
+        facts.disc.files = 7;
+        ASSERT_TRUE(SideFiles::write(SideFiles::pathFor(catalogue), tree, facts).ok);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                    file.write(c.now) == c.now.size());
+        file.close();
+        if (c.now.isEmpty())
+            file.remove();
+        DiscFacts disc;
+        EXPECT_EQ(SideFiles::readDisc(SideFiles::pathFor(catalogue), disc), c.read) << c.now.toStdString();
+        EXPECT_EQ(disc.files, c.read ? 7 : 0);
+    }
 }
 
 TEST(SideFile, SaveRenameAndDeleteCarryIt)
