@@ -1,6 +1,29 @@
 #include "catalogue/discfacts.h"
 
+#include "files/isovolume.h"
+
 #include <QStorageInfo>
+
+namespace {
+
+// A disc image mounted through FUSE (fuseiso) shows no name and no capacity: both are read from
+// the image's own volume descriptors. An image that cannot be read leaves them unknown.
+void takeFromImage(const QStorageInfo &storage, DiscFacts &facts)
+{
+    IsoVolume volume;
+    const QString image = mountedImageOf(storage.rootPath(), storage.device(), storage.fileSystemType());
+    if (image.isEmpty() || !readIsoVolume(image, volume))
+        return;
+    facts.volumeLabel = volume.label;
+    if (facts.capacity <= 0 && volume.capacity > 0) {
+        facts.capacity = volume.capacity;
+        facts.freeSpace = 0; // an image is written whole
+    }
+    if (facts.fileSystemType.startsWith(QStringLiteral("fuse")))
+        facts.fileSystemType = QStringLiteral("iso9660");
+}
+
+} // namespace
 
 DiscFacts volumeFactsOf(const QString &root)
 {
@@ -13,6 +36,8 @@ DiscFacts volumeFactsOf(const QString &root)
     facts.fileSystemType = QString::fromUtf8(storage.fileSystemType());
     facts.capacity = storage.bytesTotal();
     facts.freeSpace = storage.bytesAvailable();
+    if (facts.volumeLabel.isEmpty())
+        takeFromImage(storage, facts);
     return facts;
 }
 

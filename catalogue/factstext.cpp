@@ -17,7 +17,8 @@ QString countText(qint64 n, const char16_t *unit)
     return korean().toString(n) + QString::fromUtf16(unit);
 }
 
-QString discText(const DiscFacts &disc)
+// The disc row: the disc's facts, with the root folder's own date where a folder shows its date.
+QString discText(const DiscFacts &disc, qint64 rootMtime)
 {
     QStringList parts;
     if (!disc.volumeLabel.isEmpty())
@@ -30,6 +31,8 @@ QString discText(const DiscFacts &disc)
             << QStringLiteral("용량 %1, 남은 공간 %2").arg(sizeText(disc.capacity), sizeText(disc.freeSpace));
     parts << QStringLiteral("폴더 %1, 파일 %2, 크기 %3")
                  .arg(countText(disc.folders, u"개"), countText(disc.files, u"개"), sizeText(disc.totalSize));
+    if (rootMtime != FileStat::kUnknown)
+        parts << dateText(rootMtime);
     if (disc.scanned.isValid())
         parts << QStringLiteral("스캔 %1").arg(dateText(disc.scanned.toSecsSinceEpoch()));
     return parts.join(QStringLiteral(" · "));
@@ -88,7 +91,7 @@ QString rowFactsText(const RecordSet &tree, const TreeFacts &facts, qint64 row)
             .arg(path, tree.GetItemString(row, TreeColumn::name), size, dateText(stat.mtime));
     }
     if (row == 1 && known)
-        return path + QStringLiteral(" — ") + discText(facts.disc);
+        return path + QStringLiteral(" — ") + discText(facts.disc, stat.mtime);
     const FolderCounts counts = folderCountsAt(tree, row);
     QString text =
         QStringLiteral("%1 — %2 · 폴더 %3, 파일 %4")

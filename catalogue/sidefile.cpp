@@ -11,24 +11,39 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <unistd.h>
+
+#define XXH_INLINE_ALL
+#include <xxhash.h>
 
 namespace {
 
-constexpr QByteArrayView kFormatLine = "tarvek-facts\t1";
+constexpr QByteArrayView kFormatName = "tarvek-facts\t";
 
 QByteArray number(qint64 value)
 {
     return value == FileStat::kUnknown ? QByteArray("-") : QByteArray::number(value);
 }
 
-// A number of a row line or of the head; "-" or anything that is not a number is unknown.
+// A number of a row line or of the head, up to the next tab or line end; "-" or anything that is
+// not a number is unknown. The digits of a million rows are read here: up to 18 of them, which
+// cannot overflow, are added up in place; longer numbers go through from_chars.
 qint64 parseNumber(const char *&at, const char *end)
 {
-    qint64 value = FileStat::kUnknown;
-    const auto [next, error] = std::from_chars(at, end, value);
-    if (error != std::errc())
+    const char *digits = at < end && *at == '-' ? at + 1 : at;
+    const char *next = digits;
+    quint64 magnitude = 0;
+    while (next < end && next - digits < 18 && quint8(*next - '0') < 10)
+        magnitude = magnitude * 10 + quint8(*next++ - '0');
+    qint64 value = digits == at ? qint64(magnitude) : -qint64(magnitude);
+    if (next == digits) {
         value = FileStat::kUnknown;
+    } else if (next < end && quint8(*next - '0') < 10) {
+        const auto [parsed, error] = std::from_chars(at, end, value);
+        value = error == std::errc() ? value : FileStat::kUnknown;
+        next = parsed;
+    }
     at = next;
     while (at < end && *at != '\t' && *at != '\n')
         ++at;
@@ -45,7 +60,24 @@ QString oneLine(QString text)
     return text;
 }
 
-void writeHead(LineSink &sink, const RecordSet &tree, const DiscFacts &disc)
+// The catalogue file a side file belongs to: pathFor the other way round.
+QString catalogueOf(const QString &sidePath)
+{
+    const QFileInfo info(sidePath);
+    const QString name = info.fileName();
+    return QFileInfo(info.path()).path() + u'/' + name.first(std::max<qsizetype>(name.size() - 6, 0));
+}
+
+qint64 catalogueBytes(const QString &sidePath)
+{
+    const QFileInfo catalogue(catalogueOf(sidePath));
+    return catalogue.isFile() ? catalogue.size() : FileStat::kUnknown;
+}
+
+// The head also keeps the catalogue file's size: the disc's facts are read without its rows
+// (the list's tooltip), so without the fingerprint's check, and a catalogue written anew by
+// another program under the name of a side file left behind must not take its totals.
+void writeHead(LineSink &sink, const RecordSet &tree, const DiscFacts &disc, qint64 catalogueSize)
 {
     const auto line = [&sink](const char *key, const QString &value) {
         sink.writeLine(QString::fromLatin1(key) + u'\t' + value);
@@ -53,8 +85,9 @@ void writeHead(LineSink &sink, const RecordSet &tree, const DiscFacts &disc)
     const auto count = [&line](const char *key, qint64 value) {
         line(key, QString::fromLatin1(number(value)));
     };
-    sink.writeLine(QString::fromLatin1(kFormatLine));
+    sink.writeLine(QString::fromLatin1(kFormatName) + QString::number(SideFiles::kVersion));
     line("rows", QString::fromLatin1(SideFiles::fingerprint(tree)));
+    count("catalogue", catalogueSize);
     line("label", oneLine(disc.volumeLabel));
     line("type", oneLine(disc.fileSystemType));
     count("capacity", disc.capacity);
@@ -66,10 +99,16 @@ void writeHead(LineSink &sink, const RecordSet &tree, const DiscFacts &disc)
     sink.writeLine(u"");
 }
 
-// Reads the head of a side file into `disc`; `at` ends past the empty line. Returns the
-// fingerprint it names, empty when the file is not a side file of this format.
-QByteArray readHead(const char *&at, const char *end, DiscFacts &disc)
+struct Head {
+    int version = 0; // 0: not a side file of a version this program reads
+    QByteArray fingerprint;
+    qint64 catalogueSize = FileStat::kUnknown;
+};
+
+// Reads the head of a side file into `disc`; `at` ends past the empty line.
+Head readHead(const char *&at, const char *end, DiscFacts &disc)
 {
+    Head head;
     const auto nextLine = [&at, end]() -> QByteArrayView {
         const char *start = at;
         while (at < end && *at != '\n')
@@ -79,17 +118,25 @@ QByteArray readHead(const char *&at, const char *end, DiscFacts &disc)
             ++at;
         return line.endsWith('\r') ? line.chopped(1) : line;
     };
-    if (nextLine() != kFormatLine)
+    const QByteArrayView format = nextLine();
+    head.version = format == "tarvek-facts\t1" ? 1 : format == "tarvek-facts\t2" ? 2 : 0;
+    if (head.version == 0)
         return {};
-    QByteArray rows;
-    for (QByteArrayView line = nextLine(); !line.isEmpty(); line = nextLine()) {
+    for (;;) {
+        if (at >= end)
+            return {}; // no empty line: the head is not whole
+        const QByteArrayView line = nextLine();
+        if (line.isEmpty())
+            break;
         const qsizetype tab = line.indexOf('\t');
         const QByteArrayView key = line.first(std::max<qsizetype>(tab, 0));
         const QByteArrayView value = tab < 0 ? QByteArrayView() : line.sliced(tab + 1);
         const char *from = value.data();
         const qint64 n = value.isEmpty() ? FileStat::kUnknown : parseNumber(from, value.end());
         if (key == "rows")
-            rows = value.toByteArray();
+            head.fingerprint = value.toByteArray();
+        else if (key == "catalogue")
+            head.catalogueSize = n;
         else if (key == "label")
             disc.volumeLabel = QString::fromUtf8(value);
         else if (key == "type")
@@ -107,7 +154,7 @@ QByteArray readHead(const char *&at, const char *end, DiscFacts &disc)
         else if (key == "scanned")
             disc.scanned = QDateTime::fromString(QString::fromLatin1(value), Qt::ISODate);
     }
-    return rows;
+    return head.fingerprint.isEmpty() ? Head() : head;
 }
 
 QByteArray readAll(const QString &path, qint64 limit = -1)
@@ -117,6 +164,60 @@ QByteArray readAll(const QString &path, qint64 limit = -1)
         return {};
     return limit < 0 ? file.readAll() : file.read(limit);
 }
+
+// Appends the rows of whole lines from `at` to `end` to `facts`.
+void parseRows(const char *at, const char *end, TreeFacts &facts)
+{
+    while (at < end) {
+        FileStat stat;
+        stat.size = parseNumber(at, end);
+        if (at < end && *at == '\t')
+            stat.mtime = parseNumber(++at, end);
+        while (at < end && *at++ != '\n') {
+        }
+        facts.append(stat);
+    }
+}
+
+// A file read a block at a time into one buffer, which stays in the cache: the 20 MB of a million
+// rows are never copied into memory of their own.
+class BlockReader {
+  public:
+    explicit BlockReader(const QString &path) : m_file(path), m_buffer(kBlock, Qt::Uninitialized)
+    {
+        m_atEnd = !m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+        fill();
+    }
+    [[nodiscard]] const char *begin() const { return m_buffer.constData(); }
+    [[nodiscard]] const char *end() const { return m_buffer.constData() + m_filled; }
+    [[nodiscard]] bool atEnd() const { return m_atEnd; }
+    // Keeps the bytes from `from` on, at the buffer's start, and reads more after them; a line
+    // longer than the buffer makes it grow.
+    void next(const char *from)
+    {
+        m_filled = end() - from;
+        std::memmove(m_buffer.data(), from, size_t(m_filled));
+        if (m_filled == m_buffer.size())
+            m_buffer.resize(m_buffer.size() * 2);
+        fill();
+    }
+
+  private:
+    static constexpr qsizetype kBlock = 256 * 1024;
+    void fill()
+    {
+        while (!m_atEnd && m_filled < m_buffer.size()) {
+            const qint64 got = m_file.read(m_buffer.data() + m_filled, m_buffer.size() - m_filled);
+            m_atEnd = got <= 0;
+            m_filled += std::max<qint64>(got, 0);
+        }
+    }
+
+    QFile m_file;
+    QByteArray m_buffer;
+    qsizetype m_filled = 0;
+    bool m_atEnd = false;
+};
 
 } // namespace
 
@@ -128,38 +229,98 @@ QString pathFor(const QString &cataloguePath)
     return ownFolderPath(info.path()) + u'/' + info.fileName() + QStringLiteral(".facts");
 }
 
-QByteArray fingerprint(const RecordSet &tree)
+// What is hashed goes through a buffer, so that a row's few short pieces cost one call of the
+// hash and not three.
+struct Fingerprint::Hash {
+    static constexpr size_t kBuffer = 64 * 1024;
+    QCryptographicHash md5{QCryptographicHash::Md5};
+    XXH3_state_t *xxh3 = nullptr;
+    std::unique_ptr<char[]> buffer = std::make_unique<char[]>(kBuffer);
+    size_t used = 0;
+};
+
+Fingerprint::Fingerprint(int version) : m_version(version), m_hash(std::make_unique<Hash>())
 {
-    QCryptographicHash hash(QCryptographicHash::Md5);
-    const qint64 rows = tree.RowCount();
-    const auto addText = [&hash](QStringView text) {
-        hash.addData(QByteArrayView(reinterpret_cast<const char *>(text.utf16()), text.size() * 2));
-    };
-    QStringView previousPath;
-    for (qint64 row = 1; row <= rows; ++row) {
-        // Views into the record set: a million rows are hashed without copying a string.
-        const QStringView path = tree.textAt(row, TreeColumn::fullname - 1);
-        const QStringView name = tree.textAt(row, TreeColumn::name - 1);
-        // The files of a folder share its path: a path like the row before's is hashed as a
-        // length of -1 only, which says the same without hashing the text again.
-        const bool samePath = row > 1 && path == previousPath;
-        // Each value with its length before it, so that no two rows hash alike by shifting text.
-        const qint64 fields[3] = {samePath ? -1 : path.size(), name.size(),
-                                  tree.numberAt(row, TreeColumn::level - 1)};
-        hash.addData(QByteArrayView(reinterpret_cast<const char *>(fields), sizeof fields));
-        if (!samePath)
-            addText(path);
-        addText(name);
-        previousPath = path;
+    if (m_version != 1) {
+        m_hash->xxh3 = XXH3_createState();
+        XXH3_128bits_reset(m_hash->xxh3);
     }
-    return QByteArray::number(rows) + '\t' + hash.result().toHex();
+}
+
+Fingerprint::~Fingerprint()
+{
+    if (m_hash->xxh3)
+        XXH3_freeState(m_hash->xxh3);
+}
+
+void Fingerprint::add(const void *data, size_t size)
+{
+    Hash &hash = *m_hash;
+    if (hash.used + size > Hash::kBuffer || data == nullptr) {
+        if (hash.xxh3)
+            XXH3_128bits_update(hash.xxh3, hash.buffer.get(), hash.used);
+        else
+            hash.md5.addData(QByteArrayView(hash.buffer.get(), qsizetype(hash.used)));
+        hash.used = 0;
+    }
+    if (size > Hash::kBuffer) {
+        if (hash.xxh3)
+            XXH3_128bits_update(hash.xxh3, data, size);
+        else
+            hash.md5.addData(QByteArrayView(static_cast<const char *>(data), qsizetype(size)));
+    } else if (size > 0) {
+        std::memcpy(hash.buffer.get() + hash.used, data, size);
+        hash.used += size;
+    }
+}
+
+void Fingerprint::addRow(const RecordSet &tree, qint64 row)
+{
+    const QStringView path = tree.textAt(row, TreeColumn::fullname - 1);
+    const QStringView name = tree.textAt(row, TreeColumn::name - 1);
+    // The files of a folder share its path: a path like the row before's is hashed as a length
+    // of -1 only, which says the same without hashing the text again.
+    const bool samePath = m_rows > 0 && QStringView(m_previousPath) == path;
+    // Each value with its length before it, so that no two rows hash alike by shifting text.
+    const qint64 fields[3] = {samePath ? -1 : path.size(), name.size(),
+                              tree.numberAt(row, TreeColumn::level - 1)};
+    add(fields, sizeof fields);
+    if (!samePath) {
+        add(path.utf16(), size_t(path.size()) * 2);
+        // A copy: the record set's text may move while rows are added.
+        m_previousPath.assign(path.utf16(), size_t(path.size()));
+    }
+    add(name.utf16(), size_t(name.size()) * 2);
+    ++m_rows;
+}
+
+QByteArray Fingerprint::result()
+{
+    add(nullptr, 0); // what is still in the buffer
+    QByteArray digest;
+    if (m_hash->xxh3) {
+        XXH128_canonical_t canonical;
+        XXH128_canonicalFromHash(&canonical, XXH3_128bits_digest(m_hash->xxh3));
+        digest = QByteArray(reinterpret_cast<const char *>(canonical.digest), sizeof canonical.digest);
+    } else {
+        digest = m_hash->md5.result();
+    }
+    return QByteArray::number(m_rows) + '\t' + digest.toHex();
+}
+
+QByteArray fingerprint(const RecordSet &tree, int version)
+{
+    Fingerprint hash(version);
+    for (qint64 row = 1; row <= tree.RowCount(); ++row)
+        hash.addRow(tree, row);
+    return hash.result();
 }
 
 FileResult write(const QString &path, const RecordSet &tree, const TreeFacts &facts)
 {
     QDir().mkpath(QFileInfo(path).path());
     return writeUtf8FileAtomically(path, [&](LineSink &sink) {
-        writeHead(sink, tree, facts.disc);
+        writeHead(sink, tree, facts.disc, catalogueBytes(path));
         QString line;
         for (qint64 row = 1; row <= facts.rows(); ++row) {
             const FileStat stat = facts.at(row);
@@ -176,39 +337,52 @@ bool readDisc(const QString &path, DiscFacts &disc)
     const QByteArray bytes = readAll(path, 4096);
     const char *at = bytes.constData();
     disc = {};
-    return !readHead(at, bytes.constEnd(), disc).isEmpty();
+    const Head head = readHead(at, bytes.constEnd(), disc);
+    // Without the rows there is no fingerprint to check: the catalogue file must at least be as
+    // large as when the side file was written with it. Side files that do not say are older.
+    if (head.version == 0 ||
+        (head.catalogueSize != FileStat::kUnknown && head.catalogueSize != catalogueBytes(path))) {
+        disc = {};
+        return false;
+    }
+    return true;
 }
 
 Contents readContents(const QString &path)
 {
     Contents contents;
-    const QByteArray bytes = readAll(path);
-    const char *at = bytes.constData();
-    const char *end = bytes.constEnd();
-    contents.fingerprint = readHead(at, end, contents.facts.disc);
+    BlockReader file(path);
+    const char *at = file.begin();
+    // The head lies in the first block, or the file is none of ours.
+    const Head head = readHead(at, file.end(), contents.facts.disc);
+    contents.version = head.version;
+    contents.fingerprint = head.fingerprint;
     if (contents.fingerprint.isEmpty())
         return contents;
     const qsizetype tab = contents.fingerprint.indexOf('\t');
-    // Room for the rows the head names, but never more than the bytes left could hold.
+    // Room for the rows the head names, but never more than a file of a line a row needs.
     const qint64 rows = contents.fingerprint.first(std::max<qsizetype>(tab, 0)).toLongLong();
-    contents.facts.reserve(std::clamp<qint64>(rows, 0, (end - at) / 4));
-    while (at < end) {
-        FileStat stat;
-        stat.size = parseNumber(at, end);
-        if (at < end && *at == '\t')
-            stat.mtime = parseNumber(++at, end);
-        while (at < end && *at++ != '\n') {
-        }
-        contents.facts.append(stat);
+    contents.facts.reserve(std::clamp<qint64>(rows, 0, QFileInfo(path).size() / 4));
+    for (;;) {
+        // Whole lines only, but for the last one of the file.
+        const char *end = file.end();
+        while (!file.atEnd() && end > at && end[-1] != '\n')
+            --end;
+        parseRows(at, end, contents.facts);
+        if (file.atEnd())
+            return contents;
+        file.next(end);
+        at = file.begin();
     }
-    return contents;
 }
 
-bool accept(Contents &&contents, const RecordSet &tree, TreeFacts &facts)
+bool accept(Contents &&contents, const RecordSet &tree, TreeFacts &facts, Fingerprint *loaded)
 {
     facts.clear();
-    if (contents.fingerprint.isEmpty() || !contents.facts.describes(tree.RowCount()) ||
-        contents.fingerprint != fingerprint(tree))
+    if (contents.fingerprint.isEmpty() || !contents.facts.describes(tree.RowCount()))
+        return false;
+    const bool hashed = loaded && loaded->version() == contents.version;
+    if (contents.fingerprint != (hashed ? loaded->result() : fingerprint(tree, contents.version)))
         return false;
     facts = std::move(contents.facts);
     return true;

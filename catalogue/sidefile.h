@@ -5,24 +5,55 @@
 #include "records/recordset.h"
 
 #include <QString>
+#include <memory>
+#include <string>
 
 // The file of Tarvek's own that keeps a disc's sizes and dates beside its catalogue file, in
 // the data folder's own folder (catalogue/settings.h), named after the catalogue file with
 // ".facts" appended. The catalogue file itself stays as the earlier Windows version writes it.
 //
-// Plain UTF-8 text, lines ending in CR LF: the line "tarvek-facts<TAB>1" (format and version);
-// "key<TAB>value" lines, the first "rows<TAB>count<TAB>fingerprint", then the disc's facts;
+// Plain UTF-8 text, lines ending in CR LF: the line "tarvek-facts<TAB>2" (format and version);
+// "key<TAB>value" lines, the first "rows<TAB>count<TAB>fingerprint", then "catalogue<TAB>bytes"
+// (the catalogue file's size when the side file was written), then the disc's facts;
 // an empty line; then one line per tree row in row order, "size<TAB>mtime" ("-" for unknown; a
 // folder's size is the total of the files below it; times in seconds since 1970 UTC).
 //
 // The fingerprint is a hash of every row's path, name and level: a catalogue file changed by
-// another program no longer matches, and its side file is ignored as a missing one is.
+// another program no longer matches, and its side file is ignored as a missing one is. Version 2
+// hashes with XXH3 (128 bits), fast enough to hash a tree while it loads; version 1, hashed with
+// MD5, is still read.
 namespace SideFiles {
+
+constexpr int kVersion = 2;
+
+// The fingerprint of rows added one after the other, so that a tree is hashed as it loads.
+class Fingerprint {
+  public:
+    explicit Fingerprint(int version = kVersion);
+    ~Fingerprint();
+    Fingerprint(const Fingerprint &) = delete;
+    Fingerprint &operator=(const Fingerprint &) = delete;
+
+    // Row `row` of `tree`, the row after the one added last.
+    void addRow(const RecordSet &tree, qint64 row);
+    // Their count, a tab and the hash in hexadecimal.
+    [[nodiscard]] QByteArray result();
+    [[nodiscard]] int version() const { return m_version; }
+
+  private:
+    struct Hash;
+    void add(const void *data, size_t size);
+
+    int m_version;
+    qint64 m_rows = 0;
+    std::unique_ptr<Hash> m_hash;
+    std::u16string m_previousPath;
+};
 
 // The side file of the catalogue file at `cataloguePath`.
 [[nodiscard]] QString pathFor(const QString &cataloguePath);
 // The fingerprint of a tree's rows: their count, a tab and a hash of their path, name and level.
-[[nodiscard]] QByteArray fingerprint(const RecordSet &tree);
+[[nodiscard]] QByteArray fingerprint(const RecordSet &tree, int version = kVersion);
 
 // Writes `facts` for `tree` to `path`, replacing it atomically, creating the own folder.
 FileResult write(const QString &path, const RecordSet &tree, const TreeFacts &facts);
@@ -31,13 +62,16 @@ bool read(const QString &path, const RecordSet &tree, TreeFacts &facts);
 // The same in two steps, so that a side file can be read on another thread while its tree loads:
 // what the file holds, whatever tree it was written for (empty when it is none of this format),
 // then those facts taken into `facts` when they describe `tree`.
+// `loaded`, when given, is the fingerprint of `tree` as Fingerprint gave it while the tree loaded.
 struct Contents {
+    int version = 0;
     QByteArray fingerprint;
     TreeFacts facts;
 };
 [[nodiscard]] Contents readContents(const QString &path);
-bool accept(Contents &&contents, const RecordSet &tree, TreeFacts &facts);
-// Only the disc's facts from the head of the file; false when there is no readable side file.
+bool accept(Contents &&contents, const RecordSet &tree, TreeFacts &facts, Fingerprint *loaded = nullptr);
+// Only the disc's facts from the head of the file; false when there is no readable side file, or
+// when its catalogue file is no longer the size it was written with.
 bool readDisc(const QString &path, DiscFacts &disc);
 
 // The side file's share of the entry changes, each named by the catalogue file's path. Saving

@@ -1,5 +1,6 @@
 #include "catalogue/treeloader.h"
 
+#include "catalogue/sidefile.h"
 #include "files/readahead.h"
 #include "files/textfile.h"
 
@@ -23,7 +24,8 @@ void showStatus(HookContext &hooks, const QString &text)
 
 } // namespace
 
-TreeLoad loadTree(HookContext &hooks, RecordSet &tree, const QString &path)
+TreeLoad loadTree(HookContext &hooks, RecordSet &tree, const QString &path,
+                  SideFiles::Fingerprint *fingerprint)
 {
     TreeLoad load;
     tree.Reset();
@@ -43,7 +45,8 @@ TreeLoad loadTree(HookContext &hooks, RecordSet &tree, const QString &path)
                 load.cancelled = true;
                 return load;
             }
-            tree.appendLine(line);
+            if (tree.appendLine(line) && fingerprint)
+                fingerprint->addRow(tree, tree.RowCount());
             hooks.advance();
         }
     }

@@ -5,6 +5,10 @@
 
 #include <QString>
 
+namespace SideFiles {
+class Fingerprint;
+}
+
 struct TreeLoad {
     bool opened = false;    // the file could be read
     bool cancelled = false; // the user stopped the load
@@ -17,5 +21,7 @@ struct TreeLoad {
 // line the tree rejects (a number field that holds no number) is skipped and the load goes on.
 // The status shows "준비중" while counting; after a load that ran to its end the progress and
 // the status are cleared, after a cancel they keep their last values. A file that cannot be
-// opened leaves the tree empty.
-TreeLoad loadTree(HookContext &hooks, RecordSet &tree, const QString &path);
+// opened leaves the tree empty. With `fingerprint`, each row is hashed as it is added, while its
+// text is still at hand, for the side file's check.
+TreeLoad loadTree(HookContext &hooks, RecordSet &tree, const QString &path,
+                  SideFiles::Fingerprint *fingerprint = nullptr);

@@ -40,6 +40,8 @@ class FolderWalk {
     // them. A folder that is the mount point of another file system lists as empty (true): a
     // drive is one file system. False, with `out` empty, when the folder cannot be read.
     virtual bool listFolder(const QByteArray &path, std::vector<DirEntry> &out) = 0;
+    // The size and date of the drive's root folder itself, which no listing holds.
+    [[nodiscard]] virtual FileStat rootStat() const { return {}; }
 };
 
 // The file system behind the listings, so that tests can hand in a tree of their own.

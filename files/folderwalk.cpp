@@ -37,6 +37,7 @@ class LocalFolderWalk final : public FolderWalk {
     LocalFolderWalk &operator=(const LocalFolderWalk &) = delete;
 
     bool listFolder(const QByteArray &path, std::vector<DirEntry> &out) override;
+    [[nodiscard]] FileStat rootStat() const override { return m_rootStat; }
 
   private:
     enum class Opened { Yes, NotWalked, Failed };
@@ -58,15 +59,17 @@ class LocalFolderWalk final : public FolderWalk {
     QByteArray m_root;          // ends in '/'
     std::vector<Level> m_chain; // [0] is the root; empty when the root could not be opened
     std::vector<char> m_block;
+    FileStat m_rootStat;
 };
 
 LocalFolderWalk::LocalFolderWalk(const QByteArray &root) : m_root(root.endsWith('/') ? root : root + '/')
 {
     const int fd = ::open(m_root.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     struct stat st;
-    if (fd >= 0 && ::fstat(fd, &st) == 0)
+    if (fd >= 0 && ::fstat(fd, &st) == 0) {
         m_chain.push_back({{}, fd, st.st_dev, st.st_ino});
-    else if (fd >= 0)
+        m_rootStat = {qint64(st.st_size), qint64(st.st_mtim.tv_sec)};
+    } else if (fd >= 0)
         ::close(fd);
 }
 

@@ -30,6 +30,8 @@ bool enterFolder(ScanContext &context, FolderPath path, qint64 &count, std::vect
 int wf_file_cnt(ScanContext &context, const QString &as_path, qint64 &il_file_cnt)
 {
     std::vector<CountFrame> stack;
+    if (context.kept && context.walk)
+        context.kept->rootStat = context.walk->rootStat();
     if (!enterFolder(context, rootFolder(as_path), il_file_cnt, stack))
         return 0;
     while (!stack.empty()) {

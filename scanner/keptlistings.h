@@ -22,6 +22,9 @@ class KeptListings {
     // Bytes held in blocks now.
     [[nodiscard]] qint64 bytesHeld() const;
 
+    // The root folder's own size and date, as the count walk found them.
+    FileStat rootStat;
+
   private:
     struct Block;
     void write(const void *data, size_t size);

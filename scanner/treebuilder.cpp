@@ -97,7 +97,10 @@ qint64 TreeBuilder::of_recurse_dir_list(const QString &as_path, qint64 al_parent
     std::vector<Frame> stack;
     FolderPath root = rootFolder(as_path);
     const QString rootName = folderName(root.text);
-    const bool entered = enterFolder(std::move(root), rootName, al_parent, {}, stack);
+    const FileStat rootStat = m_context.kept   ? m_context.kept->rootStat
+                              : m_context.walk ? m_context.walk->rootStat()
+                                               : FileStat();
+    const bool entered = enterFolder(std::move(root), rootName, al_parent, rootStat, stack);
     while (!stack.empty()) {
         Frame &top = stack.back();
         if (top.next == top.listed.folders.size()) {

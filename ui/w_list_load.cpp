@@ -35,12 +35,13 @@ int w_list::wf_restore(int ai_gubn, QString as_filename)
     std::future<SideFiles::Contents> sideFile =
         std::async(std::launch::async,
                    [path = SideFiles::pathFor(as_filename)] { return SideFiles::readContents(path); });
-    const TreeLoad load = loadTree(hooks, m_tree, as_filename);
+    SideFiles::Fingerprint fingerprint;
+    const TreeLoad load = loadTree(hooks, m_tree, as_filename, &fingerprint);
     il_file_cnt = load.lines;
     // Sizes and dates only from a side file that describes exactly the tree just read.
     SideFiles::Contents contents = sideFile.get();
     if (!load.cancelled && load.opened)
-        SideFiles::accept(std::move(contents), m_tree, m_treeFacts);
+        SideFiles::accept(std::move(contents), m_tree, m_treeFacts, &fingerprint);
     m_treeCommandsOn = true;
     wf_collapse_rows(*dw_1, 1);
     wf_expand_row(*dw_1, 1);

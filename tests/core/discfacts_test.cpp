@@ -1,17 +1,20 @@
 // Sizes and dates: recorded by the scan, kept in the side file beside a catalogue file, and
 // carried by the entry changes.
 
+#include "catalogue/datafiles.h"
 #include "catalogue/discfacts.h"
 #include "catalogue/entries.h"
 #include "catalogue/factstext.h"
 #include "catalogue/layouts.h"
 #include "catalogue/sidefile.h"
+#include "catalogue/treeloader.h"
 #include "scanner/foldercount.h"
 #include "scanner/keptlistings.h"
 #include "scanner/treebuilder.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -55,6 +58,8 @@ TEST(ScanFacts, SizesDatesTotalsAndCountsWithAndWithoutKeptListings)
     makeFile(root + u"/a.txt"_s, 0, 946684800);
     const struct timespec folderTime[2] = {{1600000000, 0}, {1600000000, 0}};
     ::utimensat(AT_FDCWD, QFile::encodeName(root + u"/영화/빈 폴더"_s).constData(), folderTime, 0);
+    const struct timespec rootTime[2] = {{1500000000, 0}, {1500000000, 0}};
+    ::utimensat(AT_FDCWD, QFile::encodeName(root).constData(), rootTime, 0);
     const qint64 total = (5LL << 30) + 2048;
     for (const bool keep : {true, false}) {
         HookContext hooks;
@@ -71,7 +76,7 @@ TEST(ScanFacts, SizesDatesTotalsAndCountsWithAndWithoutKeptListings)
         TreeBuilder(build, tree).of_recurse_dir_list(root, 1);
         const QStringList rows = factRows(tree, facts);
         ASSERT_EQ(rows.size(), 6) << keep;
-        EXPECT_EQ(rows[0], u"disc %1 ?"_s.arg(total)) << keep; // the root's own date is not looked at
+        EXPECT_EQ(rows[0], u"disc %1 1500000000"_s.arg(total)) << keep; // the root's own date too
         EXPECT_TRUE(rows[1].startsWith(u"영화 %1 "_s.arg(total))) << keep;
         EXPECT_EQ(rows.mid(2), QStringList({u"빈 폴더 0 1600000000"_s, u"film.mkv 5368709120 1700000000"_s,
                                             u"link.lnk 2048 -86400"_s, u"a.txt 0 946684800"_s}))
@@ -132,6 +137,95 @@ TEST(SideFile, ReadOnlyForTheTreeItWasWrittenFor)
     EXPECT_FALSE(SideFiles::readDisc(catalogue, disc)); // a catalogue file is no side file
 }
 
+TEST(SideFile, VersionsFingerprintsAndNumbersAsWrittenByHand)
+{
+    QTemporaryDir dir;
+    const QString catalogue = dir.path() + u"/cd_x.dat"_s;
+    QFile file(catalogue);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("E:/\tE:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1\r\n"
+               "E:/\ta.txt\tline.bmp\tline.bmp\t0\t0\t0\t0\t2\r\n\r\n");
+    file.close();
+    RecordSet tree(d_dir_tree());
+    HookContext hooks;
+    SideFiles::Fingerprint loaded;
+    loadTree(hooks, tree, catalogue, &loaded);
+    const QByteArray md5 = SideFiles::fingerprint(tree, 1), xxh3 = SideFiles::fingerprint(tree);
+    const struct {
+        QByteArray version, fingerprint, rows;
+        QString sizes; // "" when the file is ignored
+    } cases[] = {
+        {"2", xxh3, "12\t-5\r\n-\t-\r\n", u"12 -5 ? ?"_s},
+        {"1", md5, "12\t-5\r\n-\t-\r\n", u"12 -5 ? ?"_s}, // written before XXH3
+        {"1", xxh3, "12\t-5\r\n-\t-\r\n", {}},
+        {"2", md5, "12\t-5\r\n-\t-\r\n", {}},
+        {"3", xxh3, "12\t-5\r\n-\t-\r\n", {}}, // a later format
+        {"2", xxh3, "12\t-5\r\n", {}},         // a row missing
+        {"2", xxh3,
+         "999999999999999999\t-999999999999999999\r\n9223372036854775807\t99999999999999999999\r\n",
+         u"999999999999999999 -999999999999999999 9223372036854775807 ?"_s},
+        {"2", xxh3, "-\t+5\r\n 1\t0x1\r\n", u"? ? ? 0"_s},
+    };
+    for (const auto &c : cases) {
+        QFile side(SideFiles::pathFor(catalogue));
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(side).path()) && side.open(QIODevice::WriteOnly));
+        side.write("tarvek-facts\t" + c.version + "\r\nrows\t" + c.fingerprint + "\r\n\r\n" + c.rows);
+        side.close();
+        TreeFacts facts;
+        // The loader's own fingerprint stands in for the side file's version 2 only.
+        const bool hashed = c.version == "2";
+        SideFiles::Fingerprint again;
+        for (qint64 row = 1; hashed && row <= tree.RowCount(); ++row)
+            again.addRow(tree, row);
+        EXPECT_EQ(SideFiles::accept(SideFiles::readContents(side.fileName()), tree, facts,
+                                    hashed ? &again : nullptr),
+                  !c.sizes.isEmpty())
+            << c.version.toStdString() << c.rows.toStdString();
+        QStringList sizes;
+        for (qint64 row = 1; row <= facts.rows(); ++row) {
+            for (const qint64 n : {facts.at(row).size, facts.at(row).mtime})
+                sizes << (n == FileStat::kUnknown ? u"?"_s : QString::number(n));
+        }
+        EXPECT_EQ(sizes.join(u' '), c.sizes) << c.rows.toStdString();
+    }
+    EXPECT_EQ(loaded.result(), xxh3); // hashed while loading, as after
+}
+
+TEST(SideFile, DiscFactsOnlyWhileTheCatalogueFileIsAsLarge)
+{
+    QTemporaryDir dir;
+    const QString catalogue = dir.path() + u"/cd_x.dat"_s;
+    const QByteArray rows = "E:/\tE:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1\r\n\r\n";
+    const struct {
+        QByteArray now; // the catalogue file when the disc's facts are read; empty: gone
+        bool read;
+    } cases[] = {
+        {rows, true},
+        {QByteArray(rows).replace("\t0\t1\t0", "\t1\t1\t0"), true}, // a flag another program set
+        {QByteArray(rows).replace("E:\t", "F:/new\t"), false},      // another disc under its name
+        {{}, false},
+    };
+    for (const auto &c : cases) {
+        QFile file(catalogue);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(rows) == rows.size());
+        file.close();
+        RecordSet tree(d_dir_tree());
+        loadDataFile(tree, catalogue);
+        TreeFacts facts;
+        facts.append({1, 2});
+        facts.disc.files = 7;
+        ASSERT_TRUE(SideFiles::write(SideFiles::pathFor(catalogue), tree, facts).ok);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                    file.write(c.now) == c.now.size());
+        file.close();
+        if (c.now.isEmpty())
+            file.remove();
+        DiscFacts disc;
+        EXPECT_EQ(SideFiles::readDisc(SideFiles::pathFor(catalogue), disc), c.read) << c.now.toStdString();
+        EXPECT_EQ(disc.files, c.read ? 7 : 0);
+    }
+}
+
 TEST(SideFile, SaveRenameAndDeleteCarryIt)
 {
     QTemporaryDir dir;
@@ -167,9 +261,8 @@ TEST(FactsText, FileFolderDiscAndUnknownRows)
                       u"E:/사진/\t바다.jpg\tline.bmp\tline.bmp\t0\t0\t0\t0\t3\n"
                       u"E:/\ta.txt\tline.bmp\tline.bmp\t0\t0\t0\t0\t2"_s);
     TreeFacts facts;
-    for (const FileStat &stat :
-         {FileStat{1234567 + 6, FileStat::kUnknown}, FileStat{1234567, FileStat::kUnknown},
-          FileStat{1234567, 0}, FileStat{6, FileStat::kUnknown}})
+    for (const FileStat &stat : {FileStat{1234567 + 6, 0}, FileStat{1234567, FileStat::kUnknown},
+                                 FileStat{1234567, 0}, FileStat{6, FileStat::kUnknown}})
         facts.append(stat);
     facts.disc.files = 2;
     facts.disc.folders = 1;
@@ -180,7 +273,7 @@ TEST(FactsText, FileFolderDiscAndUnknownRows)
         qint64 row;
         QString text;
     } cases[] = {
-        {facts, 1, u"E:/ — 폴더 1개, 파일 2개, 크기 1.2 MB"_s},
+        {facts, 1, u"E:/ — 폴더 1개, 파일 2개, 크기 1.2 MB · "_s + dateText(0)},
         {facts, 2, u"E:/사진/ — 1.2 MB · 폴더 0개, 파일 1개"_s},
         {facts, 3, u"E:/사진/바다.jpg — 1.2 MB (1,234,567바이트) · "_s + dateText(0)},
         {none, 3, u"E:/사진/바다.jpg — 크기 모름 · 날짜 모름"_s},

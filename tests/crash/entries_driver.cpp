@@ -5,12 +5,14 @@
 //   entries_driver save DIR PREFIX N   saves N discs PREFIX0 .. PREFIX<N-1>, one change each
 //   entries_driver OP DIR              OP is save (disc N), replace (A), modify (B to B2), delete (C);
 //                                      prints "done" when the change reports success
-//   entries_driver check DIR OP        every entry's file holds a whole old or new tree, and the
-//                                      labels are those before or after OP; exit 1 otherwise
+//   entries_driver check DIR OP        every entry's file holds a whole old or new tree, its side
+//                                      file is ignored or gives that tree's sizes, and the labels
+//                                      are those before or after OP; exit 1 otherwise
 
 #include "catalogue/datafiles.h"
 #include "catalogue/entries.h"
 #include "catalogue/layouts.h"
+#include "catalogue/sidefile.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -36,6 +38,24 @@ const RecordSet &treeOf(const QString &kind)
     return tree;
 }
 
+// Sizes that tell the old tree's side file from the new one's: 100 + row, or 200 + row.
+const TreeFacts &factsOf(const QString &kind)
+{
+    static TreeFacts oldFacts, newFacts;
+    TreeFacts &facts = kind == u"old" ? oldFacts : newFacts;
+    for (qint64 row = facts.rows() + 1; row <= treeOf(kind).RowCount(); ++row)
+        facts.append({(kind == u"old" ? 100 : 200) + row, 1700000000});
+    return facts;
+}
+
+QString sizes(const TreeFacts &facts)
+{
+    QStringList out;
+    for (qint64 row = 1; row <= facts.rows(); ++row)
+        out << QString::number(facts.at(row).size);
+    return out.join(u',');
+}
+
 QString contents(const RecordSet &tree)
 {
     QStringList rows;
@@ -59,8 +79,17 @@ int check(const QString &dir, const QString &op)
         labels << index.GetItemString(row, IndexColumn::name);
         RecordSet tree(d_dir_tree());
         loadDataFile(tree, dir + u"/"_s + index.GetItemString(row, IndexColumn::file));
+        const QString file = index.GetItemString(row, IndexColumn::file);
         if (contents(tree) != whole[0] && contents(tree) != whole[1]) {
-            std::printf("lost: %s\n", qPrintable(index.GetItemString(row, IndexColumn::file)));
+            std::printf("lost: %s\n", qPrintable(file));
+            return 1;
+        }
+        // The side file as the window reads it: ignored, or the sizes of the tree just loaded.
+        TreeFacts facts;
+        const QString kind = contents(tree) == whole[0] ? u"old"_s : u"new"_s;
+        if (SideFiles::read(SideFiles::pathFor(dir + u"/"_s + file), tree, facts) &&
+            sizes(facts) != sizes(factsOf(kind))) {
+            std::printf("sizes of another tree: %s %s\n", qPrintable(file), qPrintable(sizes(facts)));
             return 1;
         }
     }
@@ -79,9 +108,11 @@ int check(const QString &dir, const QString &op)
 bool change(CatalogueEntries &entries, const RecordSet &list, const QString &op)
 {
     if (op == u"save")
-        return entries.add(treeOf(u"new"_s), entry(u"N"_s)).ok;
+        return entries.add(treeOf(u"new"_s), entry(u"N"_s), &factsOf(u"new"_s)).ok;
     if (op == u"replace")
-        return entries.replace(treeOf(u"new"_s), entry(u"A"_s), entries.discUsingLabel(u"A"_s)).ok;
+        return entries
+            .replace(treeOf(u"new"_s), entry(u"A"_s), entries.discUsingLabel(u"A"_s), &factsOf(u"new"_s))
+            .ok;
     if (op == u"modify")
         return entries.change(u"B"_s, entry(u"B2"_s)).ok;
     if (op == u"delete")
@@ -105,7 +136,7 @@ int main(int argc, char **argv)
     entries.loadIndex();
     if (op == u"setup") {
         for (const QString &label : {u"A"_s, u"B"_s, u"C"_s}) {
-            if (!entries.add(treeOf(u"old"_s), entry(label)).ok)
+            if (!entries.add(treeOf(u"old"_s), entry(label), &factsOf(u"old"_s)).ok)
                 return 1;
         }
         return 0;
