@@ -1,7 +1,9 @@
 #include "catalogue/searchindex.h"
 
 #include "catalogue/datafiles.h"
+#include "catalogue/datafolder.h"
 #include "catalogue/searchindexfile.h"
+#include "catalogue/searchindexread.h"
 #include "catalogue/searchtrigrams.h"
 #include "catalogue/settings.h"
 #include "files/paths.h"
@@ -17,9 +19,14 @@
 
 namespace {
 
+using SearchIndex::FolderLock;
+
 bool g_enabled = true;
 // A few files are read without stopping for input: that takes milliseconds.
 constexpr qsizetype kFilesReadWithoutProgress = 64;
+// A search waits this long for another copy of the program to let go of the data folder before
+// it gives up writing the index (it answers all the same).
+constexpr int kSearchLockWaitMs = 200;
 
 QString pathIn(const QString &dataFolder, const QString &name)
 {
@@ -48,7 +55,7 @@ class IndexUpdate {
     void planFiles(const QStringList &names);
     // Reads what the plan names; false when cancelled (what was read is kept all the same).
     bool run(HookContext &hooks);
-    void store();
+    void store(FolderLock lock);
     // The index as it now is: the old one when nothing changed.
     [[nodiscard]] const SearchIndexFile &current() const { return m_changed ? m_new : m_old; }
     void forgetOld()
@@ -116,10 +123,10 @@ bool IndexUpdate::copyKept(SearchIndexBuilder &builder)
         if (m_keep[i])
             renumbered[i] = builder.addFile(m_old.files()[i]);
     }
-    return m_old.forEachList([&](uint32_t trigram, const std::vector<uint32_t> &ids) {
-        for (uint32_t id : ids) {
-            if (renumbered[id] != UINT32_MAX)
-                builder.add(trigram, renumbered[id]);
+    return m_old.forEachList([&](uint32_t trigram, const std::vector<Posting> &postings) {
+        for (const Posting &posting : postings) {
+            if (renumbered[posting.file] != UINT32_MAX)
+                builder.add(trigram, renumbered[posting.file], posting.blocks);
         }
     });
 }
@@ -138,30 +145,32 @@ bool IndexUpdate::run(HookContext &hooks)
     HookContext quiet;
     HookContext &shown = m_read.size() > kFilesReadWithoutProgress ? hooks : quiet;
     shown.setMaximum(m_read.size());
-    TrigramReader reader;
-    std::vector<uint32_t> trigrams;
-    bool cancelled = false;
-    for (const QString &name : std::as_const(m_read)) {
-        if ((cancelled = shown.cancelled()))
-            break;
-        IndexedFile file{name, {}};
-        if (reader.read(pathIn(m_folder, name), file.stamp, trigrams)) {
+    QStringList paths;
+    for (const QString &name : std::as_const(m_read))
+        paths.append(pathIn(m_folder, name));
+    const auto take = [&](qsizetype i, ReadFile &read) {
+        if (read.ok) {
+            IndexedFile file{m_read[i], read.stamp, read.found.layout};
             if (isRecentStamp(file.stamp))
                 file.stamp.size = -1;
             else
                 m_worthWriting = true;
-            builder->addAll(trigrams, builder->addFile(file));
+            builder->addAll(read.found, builder->addFile(file));
         }
         shown.advance();
-    }
+    };
+    const bool cancelled = !readFilesForIndex(paths, take, [&shown] { return shown.cancelled(); });
     m_bytes = builder->bytes();
     m_new.openBytes(m_bytes.constData(), m_bytes.size());
     return !cancelled;
 }
 
-void IndexUpdate::store()
+void IndexUpdate::store(FolderLock lock)
 {
     if (!m_changed || !m_worthWriting || !g_enabled)
+        return;
+    DataFolderLock folderLock(m_folder);
+    if (lock == FolderLock::Take && !folderLock.lock(kSearchLockWaitMs))
         return;
     // The own folder is made inside the data folder, never the data folder itself.
     const QDir data(m_folder);
@@ -172,18 +181,26 @@ void IndexUpdate::store()
     (void)writeFileAtomically(searchIndexPath(m_folder), m_bytes);
 }
 
-// Files of the index lacking one of the trigrams; false when a list is damaged.
-bool filesLacking(const SearchIndexFile &index, const std::vector<uint32_t> &trigrams, QSet<QString> &names)
+// Narrows the candidates by the index: files lacking one of the trigrams are ruled out, files
+// whose blocks hold them all only in some blocks are read there alone. False when a list is
+// damaged.
+bool narrow(const SearchIndexFile &index, const std::vector<uint32_t> &trigrams, SearchCandidates &candidates)
 {
-    const size_t count = index.files().size();
-    std::vector<uint64_t> holders((count + 63) / 64, ~uint64_t(0));
+    const std::vector<IndexedFile> &files = index.files();
+    std::vector<uint64_t> blocks(files.size());
+    for (size_t i = 0; i < files.size(); ++i)
+        blocks[i] = files[i].layout.allBlocks();
     for (uint32_t trigram : trigrams) {
-        if (!index.keepHolders(trigram, holders))
+        if (!index.keepHolders(trigram, blocks))
             return false;
     }
-    for (size_t i = 0; i < count; ++i) {
-        if (!(holders[i / 64] >> (i % 64) & 1))
-            names.insert(index.files()[i].name);
+    for (size_t i = 0; i < files.size(); ++i) {
+        const IndexedFile &file = files[i];
+        if (blocks[i] == 0)
+            candidates.ruledOut.insert(file.name);
+        else if (blocks[i] != file.layout.allBlocks() && file.stamp.size >= 0)
+            candidates.parts.insert(file.name,
+                                    {file.stamp, file.layout.utf8, rangesOf(file.layout, blocks[i])});
     }
     return true;
 }
@@ -204,16 +221,19 @@ SearchCandidates candidateFiles(const QString &dataFolder, const QString &text, 
             update.forgetOld();
         update.planAll();
         candidates.cancelled = !update.run(hooks);
-        update.store();
+        update.store(FolderLock::Take);
         candidates.ruledOut.clear();
-        if (candidates.cancelled || filesLacking(update.current(), trigrams, candidates.ruledOut))
+        candidates.parts.clear();
+        if (candidates.cancelled || narrow(update.current(), trigrams, candidates))
             return candidates;
     }
-    candidates.ruledOut.clear(); // damaged twice over: read every file
+    // Damaged twice over: read every file.
+    candidates.ruledOut.clear();
+    candidates.parts.clear();
     return candidates;
 }
 
-void refreshFiles(const QString &dataFolder, const QStringList &names)
+void refreshFiles(const QString &dataFolder, const QStringList &names, FolderLock lock)
 {
     if (!g_enabled)
         return;
@@ -223,7 +243,7 @@ void refreshFiles(const QString &dataFolder, const QStringList &names)
     update.planFiles(names);
     HookContext none;
     if (update.run(none))
-        update.store();
+        update.store(lock);
 }
 
 void setEnabled(bool enabled)

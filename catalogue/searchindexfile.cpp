@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr char kFormatLine[] = "TarvekSearchIndex 1\n";
+constexpr char kFormatLine[] = "TarvekSearchIndex 2\n";
 constexpr qsizetype kFormatLineSize = sizeof kFormatLine - 1;
 constexpr uint32_t kBitmap = uint32_t(1) << 24;
 constexpr qsizetype kEntrySize = 12;
@@ -63,6 +63,95 @@ template <typename T> bool take(const char *&at, const char *end, T &value)
 qsizetype bitmapBytes(qsizetype files)
 {
     return (files + 7) / 8;
+}
+
+void putVarint(QByteArray &out, uint32_t value)
+{
+    while (value >= 0x80) {
+        out.append(char(0x80 | (value & 0x7F)));
+        value >>= 7;
+    }
+    out.append(char(value));
+}
+
+bool takeVarint(const char *&at, const char *end, uint32_t &value)
+{
+    value = 0;
+    for (int shift = 0;; shift += 7) {
+        if (at == end || shift > 28)
+            return false;
+        value |= uint32_t(uchar(*at) & 0x7F) << shift;
+        if (!(uchar(*at++) & 0x80))
+            return true;
+    }
+}
+
+// The blocks of a file holding a trigram: a first byte 0 for all of them, 1 to 7 for that many
+// block numbers following in a byte each, or kMaskFollows for the eight-byte mask.
+constexpr int kMaskFollows = 8;
+
+void putBlocks(QByteArray &out, uint64_t blocks, uint64_t all)
+{
+    const int count = qPopulationCount(blocks);
+    if (blocks == all) {
+        out.append(char(0));
+    } else if (count < kMaskFollows) {
+        out.append(char(count));
+        for (uint64_t rest = blocks; rest != 0; rest &= rest - 1)
+            out.append(char(qCountTrailingZeroBits(rest)));
+    } else {
+        out.append(char(kMaskFollows));
+        put(out, blocks);
+    }
+}
+
+bool takeBlocks(const char *&at, const char *end, uint64_t all, uint64_t &blocks)
+{
+    uint8_t count;
+    if (!take(at, end, count) || count > kMaskFollows)
+        return false;
+    if (count == 0) {
+        blocks = all;
+        return true;
+    }
+    if (count == kMaskFollows)
+        return take(at, end, blocks) && blocks != 0 && (blocks & ~all) == 0;
+    if (end - at < count)
+        return false;
+    blocks = 0;
+    for (; count > 0; --count, ++at) {
+        if (uchar(*at) >= 64)
+            return false;
+        blocks |= uint64_t(1) << uchar(*at);
+    }
+    return (blocks & ~all) == 0;
+}
+
+void putLayout(QByteArray &out, const FileLayout &layout)
+{
+    put(out, uint8_t(layout.utf8));
+    put(out, uint8_t(layout.blocks.size()));
+    put(out, layout.end);
+    for (const BlockStart &block : layout.blocks)
+        put(out, block.offset), put(out, block.linesBefore);
+}
+
+// A layout read back must describe lines inside the file (whose size is -1 while it is not
+// trusted): blocks in rising order before its end.
+bool takeLayout(const char *&at, const char *end, qint64 fileSize, FileLayout &layout)
+{
+    uint8_t utf8, count;
+    if (!take(at, end, utf8) || !take(at, end, count) || count < 1 || count > kMaxBlocks || utf8 > 1 ||
+        !take(at, end, layout.end) || (fileSize >= 0 && qint64(layout.end) > fileSize))
+        return false;
+    layout.utf8 = utf8 != 0;
+    layout.blocks.resize(count);
+    for (BlockStart &block : layout.blocks) {
+        if (!take(at, end, block.offset) || !take(at, end, block.linesBefore) || block.offset > layout.end ||
+            (&block != &layout.blocks.front() && block.offset <= (&block - 1)->offset))
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -135,6 +224,8 @@ bool SearchIndexFile::parse()
         FileStamp &s = file.stamp;
         take(at, m_directory, s.size), take(at, m_directory, s.mtimeNs), take(at, m_directory, s.ctimeNs);
         take(at, m_directory, s.inode), take(at, m_directory, s.device);
+        if (!takeLayout(at, m_directory, s.size, file.layout))
+            return false;
         m_files.push_back(std::move(file));
     }
     return at == m_directory;
@@ -147,7 +238,7 @@ SearchIndexFile::Entry SearchIndexFile::entryAt(qsizetype i) const
     return entry;
 }
 
-bool SearchIndexFile::decode(qsizetype i, std::vector<uint32_t> &ids) const
+bool SearchIndexFile::decode(qsizetype i, std::vector<Posting> &postings) const
 {
     const Entry entry = entryAt(i);
     uint32_t next; // where the next list begins: the last entry is followed by the end alone
@@ -158,39 +249,47 @@ bool SearchIndexFile::decode(qsizetype i, std::vector<uint32_t> &ids) const
     if (entry.offset > next || next > m_listBytes)
         return false;
     const char *at = m_lists + entry.offset;
-    const qsizetype size = next - entry.offset;
-    if (listChecksum(entry.key, at, size) != entry.checksum)
+    const char *end = m_lists + next;
+    if (listChecksum(entry.key, at, end - at) != entry.checksum)
         return false;
-    ids.clear();
+    postings.clear();
     const qsizetype files = qsizetype(m_files.size());
     if (entry.key & kBitmap) {
-        if (size != bitmapBytes(files))
+        if (end - at < bitmapBytes(files))
             return false;
         for (qsizetype id = 0; id < files; ++id) {
             if (uchar(at[id / 8]) >> (id % 8) & 1)
-                ids.push_back(uint32_t(id));
+                postings.push_back({uint32_t(id), 0});
         }
-        return true;
+        at += bitmapBytes(files);
+        return decodeBlocks(at, end, postings);
     }
+    uint32_t count;
+    if (!takeVarint(at, end, count) || count > uint32_t(files))
+        return false;
     uint64_t id = 0;
-    for (qsizetype k = 0; k < size;) {
-        uint64_t delta = 0;
-        for (int shift = 0;; shift += 7) {
-            if (k == size || shift > 28)
-                return false;
-            delta |= uint64_t(uchar(at[k]) & 0x7F) << shift;
-            if (!(uchar(at[k++]) & 0x80))
-                break;
-        }
-        id += delta + (ids.empty() ? 0 : 1);
+    for (uint32_t k = 0; k < count; ++k) {
+        uint32_t delta;
+        if (!takeVarint(at, end, delta))
+            return false;
+        id += delta + (k == 0 ? 0 : 1);
         if (id >= uint64_t(files))
             return false;
-        ids.push_back(uint32_t(id));
+        postings.push_back({uint32_t(id), 0});
     }
-    return true;
+    return decodeBlocks(at, end, postings);
 }
 
-bool SearchIndexFile::keepHolders(uint32_t trigram, std::vector<uint64_t> &files) const
+bool SearchIndexFile::decodeBlocks(const char *&at, const char *end, std::vector<Posting> &postings) const
+{
+    for (Posting &posting : postings) {
+        if (!takeBlocks(at, end, m_files[posting.file].layout.allBlocks(), posting.blocks))
+            return false;
+    }
+    return at == end;
+}
+
+bool SearchIndexFile::keepHolders(uint32_t trigram, std::vector<uint64_t> &blocks) const
 {
     qsizetype low = 0, high = m_entries;
     while (low < high) {
@@ -200,25 +299,29 @@ bool SearchIndexFile::keepHolders(uint32_t trigram, std::vector<uint64_t> &files
         else
             high = middle;
     }
-    std::vector<uint32_t> ids;
-    if (low < m_entries && (entryAt(low).key & (kBitmap - 1)) == trigram && !decode(low, ids))
+    std::vector<Posting> postings;
+    if (low < m_entries && (entryAt(low).key & (kBitmap - 1)) == trigram && !decode(low, postings))
         return false;
-    std::vector<uint64_t> holders(files.size());
-    for (uint32_t id : ids)
-        holders[id / 64] |= uint64_t(1) << (id % 64);
-    for (size_t w = 0; w < files.size(); ++w)
-        files[w] &= holders[w];
+    size_t next = 0;
+    for (const Posting &posting : postings) {
+        for (; next < posting.file && next < blocks.size(); ++next)
+            blocks[next] = 0;
+        if (next < blocks.size())
+            blocks[next++] &= posting.blocks;
+    }
+    for (; next < blocks.size(); ++next)
+        blocks[next] = 0;
     return true;
 }
 
 bool SearchIndexFile::forEachList(
-    const std::function<void(uint32_t, const std::vector<uint32_t> &)> &take) const
+    const std::function<void(uint32_t, const std::vector<Posting> &)> &take) const
 {
-    std::vector<uint32_t> ids;
+    std::vector<Posting> postings;
     for (qsizetype i = 0; i < m_entries; ++i) {
-        if (!decode(i, ids))
+        if (!decode(i, postings))
             return false;
-        take(entryAt(i).key & (kBitmap - 1), ids);
+        take(entryAt(i).key & (kBitmap - 1), postings);
     }
     return true;
 }
@@ -235,7 +338,7 @@ uint32_t SearchIndexBuilder::addFile(const IndexedFile &file)
     return uint32_t(m_files.size() - 1);
 }
 
-void SearchIndexBuilder::add(uint32_t trigram, uint32_t file)
+void SearchIndexBuilder::add(uint32_t trigram, uint32_t file, uint64_t blocks)
 {
     std::unique_ptr<uint32_t[]> &block = m_slot[trigram >> 12];
     if (!block)
@@ -247,20 +350,16 @@ void SearchIndexBuilder::add(uint32_t trigram, uint32_t file)
         slot = uint32_t(m_lists.size());
     }
     List &list = m_lists[slot - 1];
-    uint32_t delta = list.count == 0 ? file : file - list.last - 1;
-    while (delta >= 0x80) {
-        list.deltas.append(char(0x80 | (delta & 0x7F)));
-        delta >>= 7;
-    }
-    list.deltas.append(char(delta));
+    putVarint(list.deltas, list.count == 0 ? file : file - list.last - 1);
+    putBlocks(list.blocks, blocks, m_files[file].layout.allBlocks());
     list.last = file;
     ++list.count;
 }
 
-void SearchIndexBuilder::addAll(const std::vector<uint32_t> &trigrams, uint32_t file)
+void SearchIndexBuilder::addAll(const FileTrigrams &found, uint32_t file)
 {
-    for (uint32_t trigram : trigrams)
-        add(trigram, file);
+    for (size_t i = 0; i < found.trigrams.size(); ++i)
+        add(found.trigrams[i], file, found.masks[i]);
 }
 
 QByteArray SearchIndexBuilder::bytes() const
@@ -273,6 +372,7 @@ QByteArray SearchIndexBuilder::bytes() const
         const FileStamp &s = file.stamp;
         put(table, s.size), put(table, s.mtimeNs), put(table, s.ctimeNs), put(table, s.inode),
             put(table, s.device);
+        putLayout(table, file.layout);
     }
     const qsizetype mapSize = bitmapBytes(fileCount());
     std::vector<uint32_t> used = m_used;
@@ -281,7 +381,9 @@ QByteArray SearchIndexBuilder::bytes() const
         const List &list = m_lists[m_slot[trigram >> 12][trigram & 0xFFF] - 1];
         const qsizetype offset = lists.size();
         uint32_t key = trigram;
-        if (list.deltas.size() > mapSize) {
+        QByteArray count;
+        putVarint(count, list.count);
+        if (count.size() + list.deltas.size() > mapSize) {
             // Numbers of most files: one bit each is smaller.
             key |= kBitmap;
             QByteArray map(mapSize, '\0');
@@ -297,8 +399,9 @@ QByteArray SearchIndexBuilder::bytes() const
             }
             lists.append(map);
         } else {
-            lists.append(list.deltas);
+            lists.append(count + list.deltas);
         }
+        lists.append(list.blocks);
         put(directory, key), put(directory, uint32_t(offset));
         put(directory, listChecksum(key, lists.constData() + offset, lists.size() - offset));
     }

@@ -11,14 +11,23 @@
 #include <vector>
 
 // The search index as stored: a header line naming the format, then the catalogue files it
-// covers (name and stamp; a file's number is its place in this table) and, for every trigram
-// any of them holds, the sorted numbers of the files holding it, as deltas in variable-length
-// bytes or as a bitmap, whichever is smaller. Checksums over the tables and over each list let
-// a damaged file be told from a sound one; a damaged file is not used.
+// covers (name, stamp and blocks; a file's number is its place in this table) and, for every
+// trigram any of them holds, the sorted numbers of the files holding it, as deltas in
+// variable-length bytes or as a bitmap, whichever is smaller, followed by the blocks of each
+// of those files that hold it. Checksums over the tables and over each list let a damaged file
+// be told from a sound one; a damaged file is not used.
 
 struct IndexedFile {
     QString name; // bare file name in the data folder
     FileStamp stamp;
+    FileLayout layout;
+};
+
+// A file holding a trigram, and the blocks of it that do.
+struct Posting {
+    uint32_t file = 0;
+    uint64_t blocks = 0;
+    bool operator==(const Posting &) const = default;
 };
 
 // One index file, mapped into memory and read only where a search needs it.
@@ -35,11 +44,11 @@ class SearchIndexFile {
     bool openBytes(const char *bytes, qsizetype size);
 
     [[nodiscard]] const std::vector<IndexedFile> &files() const { return m_files; }
-    // Clears in `files` (one bit per file number) every file not holding `trigram`; false when
-    // its list is damaged.
-    bool keepHolders(uint32_t trigram, std::vector<uint64_t> &files) const;
-    // Every trigram with its file numbers, in trigram order; false when a list is damaged.
-    bool forEachList(const std::function<void(uint32_t, const std::vector<uint32_t> &)> &take) const;
+    // Keeps in `blocks` (per file number) only the blocks that hold `trigram`; false when its
+    // list is damaged.
+    bool keepHolders(uint32_t trigram, std::vector<uint64_t> &blocks) const;
+    // Every trigram with its postings, in trigram order; false when a list is damaged.
+    bool forEachList(const std::function<void(uint32_t, const std::vector<Posting> &)> &take) const;
 
   private:
     struct Entry {
@@ -48,7 +57,8 @@ class SearchIndexFile {
         uint32_t checksum;
     };
     bool parse();
-    bool decode(qsizetype entry, std::vector<uint32_t> &ids) const;
+    bool decode(qsizetype entry, std::vector<Posting> &postings) const;
+    bool decodeBlocks(const char *&at, const char *end, std::vector<Posting> &postings) const;
     [[nodiscard]] Entry entryAt(qsizetype i) const;
 
     const char *m_bytes = nullptr;
@@ -71,15 +81,16 @@ class SearchIndexBuilder {
 
     // A file and its number; its trigrams follow with add().
     uint32_t addFile(const IndexedFile &file);
-    // Numbers must come in rising order for each trigram.
-    void add(uint32_t trigram, uint32_t file);
-    void addAll(const std::vector<uint32_t> &trigrams, uint32_t file);
+    // Numbers must come in rising order for each trigram; `blocks` not 0.
+    void add(uint32_t trigram, uint32_t file, uint64_t blocks);
+    void addAll(const FileTrigrams &found, uint32_t file);
     [[nodiscard]] qsizetype fileCount() const { return qsizetype(m_files.size()); }
     [[nodiscard]] QByteArray bytes() const;
 
   private:
     struct List {
         QByteArray deltas;
+        QByteArray blocks;
         uint32_t count = 0;
         uint32_t last = 0;
     };
