@@ -121,7 +121,7 @@ bool IndexUpdate::copyKept(SearchIndexBuilder &builder)
     std::vector<uint32_t> renumbered(m_keep.size(), UINT32_MAX);
     for (size_t i = 0; i < m_keep.size(); ++i) {
         if (m_keep[i])
-            renumbered[i] = builder.addFile(m_old.files()[i]);
+            renumbered[i] = builder.addFile({m_old.files()[i].name, m_old.files()[i].stamp, m_old.layout(i)});
     }
     return m_old.forEachList([&](uint32_t trigram, const std::vector<Posting> &postings) {
         for (const Posting &posting : postings) {
@@ -189,7 +189,7 @@ bool narrow(const SearchIndexFile &index, const std::vector<uint32_t> &trigrams,
     const std::vector<IndexedFile> &files = index.files();
     std::vector<uint64_t> blocks(files.size());
     for (size_t i = 0; i < files.size(); ++i)
-        blocks[i] = files[i].layout.allBlocks();
+        blocks[i] = index.allBlocks(i);
     for (uint32_t trigram : trigrams) {
         if (!index.keepHolders(trigram, blocks))
             return false;
@@ -198,9 +198,10 @@ bool narrow(const SearchIndexFile &index, const std::vector<uint32_t> &trigrams,
         const IndexedFile &file = files[i];
         if (blocks[i] == 0)
             candidates.ruledOut.insert(file.name);
-        else if (blocks[i] != file.layout.allBlocks() && file.stamp.size >= 0)
-            candidates.parts.insert(file.name,
-                                    {file.stamp, file.layout.utf8, rangesOf(file.layout, blocks[i])});
+        else if (blocks[i] != index.allBlocks(i) && file.stamp.size >= 0) {
+            const FileLayout layout = index.layout(i);
+            candidates.parts.insert(file.name, {file.stamp, layout.utf8, rangesOf(layout, blocks[i])});
+        }
     }
     return true;
 }

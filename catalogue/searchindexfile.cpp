@@ -10,6 +10,7 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -214,6 +215,10 @@ bool SearchIndexFile::parse()
         return false;
     m_files.clear();
     m_files.reserve(head.files);
+    m_layoutAt.clear();
+    m_allBlocks.clear();
+    FileLayout layout; // checked here, kept as bytes
+
     for (uint32_t i = 0; i < head.files; ++i) {
         uint16_t nameSize;
         IndexedFile file;
@@ -224,11 +229,21 @@ bool SearchIndexFile::parse()
         FileStamp &s = file.stamp;
         take(at, m_directory, s.size), take(at, m_directory, s.mtimeNs), take(at, m_directory, s.ctimeNs);
         take(at, m_directory, s.inode), take(at, m_directory, s.device);
-        if (!takeLayout(at, m_directory, s.size, file.layout))
+        m_layoutAt.push_back(at);
+        if (!takeLayout(at, m_directory, s.size, layout))
             return false;
+        m_allBlocks.push_back(layout.allBlocks());
         m_files.push_back(std::move(file));
     }
     return at == m_directory;
+}
+
+FileLayout SearchIndexFile::layout(size_t file) const
+{
+    FileLayout layout;
+    const char *at = m_layoutAt[file];
+    (void)takeLayout(at, m_directory, m_files[file].stamp.size, layout); // checked by parse()
+    return layout;
 }
 
 SearchIndexFile::Entry SearchIndexFile::entryAt(qsizetype i) const
@@ -283,7 +298,7 @@ bool SearchIndexFile::decode(qsizetype i, std::vector<Posting> &postings) const
 bool SearchIndexFile::decodeBlocks(const char *&at, const char *end, std::vector<Posting> &postings) const
 {
     for (Posting &posting : postings) {
-        if (!takeBlocks(at, end, m_files[posting.file].layout.allBlocks(), posting.blocks))
+        if (!takeBlocks(at, end, m_allBlocks[posting.file], posting.blocks))
             return false;
     }
     return at == end;
@@ -340,6 +355,12 @@ uint32_t SearchIndexBuilder::addFile(const IndexedFile &file)
 
 void SearchIndexBuilder::add(uint32_t trigram, uint32_t file, uint64_t blocks)
 {
+    flush(); // the files waiting there have higher numbers
+    listOf(trigram).add(file, blocks, m_files[file].layout.allBlocks());
+}
+
+SearchIndexBuilder::List &SearchIndexBuilder::listOf(uint32_t trigram)
+{
     std::unique_ptr<uint32_t[]> &block = m_slot[trigram >> 12];
     if (!block)
         block.reset(new uint32_t[size_t(1) << 12]());
@@ -349,22 +370,60 @@ void SearchIndexBuilder::add(uint32_t trigram, uint32_t file, uint64_t blocks)
         m_used.push_back(trigram);
         slot = uint32_t(m_lists.size());
     }
-    List &list = m_lists[slot - 1];
-    putVarint(list.deltas, list.count == 0 ? file : file - list.last - 1);
-    putBlocks(list.blocks, blocks, m_files[file].layout.allBlocks());
-    list.last = file;
-    ++list.count;
+    return m_lists[slot - 1];
+}
+
+void SearchIndexBuilder::List::add(uint32_t file, uint64_t blocks, uint64_t all)
+{
+    putVarint(deltas, count == 0 ? file : file - last - 1);
+    putBlocks(this->blocks, blocks, all);
+    last = file;
+    ++count;
 }
 
 void SearchIndexBuilder::addAll(const FileTrigrams &found, uint32_t file)
 {
     for (size_t i = 0; i < found.trigrams.size(); ++i)
-        add(found.trigrams[i], file, found.masks[i]);
+        m_pending.push_back({found.trigrams[i], file, found.masks[i]});
+    if (m_pending.size() >= kBatch)
+        flush();
 }
 
-QByteArray SearchIndexBuilder::bytes() const
+// Postings go to their lists in trigram order, a batch of files at a time: each list is then
+// reached once per batch instead of once per file, which is what made building slow (a list
+// is seldom in the processor's cache).
+void SearchIndexBuilder::flush()
 {
-    QByteArray table, directory, lists;
+    if (m_pending.empty())
+        return;
+    // Sorted by trigram, keeping the file order, in two passes of twelve bits.
+    std::vector<Pending> &sorted = m_sorted;
+    sorted.resize(m_pending.size());
+    for (int shift : {0, 12}) {
+        std::vector<size_t> start(size_t(1) << 12);
+        for (const Pending &posting : m_pending)
+            ++start[posting.trigram >> shift & 0xFFF];
+        size_t at = 0;
+        for (size_t &first : start)
+            first = std::exchange(at, at + first);
+        for (const Pending &posting : m_pending)
+            sorted[start[posting.trigram >> shift & 0xFFF]++] = posting;
+        std::swap(sorted, m_pending);
+    }
+    List *list = nullptr;
+    for (size_t i = 0; i < m_pending.size(); ++i) {
+        const Pending &posting = m_pending[i];
+        if (i == 0 || posting.trigram != m_pending[i - 1].trigram)
+            list = &listOf(posting.trigram);
+        list->add(posting.file, posting.blocks, m_files[posting.file].layout.allBlocks());
+    }
+    m_pending.clear();
+}
+
+QByteArray SearchIndexBuilder::bytes()
+{
+    flush();
+    QByteArray table;
     for (const IndexedFile &file : m_files) {
         const QByteArray name = file.name.toUtf8();
         put(table, uint16_t(name.size()));
@@ -374,44 +433,65 @@ QByteArray SearchIndexBuilder::bytes() const
             put(table, s.device);
         putLayout(table, file.layout);
     }
-    const qsizetype mapSize = bitmapBytes(fileCount());
     std::vector<uint32_t> used = m_used;
     std::sort(used.begin(), used.end());
+    // One buffer for the whole index, its size known but for the lists, which are at most their
+    // deltas with a count before them: the lists take most of it.
+    qsizetype listBytes = 0;
+    for (const List &list : m_lists)
+        listBytes += 5 + list.deltas.size() + list.blocks.size();
+    const qsizetype headAt = kFormatLineSize;
+    const qsizetype directoryAt = headAt + qsizetype(sizeof(Head)) + table.size();
+    const qsizetype listsAt = directoryAt + qsizetype(used.size()) * kEntrySize + 4;
+    QByteArray out;
+    out.reserve(listsAt + listBytes);
+    out.append(kFormatLine, kFormatLineSize);
+    out.append(qsizetype(sizeof(Head)), '\0');
+    out.append(table);
+    out.append(listsAt - directoryAt, '\0');
+    QByteArray directory;
     for (uint32_t trigram : used) {
-        const List &list = m_lists[m_slot[trigram >> 12][trigram & 0xFFF] - 1];
-        const qsizetype offset = lists.size();
-        uint32_t key = trigram;
-        QByteArray count;
-        putVarint(count, list.count);
-        if (count.size() + list.deltas.size() > mapSize) {
-            // Numbers of most files: one bit each is smaller.
-            key |= kBitmap;
-            QByteArray map(mapSize, '\0');
-            uint32_t id = 0;
-            for (qsizetype k = 0, shift = 0; k < list.deltas.size(); ++k) {
-                id += uint32_t(uchar(list.deltas[k]) & 0x7F) << shift;
-                shift += 7;
-                if (uchar(list.deltas[k]) & 0x80)
-                    continue;
-                map[id / 8] = char(uchar(map[id / 8]) | 1 << (id % 8));
-                id += 1;
-                shift = 0;
-            }
-            lists.append(map);
-        } else {
-            lists.append(count + list.deltas);
-        }
-        lists.append(list.blocks);
+        const qsizetype offset = out.size() - listsAt;
+        const uint32_t key = appendList(out, trigram);
         put(directory, key), put(directory, uint32_t(offset));
-        put(directory, listChecksum(key, lists.constData() + offset, lists.size() - offset));
+        put(directory, listChecksum(key, out.constData() + listsAt + offset, out.size() - listsAt - offset));
     }
-    put(directory, uint32_t(lists.size()));
-    Head head{uint32_t(m_files.size()), uint32_t(directory.size() / kEntrySize), uint64_t(table.size()),
-              uint64_t(lists.size()), 0};
-    const QByteArray tables = table + directory;
+    put(directory, uint32_t(out.size() - listsAt));
+    std::memcpy(out.data() + directoryAt, directory.constData(), size_t(directory.size()));
+    Head head{uint32_t(m_files.size()), uint32_t(used.size()), uint64_t(table.size()),
+              uint64_t(out.size() - listsAt), 0};
     head.checksum =
-        checksumOf(tables.constData(), tables.size(), checksumOf(reinterpret_cast<const char *>(&head), 24));
-    QByteArray out(kFormatLine, kFormatLineSize);
-    put(out, head);
-    return out + tables + lists;
+        checksumOf(out.constData() + directoryAt - table.size(), listsAt - directoryAt + table.size(),
+                   checksumOf(reinterpret_cast<const char *>(&head), 24));
+    std::memcpy(out.data() + headAt, &head, sizeof head);
+    return out;
+}
+
+uint32_t SearchIndexBuilder::appendList(QByteArray &out, uint32_t trigram) const
+{
+    const List &list = m_lists[m_slot[trigram >> 12][trigram & 0xFFF] - 1];
+    const qsizetype mapSize = bitmapBytes(fileCount());
+    QByteArray count;
+    putVarint(count, list.count);
+    uint32_t key = trigram;
+    if (count.size() + list.deltas.size() > mapSize) {
+        // Numbers of most files: one bit each is smaller.
+        key |= kBitmap;
+        QByteArray map(mapSize, '\0');
+        uint32_t id = 0;
+        for (qsizetype k = 0, shift = 0; k < list.deltas.size(); ++k) {
+            id += uint32_t(uchar(list.deltas[k]) & 0x7F) << shift;
+            shift += 7;
+            if (uchar(list.deltas[k]) & 0x80)
+                continue;
+            map[id / 8] = char(uchar(map[id / 8]) | 1 << (id % 8));
+            id += 1;
+            shift = 0;
+        }
+        out.append(map);
+    } else {
+        out.append(count).append(list.deltas);
+    }
+    out.append(list.blocks);
+    return key;
 }

@@ -43,7 +43,10 @@ class SearchIndexFile {
     // The same for bytes in memory (which must outlive this object).
     bool openBytes(const char *bytes, qsizetype size);
 
+    // The files' names and stamps; their layouts, which few searches need, through layout().
     [[nodiscard]] const std::vector<IndexedFile> &files() const { return m_files; }
+    [[nodiscard]] FileLayout layout(size_t file) const;
+    [[nodiscard]] uint64_t allBlocks(size_t file) const { return m_allBlocks[file]; }
     // Keeps in `blocks` (per file number) only the blocks that hold `trigram`; false when its
     // list is damaged.
     bool keepHolders(uint32_t trigram, std::vector<uint64_t> &blocks) const;
@@ -65,6 +68,8 @@ class SearchIndexFile {
     qsizetype m_size = 0;
     void *m_mapped = nullptr;
     std::vector<IndexedFile> m_files;
+    std::vector<const char *> m_layoutAt;
+    std::vector<uint64_t> m_allBlocks;
     const char *m_directory = nullptr;
     qsizetype m_entries = 0;
     const char *m_lists = nullptr;
@@ -85,7 +90,7 @@ class SearchIndexBuilder {
     void add(uint32_t trigram, uint32_t file, uint64_t blocks);
     void addAll(const FileTrigrams &found, uint32_t file);
     [[nodiscard]] qsizetype fileCount() const { return qsizetype(m_files.size()); }
-    [[nodiscard]] QByteArray bytes() const;
+    [[nodiscard]] QByteArray bytes();
 
   private:
     struct List {
@@ -93,13 +98,27 @@ class SearchIndexBuilder {
         QByteArray blocks;
         uint32_t count = 0;
         uint32_t last = 0;
+        void add(uint32_t file, uint64_t blocks, uint64_t all);
     };
+    struct Pending {
+        uint32_t trigram;
+        uint32_t file;
+        uint64_t blocks;
+    };
+    static constexpr size_t kBatch = size_t(1) << 20;
+    List &listOf(uint32_t trigram);
+    void flush();
+    // Appends the list of `trigram` as stored; returns its key.
+    uint32_t appendList(QByteArray &out, uint32_t trigram) const;
+
     std::vector<IndexedFile> m_files;
     // Per trigram: 1 + its place in m_lists, or 0; in blocks of 4096 trigrams made when first
     // needed, since few of the 16 million trigrams occur.
     std::vector<std::unique_ptr<uint32_t[]>> m_slot;
     std::vector<uint32_t> m_used; // the trigrams that have a list
     std::vector<List> m_lists;
+    std::vector<Pending> m_pending; // postings of the last files added, not yet in their lists
+    std::vector<Pending> m_sorted;
 };
 
 // The index of the data folder, in Tarvek's own folder below it.

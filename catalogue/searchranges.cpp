@@ -44,11 +44,11 @@ int openUnchanged(const QString &path, const FileStamp &stamp)
 
 bool readRange(int fd, const LineRange &range, const std::function<bool(const char *, qsizetype)> &take)
 {
-    const qsizetype capacity = qsizetype(std::min<qint64>(kPiece, range.end - range.begin));
-    std::unique_ptr<char[]> buffer(new char[size_t(std::max<qsizetype>(capacity, 1))]);
+    // One buffer for every range a thread reads: a search reads hundreds of them.
+    thread_local std::unique_ptr<char[]> buffer(new char[size_t(kPiece)]);
     qsizetype held = 0;
     for (qint64 at = range.begin; at < range.end || held > 0;) {
-        const qsizetype want = qsizetype(std::min<qint64>(capacity - held, range.end - at));
+        const qsizetype want = qsizetype(std::min<qint64>(kPiece - held, range.end - at));
         ssize_t got = 0;
         if (want > 0) {
             do {

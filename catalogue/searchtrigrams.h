@@ -52,9 +52,9 @@ struct BlockStart {
 // one block is read whole.
 inline constexpr int kMaxBlocks = 64;
 struct FileLayout {
-    bool utf8 = false;                  // as the search decides it from the byte-order mark
-    uint32_t end = 0;                   // where the lines the search reads end
-    std::vector<BlockStart> blocks{{}}; // at least one
+    bool utf8 = false;              // as the search decides it from the byte-order mark
+    uint32_t end = 0;               // where the lines the search reads end
+    std::vector<BlockStart> blocks; // at least one
     [[nodiscard]] uint64_t allBlocks() const
     {
         return blocks.size() >= 64 ? ~uint64_t(0) : (uint64_t(1) << blocks.size()) - 1;

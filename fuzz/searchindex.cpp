@@ -126,7 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
           "every list of a built index reads back");
     for (size_t i = 0; i < sets.size(); ++i)
         check(back[i].trigrams == sets[i].trigrams && back[i].masks == sets[i].masks &&
-                  built.files()[i].layout == sets[i].layout,
+                  built.layout(i) == sets[i].layout,
               "a built index gives back each file's trigrams and blocks");
 
     HookContext hooks;
