@@ -17,14 +17,11 @@
 #include "fuzz_support.h"
 
 #include <QDir>
-#include <QFile>
 #include <QStringDecoder>
 
 #include <algorithm>
 #include <cstring>
-#include <fcntl.h>
 #include <map>
-#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -69,14 +66,6 @@ bool holdsReference(const FileTrigrams &found, const std::map<uint32_t, uint64_t
     return true;
 }
 
-// Written a day back, so that the index trusts the file's stamp and reads it in parts.
-void writeOld(const QString &path, const QByteArray &bytes)
-{
-    fuzz::writeFile(path, bytes);
-    struct timespec times[2] = {{::time(nullptr) - 86400, 0}, {::time(nullptr) - 86400, 0}};
-    ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0);
-}
-
 void tryAsIndex(const uint8_t *data, size_t size)
 {
     SearchIndexFile index;
@@ -104,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (int i = 0; i < 4; ++i) {
         const QByteArray file = input.until('\0');
         const QString path = folder + QStringLiteral("/cd_%1.dat").arg(i);
-        writeOld(path, file);
+        fuzz::writeOldFile(path, file);
         FileTrigrams found;
         FileStamp stamp;
         check(reader.read(path, stamp, found), "a file can be read");
