@@ -2,6 +2,7 @@
 
 #include "catalogue/layouts.h"
 #include "catalogue/searchindex.h"
+#include "catalogue/searchindexread.h"
 #include "files/paths.h"
 #include "files/textcodec.h"
 
@@ -217,6 +218,27 @@ bool CatalogueMatcher::matchesIn(const QString &path, const FileRanges &parts,
     return false;
 }
 
+namespace {
+
+// Files the index lets be read in parts are many small reads: they are done on all cores before
+// the listing is walked. No cancel is asked for: together they are a small part of the catalogue.
+QHash<QString, bool> matchParts(const CatalogueMatcher &matcher, const QString &dataFolder,
+                                const SearchCandidates &candidates)
+{
+    const QStringList names = candidates.parts.keys();
+    std::vector<char> holds(size_t(names.size()));
+    runOnThreads(names.size(), [&](qsizetype i) {
+        holds[size_t(i)] =
+            matcher.matchesIn(dataFolder + kPathSeparator + names[i], *candidates.partsOf(names[i]));
+    });
+    QHash<QString, bool> answers;
+    for (qsizetype i = 0; i < names.size(); ++i)
+        answers.insert(names[i], holds[size_t(i)] != 0);
+    return answers;
+}
+
+} // namespace
+
 SearchOutcome searchCatalogues(HookContext &hooks, ListBoxModel &lb_file, const RecordSet &dw_cdinfo,
                                const QString &dataFolder, const QString &text)
 {
@@ -236,11 +258,12 @@ SearchOutcome searchCatalogues(HookContext &hooks, ListBoxModel &lb_file, const 
     QHash<QString, qint64> rowOfFile;
     for (qint64 row = dw_cdinfo.RowCount(); row >= 1; --row)
         rowOfFile.insert(dw_cdinfo.GetItemString(row, IndexColumn::file), row);
+    const QHash<QString, bool> partsHold = matchParts(matcher, dataFolder, candidates);
     const auto holds = [&](const QString &name) {
-        const QString path = dataFolder + kPathSeparator + name;
-        const FileRanges *parts = candidates.partsOf(name);
-        return parts ? matcher.matchesIn(path, *parts, hooks.yieldAndCheckCancel)
-                     : matcher.matches(path, hooks.yieldAndCheckCancel);
+        const auto known = partsHold.constFind(name);
+        return known != partsHold.cend()
+                   ? *known
+                   : matcher.matches(dataFolder + kPathSeparator + name, hooks.yieldAndCheckCancel);
     };
     for (int i = 1; i <= count; ++i) {
         if (hooks.cancelled()) {

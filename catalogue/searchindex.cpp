@@ -182,7 +182,7 @@ void IndexUpdate::store(FolderLock lock)
 }
 
 // Narrows the candidates by the index: files lacking one of the trigrams are ruled out, files
-// whose blocks hold them all only in some blocks are read there alone. False when a list is
+// holding them all in some blocks only are read there alone. False when a list is
 // damaged.
 bool narrow(const SearchIndexFile &index, const std::vector<uint32_t> &trigrams, SearchCandidates &candidates)
 {

@@ -1,6 +1,7 @@
 #include "catalogue/searchindexread.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -12,6 +13,13 @@ constexpr unsigned kMostThreads = 4;
 // How far the readers may run ahead of the calling thread: each file read and not yet taken
 // holds its trigrams.
 constexpr qsizetype kAheadPerThread = 8;
+
+qsizetype threadsFor(qsizetype count)
+{
+    return std::clamp<qsizetype>(
+        std::min<qsizetype>(count, std::min(kMostThreads, std::thread::hardware_concurrency())), 1,
+        kMostThreads);
+}
 
 // The files shared out to the reading threads and their results, taken in order.
 class SharedRead {
@@ -89,9 +97,7 @@ class SharedRead {
 bool readFilesForIndex(const QStringList &paths, const std::function<void(qsizetype, ReadFile &)> &take,
                        const std::function<bool()> &cancelled)
 {
-    const qsizetype threads = std::clamp<qsizetype>(
-        std::min<qsizetype>(paths.size(), std::min(kMostThreads, std::thread::hardware_concurrency())), 1,
-        kMostThreads);
+    const qsizetype threads = threadsFor(paths.size());
     SharedRead shared(paths, threads * kAheadPerThread);
     std::vector<std::thread> readers;
     for (qsizetype t = 0; t < threads; ++t)
@@ -109,4 +115,19 @@ bool readFilesForIndex(const QStringList &paths, const std::function<void(qsizet
     for (std::thread &reader : readers)
         reader.join();
     return done;
+}
+
+void runOnThreads(qsizetype count, const std::function<void(qsizetype)> &work)
+{
+    std::atomic<qsizetype> next = 0;
+    const auto share = [&] {
+        for (qsizetype i; (i = next++) < count;)
+            work(i);
+    };
+    std::vector<std::thread> others;
+    for (qsizetype t = 1; t < threadsFor(count); ++t)
+        others.emplace_back(share);
+    share();
+    for (std::thread &other : others)
+        other.join();
 }

@@ -20,3 +20,7 @@ struct ReadFile {
 // the calling thread, is asked before each. False when cancelled.
 bool readFilesForIndex(const QStringList &paths, const std::function<void(qsizetype, ReadFile &)> &take,
                        const std::function<bool()> &cancelled);
+
+// Runs `work` for every number below `count`, on as many threads as there are cores (up to
+// four), the calling thread waiting. `work` must be safe to run on several threads at once.
+void runOnThreads(qsizetype count, const std::function<void(qsizetype)> &work);

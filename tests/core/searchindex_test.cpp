@@ -5,10 +5,13 @@
 // line scan finds.
 
 #include "catalogue/datafolder.h"
+#include "catalogue/layouts.h"
 #include "catalogue/search.h"
 #include "catalogue/searchindex.h"
 #include "catalogue/searchindexfile.h"
 #include "catalogue/settings.h"
+#include "files/filesystem.h"
+#include "files/listbox.h"
 #include "files/textfile.h"
 
 #include <QDir>
@@ -161,6 +164,26 @@ void change(Folder &folder, QRandomGenerator &random)
     }
 }
 
+// The discs the search lists for the text, with the index on or off; every file has an entry.
+QStringList discsFound(const Folder &folder, const QString &text, bool indexed)
+{
+    RecordSet entries(d_cdinfo());
+    for (const QString &name : folder.listed())
+        entries.ImportString(name + u"\t\t"_s + name + u"\t01"_s);
+    LocalFileSystem fs;
+    ListBoxModel lister(fs);
+    HookContext hooks;
+    const QString current = QDir::currentPath(); // the listing makes the data folder current
+    SearchIndex::setEnabled(indexed);
+    const SearchOutcome outcome = searchCatalogues(hooks, lister, entries, folder.folder(), text);
+    SearchIndex::setEnabled(true);
+    QDir::setCurrent(current);
+    QStringList found;
+    for (qint64 row : outcome.indexRows)
+        found << entries.GetItemString(row, IndexColumn::file);
+    return found;
+}
+
 } // namespace
 
 TEST(SearchIndex, AnswersAsTheLineScanDoes)
@@ -189,6 +212,8 @@ TEST(SearchIndex, AnswersAsTheLineScanDoes)
                     inParts += parts && holds;
                 }
                 ruledOut += candidates.ruledOut.size();
+                ASSERT_EQ(discsFound(folder, text, true), discsFound(folder, text, false))
+                    << qPrintable(text);
             }
         }
     }
