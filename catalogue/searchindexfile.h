@@ -60,6 +60,7 @@ class SearchIndexFile {
         uint32_t checksum;
     };
     bool parse();
+    void populate(const char *end) const;
     bool decode(qsizetype entry, std::vector<Posting> &postings) const;
     bool decodeBlocks(const char *&at, const char *end, std::vector<Posting> &postings) const;
     [[nodiscard]] Entry entryAt(qsizetype i) const;
