@@ -12,8 +12,6 @@
 
 namespace {
 
-// Changes take milliseconds; a copy that holds the lock longer than this is stuck.
-constexpr int kLockWaitMs = 60 * 1000;
 constexpr int kLockRetryMs = 5;
 constexpr qint64 kStaleSeconds = 60 * 60;
 
@@ -24,11 +22,11 @@ DataFolderLock::DataFolderLock(const QString &dataFolder)
 {
 }
 
-bool DataFolderLock::lock()
+bool DataFolderLock::lock(int waitMs)
 {
     m_file = std::make_unique<QLockFile>(m_path);
     // QLockFile's own wait backs off up to seconds between tries; changes are short, so try often.
-    const QDeadlineTimer deadline(kLockWaitMs);
+    const QDeadlineTimer deadline(waitMs);
     while (!m_file->tryLock(0)) {
         if (m_file->error() != QLockFile::LockFailedError || deadline.hasExpired())
             return false;

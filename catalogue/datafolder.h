@@ -12,8 +12,10 @@
 class DataFolderLock {
   public:
     explicit DataFolderLock(const QString &dataFolder);
-    // Waits for another copy of the program to let go, up to a limit; false when it did not.
-    bool lock();
+    // Changes take milliseconds; a copy that holds the lock longer than this is stuck.
+    static constexpr int kWaitMs = 60 * 1000;
+    // Waits for another copy of the program to let go, up to `waitMs`; false when it did not.
+    bool lock(int waitMs = kWaitMs);
     [[nodiscard]] FileResult failure() const;
 
   private:

@@ -95,7 +95,7 @@ FileResult CatalogueEntries::commit(FileSteps &steps, RowChanges &changes)
         else
             SideFiles::renameFor(gone, QFile::decodeName(steps.created));
     }
-    SearchIndex::refreshFiles(m_dataFolder, steps.touchedNames());
+    SearchIndex::refreshFiles(m_dataFolder, steps.touchedNames(), SearchIndex::FolderLock::Held);
     if (onFilesChanged)
         onFilesChanged(steps.touchedNames());
     return {true, {}};

@@ -3,6 +3,7 @@
 #include "catalogue/datafiles.h"
 #include "catalogue/layouts.h"
 #include "catalogue/search.h"
+#include "catalogue/searchindex.h"
 #include "files/paths.h"
 #include "files/textcodec.h"
 
@@ -90,10 +91,12 @@ class DiscSearch {
     {
     }
     // False when the user cancelled; `blockDone` runs after each block and says whether to go on.
-    bool run(const QString &path, const std::function<bool()> &blockDone);
+    // With `parts`, only those lines are read while the file is as the index found it.
+    bool run(const QString &path, const std::function<bool()> &blockDone, const FileRanges *parts);
 
   private:
     bool readBlocks(int fd, const std::function<bool()> &blockDone);
+    bool readParts(int fd, const FileRanges &parts, const std::function<bool()> &blockDone);
     // Looks at the lines of a block up to `limit`; the block starts at a line's start.
     void searchBlock(const char *bytes, qsizetype limit);
     void checkLine(QByteArrayView line, qint64 number);
@@ -116,8 +119,13 @@ class DiscSearch {
     std::optional<Path> m_path;
 };
 
-bool DiscSearch::run(const QString &path, const std::function<bool()> &blockDone)
+bool DiscSearch::run(const QString &path, const std::function<bool()> &blockDone, const FileRanges *parts)
 {
+    const int partFd = parts ? openUnchanged(path, parts->stamp) : -1;
+    if (partFd >= 0) {
+        FileCloser closer(partFd);
+        return readParts(partFd, *parts, blockDone);
+    }
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return true;
@@ -160,6 +168,26 @@ bool DiscSearch::readBlocks(int fd, const std::function<bool()> &blockDone)
         std::memmove(buffer.get(), bytes + lines, size_t(held - lines));
         held -= lines;
     }
+}
+
+bool DiscSearch::readParts(int fd, const FileRanges &parts, const std::function<bool()> &blockDone)
+{
+    m_utf8 = parts.utf8;
+    m_needle = m_utf8 ? m_text.toUtf8() : m_cp949;
+    if (m_needle.isEmpty())
+        return true; // CP949 cannot hold the text
+    bool goOn = true;
+    for (const LineRange &range : parts.ranges) {
+        m_linesBefore = range.linesBefore;
+        const bool whole = readRange(fd, range, [&](const char *bytes, qsizetype size) {
+            searchBlock(bytes, size);
+            m_linesBefore += countLineFeeds(bytes, bytes + size);
+            return goOn = blockDone();
+        });
+        if (!whole)
+            return goOn; // stopped by the user, or the file could not be read further
+    }
+    return true;
 }
 
 void DiscSearch::searchBlock(const char *bytes, qsizetype limit)
@@ -237,10 +265,16 @@ ResultsOutcome searchResults(HookContext &hooks, ResultStore &store, const QStri
 {
     ResultsOutcome outcome;
     const int discs = int(store.discs().size());
-    hooks.setMaximum(discs);
     // No path or name holds a tab or a line break.
     const bool searchable = !text.isEmpty() && !text.contains(u'\t') && !text.contains(u'\n');
     const QByteArray cp949 = searchable ? cp949Needle(text) : QByteArray();
+    // Discs whose files cannot hold the text are not read, and of the others only the lines
+    // that may hold it.
+    const SearchCandidates candidates =
+        searchable ? SearchIndex::candidateFiles(dataFolder, text, hooks) : SearchCandidates{};
+    if (candidates.cancelled)
+        return {true};
+    hooks.setMaximum(discs);
     qsizetype reported = store.rowCount();
     const auto blockDone = [&] {
         if (found && store.rowCount() > reported)
@@ -254,9 +288,10 @@ ResultsOutcome searchResults(HookContext &hooks, ResultStore &store, const QStri
             break;
         }
         const QString &file = store.discs()[size_t(disc)].file;
-        if (searchable && isBareFileName(file)) {
+        if (searchable && isBareFileName(file) && candidates.mayHold(file)) {
             DiscSearch search(store, disc, text, cp949);
-            outcome.cancelled = !search.run(dataFolder + kPathSeparator + file, blockDone);
+            outcome.cancelled =
+                !search.run(dataFolder + kPathSeparator + file, blockDone, candidates.partsOf(file));
         }
         hooks.advance();
     }

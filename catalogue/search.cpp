@@ -2,6 +2,7 @@
 
 #include "catalogue/layouts.h"
 #include "catalogue/searchindex.h"
+#include "catalogue/searchindexread.h"
 #include "files/paths.h"
 #include "files/textcodec.h"
 
@@ -164,19 +165,8 @@ bool CatalogueMatcher::matches(const QString &path, const std::function<bool()> 
         const qsizetype lines = fileEnd ? held : (lastLf ? lastLf - bytes + 1 : 0);
         if (lines > 0) {
             const qsizetype empty = firstEmptyLine(bytes, 0, lines, fileEnd);
-            const qsizetype limit = empty < 0 ? lines : empty;
-            for (const char *at = bytes;
-                 (at = static_cast<const char *>(
-                      memmem(at, size_t(bytes + limit - at), needle.constData(), size_t(needle.size()))));) {
-                const char *lf = static_cast<const char *>(memrchr(bytes, '\n', size_t(at - bytes)));
-                const char *begin = lf ? lf + 1 : bytes;
-                const char *end =
-                    static_cast<const char *>(std::memchr(at, '\n', size_t(bytes + lines - at)));
-                end = end ? end : bytes + lines;
-                if (lineHolds(begin, end, utf8, m_text))
-                    return true;
-                at = end; // the whole line was checked
-            }
+            if (linesHold(bytes, empty < 0 ? lines : empty, utf8))
+                return true;
             if (empty >= 0)
                 return false;
         }
@@ -187,6 +177,67 @@ bool CatalogueMatcher::matches(const QString &path, const std::function<bool()> 
         readSize = kBlock;
     }
 }
+
+bool CatalogueMatcher::linesHold(const char *bytes, qsizetype size, bool utf8) const
+{
+    const QByteArray &needle = utf8 ? m_utf8 : m_cp949;
+    const char *limit = bytes + size;
+    for (const char *at = bytes; (at = static_cast<const char *>(memmem(
+                                      at, size_t(limit - at), needle.constData(), size_t(needle.size()))));) {
+        const char *lf = static_cast<const char *>(memrchr(bytes, '\n', size_t(at - bytes)));
+        const char *begin = lf ? lf + 1 : bytes;
+        const char *end = static_cast<const char *>(std::memchr(at, '\n', size_t(limit - at)));
+        end = end ? end : limit;
+        if (lineHolds(begin, end, utf8, m_text))
+            return true;
+        at = end; // the whole line was checked
+    }
+    return false;
+}
+
+bool CatalogueMatcher::matchesIn(const QString &path, const FileRanges &parts,
+                                 const std::function<bool()> &cancelled) const
+{
+    if (m_text.isEmpty() || m_text.contains(u'\n'))
+        return false;
+    const int fd = openUnchanged(path, parts.stamp);
+    if (fd < 0)
+        return matches(path, cancelled);
+    FileCloser closer(fd);
+    if ((parts.utf8 ? m_utf8 : m_cp949).isEmpty())
+        return false; // CP949 cannot hold the text
+    bool found = false;
+    for (const LineRange &range : parts.ranges) {
+        const bool whole = readRange(fd, range, [&](const char *bytes, qsizetype size) {
+            found = linesHold(bytes, size, parts.utf8);
+            return !found && !(cancelled && cancelled());
+        });
+        if (found || !whole)
+            return found;
+    }
+    return false;
+}
+
+namespace {
+
+// Files the index lets be read in parts are many small reads: they are done on all cores before
+// the listing is walked. No cancel is asked for: together they are a small part of the catalogue.
+QHash<QString, bool> matchParts(const CatalogueMatcher &matcher, const QString &dataFolder,
+                                const SearchCandidates &candidates)
+{
+    const QStringList names = candidates.parts.keys();
+    std::vector<char> holds(size_t(names.size()));
+    runOnThreads(names.size(), [&](qsizetype i) {
+        holds[size_t(i)] =
+            matcher.matchesIn(dataFolder + kPathSeparator + names[i], *candidates.partsOf(names[i]));
+    });
+    QHash<QString, bool> answers;
+    for (qsizetype i = 0; i < names.size(); ++i)
+        answers.insert(names[i], holds[size_t(i)] != 0);
+    return answers;
+}
+
+} // namespace
 
 SearchOutcome searchCatalogues(HookContext &hooks, ListBoxModel &lb_file, const RecordSet &dw_cdinfo,
                                const QString &dataFolder, const QString &text)
@@ -207,6 +258,13 @@ SearchOutcome searchCatalogues(HookContext &hooks, ListBoxModel &lb_file, const 
     QHash<QString, qint64> rowOfFile;
     for (qint64 row = dw_cdinfo.RowCount(); row >= 1; --row)
         rowOfFile.insert(dw_cdinfo.GetItemString(row, IndexColumn::file), row);
+    const QHash<QString, bool> partsHold = matchParts(matcher, dataFolder, candidates);
+    const auto holds = [&](const QString &name) {
+        const auto known = partsHold.constFind(name);
+        return known != partsHold.cend()
+                   ? *known
+                   : matcher.matches(dataFolder + kPathSeparator + name, hooks.yieldAndCheckCancel);
+    };
     for (int i = 1; i <= count; ++i) {
         if (hooks.cancelled()) {
             outcome.cancelled = true;
@@ -215,9 +273,7 @@ SearchOutcome searchCatalogues(HookContext &hooks, ListBoxModel &lb_file, const 
         const QString name = lb_file.Text(i);
         // Subfolders are listed too; only files can be catalogues.
         if (!name.isEmpty() && !lb_file.isFolderEntry(i) &&
-            (text.isEmpty() ||
-             (candidates.mayHold(name) &&
-              matcher.matches(dataFolder + kPathSeparator + name, hooks.yieldAndCheckCancel)))) {
+            (text.isEmpty() || (candidates.mayHold(name) && holds(name)))) {
             const qint64 row = rowOfFile.value(name);
             if (row > 0)
                 outcome.indexRows.push_back(row);

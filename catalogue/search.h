@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue/searchranges.h"
 #include "files/hookcontext.h"
 #include "files/listbox.h"
 #include "records/recordset.h"
@@ -27,8 +28,15 @@ class CatalogueMatcher {
     // True when a line of the file holds the text before the first empty line; a file that
     // cannot be read holds nothing. `cancelled` is asked between blocks of a large file.
     [[nodiscard]] bool matches(const QString &path, const std::function<bool()> &cancelled = {}) const;
+    // The same, reading only the given lines of the file while it is as the index found it, and
+    // the whole file when it is not.
+    [[nodiscard]] bool matchesIn(const QString &path, const FileRanges &parts,
+                                 const std::function<bool()> &cancelled = {}) const;
 
   private:
+    // Whether one of the whole lines in [bytes, bytes + size) holds the text.
+    [[nodiscard]] bool linesHold(const char *bytes, qsizetype size, bool utf8) const;
+
     QString m_text;
     QByteArray m_cp949; // empty when CP949 cannot hold the text
     QByteArray m_utf8;

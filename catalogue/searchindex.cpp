@@ -1,7 +1,9 @@
 #include "catalogue/searchindex.h"
 
 #include "catalogue/datafiles.h"
+#include "catalogue/datafolder.h"
 #include "catalogue/searchindexfile.h"
+#include "catalogue/searchindexread.h"
 #include "catalogue/searchtrigrams.h"
 #include "catalogue/settings.h"
 #include "files/paths.h"
@@ -11,15 +13,23 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
+using SearchIndex::FolderLock;
+
 bool g_enabled = true;
 // A few files are read without stopping for input: that takes milliseconds.
 constexpr qsizetype kFilesReadWithoutProgress = 64;
+// A search waits this long for another copy of the program to let go of the data folder before
+// it gives up writing the index (it answers all the same).
+constexpr int kSearchLockWaitMs = 200;
 
 QString pathIn(const QString &dataFolder, const QString &name)
 {
@@ -35,6 +45,34 @@ bool isFresh(int folderFd, const IndexedFile &file)
            now == file.stamp;
 }
 
+// The catalogue files ("cd_*.dat", without case, as the search lists them) of an open folder, in
+// the order the folder gives them. A plain listing: Qt's looks each entry up, which cost as much
+// as the rest of a search that the index answers.
+QStringList catalogueFiles(int folderFd)
+{
+    QStringList names;
+    const int fd = ::dup(folderFd);
+    DIR *dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
+    if (!dir) {
+        if (fd >= 0)
+            ::close(fd);
+        return names;
+    }
+    ::rewinddir(dir);
+    while (const struct dirent *entry = ::readdir(dir)) {
+        const size_t size = std::strlen(entry->d_name);
+        struct stat st;
+        if (size >= 7 && qstrnicmp(entry->d_name, "cd_", 3) == 0 &&
+            qstrnicmp(entry->d_name + size - 4, ".dat", 4) == 0 &&
+            (entry->d_type == DT_REG ||
+             ((entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) &&
+              ::fstatat(folderFd, entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode))))
+            names.append(QFile::decodeName(entry->d_name));
+    }
+    ::closedir(dir); // closes fd
+    return names;
+}
+
 // One bringing up to date of the index: which entries stay, which files are read, and the new
 // index they make, written back when that helps later searches.
 class IndexUpdate {
@@ -48,7 +86,7 @@ class IndexUpdate {
     void planFiles(const QStringList &names);
     // Reads what the plan names; false when cancelled (what was read is kept all the same).
     bool run(HookContext &hooks);
-    void store();
+    void store(FolderLock lock);
     // The index as it now is: the old one when nothing changed.
     [[nodiscard]] const SearchIndexFile &current() const { return m_changed ? m_new : m_old; }
     void forgetOld()
@@ -84,10 +122,9 @@ void IndexUpdate::planAll()
         if (m_keep[i])
             covered.insert(file.name);
     }
+    const QStringList listed = folderFd >= 0 ? catalogueFiles(folderFd) : QStringList();
     if (folderFd >= 0)
         ::close(folderFd);
-    const QStringList listed = QDir(m_folder).entryList(
-        {QStringLiteral("cd_*.dat")}, QDir::Files | QDir::Hidden | QDir::System, QDir::NoSort);
     for (const QString &name : listed) {
         if (!covered.contains(name))
             m_read.append(name);
@@ -114,12 +151,12 @@ bool IndexUpdate::copyKept(SearchIndexBuilder &builder)
     std::vector<uint32_t> renumbered(m_keep.size(), UINT32_MAX);
     for (size_t i = 0; i < m_keep.size(); ++i) {
         if (m_keep[i])
-            renumbered[i] = builder.addFile(m_old.files()[i]);
+            renumbered[i] = builder.addFile({m_old.files()[i].name, m_old.files()[i].stamp, m_old.layout(i)});
     }
-    return m_old.forEachList([&](uint32_t trigram, const std::vector<uint32_t> &ids) {
-        for (uint32_t id : ids) {
-            if (renumbered[id] != UINT32_MAX)
-                builder.add(trigram, renumbered[id]);
+    return m_old.forEachList([&](uint32_t trigram, const std::vector<Posting> &postings) {
+        for (const Posting &posting : postings) {
+            if (renumbered[posting.file] != UINT32_MAX)
+                builder.add(trigram, renumbered[posting.file], posting.blocks);
         }
     });
 }
@@ -138,30 +175,32 @@ bool IndexUpdate::run(HookContext &hooks)
     HookContext quiet;
     HookContext &shown = m_read.size() > kFilesReadWithoutProgress ? hooks : quiet;
     shown.setMaximum(m_read.size());
-    TrigramReader reader;
-    std::vector<uint32_t> trigrams;
-    bool cancelled = false;
-    for (const QString &name : std::as_const(m_read)) {
-        if ((cancelled = shown.cancelled()))
-            break;
-        IndexedFile file{name, {}};
-        if (reader.read(pathIn(m_folder, name), file.stamp, trigrams)) {
+    QStringList paths;
+    for (const QString &name : std::as_const(m_read))
+        paths.append(pathIn(m_folder, name));
+    const auto take = [&](qsizetype i, ReadFile &read) {
+        if (read.ok) {
+            IndexedFile file{m_read[i], read.stamp, read.found.layout};
             if (isRecentStamp(file.stamp))
                 file.stamp.size = -1;
             else
                 m_worthWriting = true;
-            builder->addAll(trigrams, builder->addFile(file));
+            builder->addAll(read.found, builder->addFile(file));
         }
         shown.advance();
-    }
+    };
+    const bool cancelled = !readFilesForIndex(paths, take, [&shown] { return shown.cancelled(); });
     m_bytes = builder->bytes();
     m_new.openBytes(m_bytes.constData(), m_bytes.size());
     return !cancelled;
 }
 
-void IndexUpdate::store()
+void IndexUpdate::store(FolderLock lock)
 {
     if (!m_changed || !m_worthWriting || !g_enabled)
+        return;
+    DataFolderLock folderLock(m_folder);
+    if (lock == FolderLock::Take && !folderLock.lock(kSearchLockWaitMs))
         return;
     // The own folder is made inside the data folder, never the data folder itself.
     const QDir data(m_folder);
@@ -172,18 +211,27 @@ void IndexUpdate::store()
     (void)writeFileAtomically(searchIndexPath(m_folder), m_bytes);
 }
 
-// Files of the index lacking one of the trigrams; false when a list is damaged.
-bool filesLacking(const SearchIndexFile &index, const std::vector<uint32_t> &trigrams, QSet<QString> &names)
+// Narrows the candidates by the index: files lacking one of the trigrams are ruled out, files
+// holding them all in some blocks only are read there alone. False when a list is
+// damaged.
+bool narrow(const SearchIndexFile &index, const std::vector<uint32_t> &trigrams, SearchCandidates &candidates)
 {
-    const size_t count = index.files().size();
-    std::vector<uint64_t> holders((count + 63) / 64, ~uint64_t(0));
+    const std::vector<IndexedFile> &files = index.files();
+    std::vector<uint64_t> blocks(files.size());
+    for (size_t i = 0; i < files.size(); ++i)
+        blocks[i] = index.allBlocks(i);
     for (uint32_t trigram : trigrams) {
-        if (!index.keepHolders(trigram, holders))
+        if (!index.keepHolders(trigram, blocks))
             return false;
     }
-    for (size_t i = 0; i < count; ++i) {
-        if (!(holders[i / 64] >> (i % 64) & 1))
-            names.insert(index.files()[i].name);
+    for (size_t i = 0; i < files.size(); ++i) {
+        const IndexedFile &file = files[i];
+        if (blocks[i] == 0)
+            candidates.ruledOut.insert(file.name);
+        else if (blocks[i] != index.allBlocks(i) && file.stamp.size >= 0) {
+            const FileLayout layout = index.layout(i);
+            candidates.parts.insert(file.name, {file.stamp, layout.utf8, rangesOf(layout, blocks[i])});
+        }
     }
     return true;
 }
@@ -204,16 +252,19 @@ SearchCandidates candidateFiles(const QString &dataFolder, const QString &text, 
             update.forgetOld();
         update.planAll();
         candidates.cancelled = !update.run(hooks);
-        update.store();
+        update.store(FolderLock::Take);
         candidates.ruledOut.clear();
-        if (candidates.cancelled || filesLacking(update.current(), trigrams, candidates.ruledOut))
+        candidates.parts.clear();
+        if (candidates.cancelled || narrow(update.current(), trigrams, candidates))
             return candidates;
     }
-    candidates.ruledOut.clear(); // damaged twice over: read every file
+    // Damaged twice over: read every file.
+    candidates.ruledOut.clear();
+    candidates.parts.clear();
     return candidates;
 }
 
-void refreshFiles(const QString &dataFolder, const QStringList &names)
+void refreshFiles(const QString &dataFolder, const QStringList &names, FolderLock lock)
 {
     if (!g_enabled)
         return;
@@ -223,7 +274,7 @@ void refreshFiles(const QString &dataFolder, const QStringList &names)
     update.planFiles(names);
     HookContext none;
     if (update.run(none))
-        update.store();
+        update.store(lock);
 }
 
 void setEnabled(bool enabled)

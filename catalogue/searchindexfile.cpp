@@ -10,10 +10,11 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
-constexpr char kFormatLine[] = "TarvekSearchIndex 1\n";
+constexpr char kFormatLine[] = "TarvekSearchIndex 2\n";
 constexpr qsizetype kFormatLineSize = sizeof kFormatLine - 1;
 constexpr uint32_t kBitmap = uint32_t(1) << 24;
 constexpr qsizetype kEntrySize = 12;
@@ -65,6 +66,95 @@ qsizetype bitmapBytes(qsizetype files)
     return (files + 7) / 8;
 }
 
+void putVarint(QByteArray &out, uint32_t value)
+{
+    while (value >= 0x80) {
+        out.append(char(0x80 | (value & 0x7F)));
+        value >>= 7;
+    }
+    out.append(char(value));
+}
+
+bool takeVarint(const char *&at, const char *end, uint32_t &value)
+{
+    value = 0;
+    for (int shift = 0;; shift += 7) {
+        if (at == end || shift > 28)
+            return false;
+        value |= uint32_t(uchar(*at) & 0x7F) << shift;
+        if (!(uchar(*at++) & 0x80))
+            return true;
+    }
+}
+
+// The blocks of a file holding a trigram: a first byte 0 for all of them, 1 to 7 for that many
+// block numbers following in a byte each, or kMaskFollows for the eight-byte mask.
+constexpr int kMaskFollows = 8;
+
+void putBlocks(QByteArray &out, uint64_t blocks, uint64_t all)
+{
+    const int count = qPopulationCount(blocks);
+    if (blocks == all) {
+        out.append(char(0));
+    } else if (count < kMaskFollows) {
+        out.append(char(count));
+        for (uint64_t rest = blocks; rest != 0; rest &= rest - 1)
+            out.append(char(qCountTrailingZeroBits(rest)));
+    } else {
+        out.append(char(kMaskFollows));
+        put(out, blocks);
+    }
+}
+
+bool takeBlocks(const char *&at, const char *end, uint64_t all, uint64_t &blocks)
+{
+    uint8_t count;
+    if (!take(at, end, count) || count > kMaskFollows)
+        return false;
+    if (count == 0) {
+        blocks = all;
+        return true;
+    }
+    if (count == kMaskFollows)
+        return take(at, end, blocks) && blocks != 0 && (blocks & ~all) == 0;
+    if (end - at < count)
+        return false;
+    blocks = 0;
+    for (; count > 0; --count, ++at) {
+        if (uchar(*at) >= 64)
+            return false;
+        blocks |= uint64_t(1) << uchar(*at);
+    }
+    return (blocks & ~all) == 0;
+}
+
+void putLayout(QByteArray &out, const FileLayout &layout)
+{
+    put(out, uint8_t(layout.utf8));
+    put(out, uint8_t(layout.blocks.size()));
+    put(out, layout.end);
+    for (const BlockStart &block : layout.blocks)
+        put(out, block.offset), put(out, block.linesBefore);
+}
+
+// A layout read back must describe lines inside the file (whose size is -1 while it is not
+// trusted): blocks in rising order before its end.
+bool takeLayout(const char *&at, const char *end, qint64 fileSize, FileLayout &layout)
+{
+    uint8_t utf8, count;
+    if (!take(at, end, utf8) || !take(at, end, count) || count < 1 || count > kMaxBlocks || utf8 > 1 ||
+        !take(at, end, layout.end) || (fileSize >= 0 && qint64(layout.end) > fileSize))
+        return false;
+    layout.utf8 = utf8 != 0;
+    layout.blocks.resize(count);
+    for (BlockStart &block : layout.blocks) {
+        if (!take(at, end, block.offset) || !take(at, end, block.linesBefore) || block.offset > layout.end ||
+            (&block != &layout.blocks.front() && block.offset <= (&block - 1)->offset))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 QString searchIndexPath(const QString &dataFolder)
@@ -103,6 +193,19 @@ bool SearchIndexFile::openBytes(const char *bytes, qsizetype size)
     return parse();
 }
 
+// Every search reads the file table and the directory whole: their pages are mapped in one call
+// rather than one fault each, which costs more than reading them. Kernels before 5.14 do not
+// know the call; there the pages fault in as before.
+void SearchIndexFile::populate(const char *end) const
+{
+#ifdef MADV_POPULATE_READ
+    if (m_mapped)
+        (void)::madvise(m_mapped, size_t(end - m_bytes), MADV_POPULATE_READ);
+#else
+    (void)end;
+#endif
+}
+
 bool SearchIndexFile::parse()
 {
     const char *end = m_bytes + m_size;
@@ -121,10 +224,15 @@ bool SearchIndexFile::parse()
     m_entries = head.entries;
     m_lists = m_directory + m_entries * kEntrySize + 4;
     m_listBytes = qsizetype(head.listBytes);
+    populate(m_lists);
     if (checksumOf(table, m_lists - table, hash) != head.checksum)
         return false;
     m_files.clear();
     m_files.reserve(head.files);
+    m_layoutAt.clear();
+    m_allBlocks.clear();
+    FileLayout layout; // checked here, kept as bytes
+
     for (uint32_t i = 0; i < head.files; ++i) {
         uint16_t nameSize;
         IndexedFile file;
@@ -135,9 +243,21 @@ bool SearchIndexFile::parse()
         FileStamp &s = file.stamp;
         take(at, m_directory, s.size), take(at, m_directory, s.mtimeNs), take(at, m_directory, s.ctimeNs);
         take(at, m_directory, s.inode), take(at, m_directory, s.device);
+        m_layoutAt.push_back(at);
+        if (!takeLayout(at, m_directory, s.size, layout))
+            return false;
+        m_allBlocks.push_back(layout.allBlocks());
         m_files.push_back(std::move(file));
     }
     return at == m_directory;
+}
+
+FileLayout SearchIndexFile::layout(size_t file) const
+{
+    FileLayout layout;
+    const char *at = m_layoutAt[file];
+    (void)takeLayout(at, m_directory, m_files[file].stamp.size, layout); // checked by parse()
+    return layout;
 }
 
 SearchIndexFile::Entry SearchIndexFile::entryAt(qsizetype i) const
@@ -147,7 +267,7 @@ SearchIndexFile::Entry SearchIndexFile::entryAt(qsizetype i) const
     return entry;
 }
 
-bool SearchIndexFile::decode(qsizetype i, std::vector<uint32_t> &ids) const
+bool SearchIndexFile::decode(qsizetype i, std::vector<Posting> &postings) const
 {
     const Entry entry = entryAt(i);
     uint32_t next; // where the next list begins: the last entry is followed by the end alone
@@ -158,39 +278,47 @@ bool SearchIndexFile::decode(qsizetype i, std::vector<uint32_t> &ids) const
     if (entry.offset > next || next > m_listBytes)
         return false;
     const char *at = m_lists + entry.offset;
-    const qsizetype size = next - entry.offset;
-    if (listChecksum(entry.key, at, size) != entry.checksum)
+    const char *end = m_lists + next;
+    if (listChecksum(entry.key, at, end - at) != entry.checksum)
         return false;
-    ids.clear();
+    postings.clear();
     const qsizetype files = qsizetype(m_files.size());
     if (entry.key & kBitmap) {
-        if (size != bitmapBytes(files))
+        if (end - at < bitmapBytes(files))
             return false;
         for (qsizetype id = 0; id < files; ++id) {
             if (uchar(at[id / 8]) >> (id % 8) & 1)
-                ids.push_back(uint32_t(id));
+                postings.push_back({uint32_t(id), 0});
         }
-        return true;
+        at += bitmapBytes(files);
+        return decodeBlocks(at, end, postings);
     }
+    uint32_t count;
+    if (!takeVarint(at, end, count) || count > uint32_t(files))
+        return false;
     uint64_t id = 0;
-    for (qsizetype k = 0; k < size;) {
-        uint64_t delta = 0;
-        for (int shift = 0;; shift += 7) {
-            if (k == size || shift > 28)
-                return false;
-            delta |= uint64_t(uchar(at[k]) & 0x7F) << shift;
-            if (!(uchar(at[k++]) & 0x80))
-                break;
-        }
-        id += delta + (ids.empty() ? 0 : 1);
+    for (uint32_t k = 0; k < count; ++k) {
+        uint32_t delta;
+        if (!takeVarint(at, end, delta))
+            return false;
+        id += delta + (k == 0 ? 0 : 1);
         if (id >= uint64_t(files))
             return false;
-        ids.push_back(uint32_t(id));
+        postings.push_back({uint32_t(id), 0});
     }
-    return true;
+    return decodeBlocks(at, end, postings);
 }
 
-bool SearchIndexFile::keepHolders(uint32_t trigram, std::vector<uint64_t> &files) const
+bool SearchIndexFile::decodeBlocks(const char *&at, const char *end, std::vector<Posting> &postings) const
+{
+    for (Posting &posting : postings) {
+        if (!takeBlocks(at, end, m_allBlocks[posting.file], posting.blocks))
+            return false;
+    }
+    return at == end;
+}
+
+bool SearchIndexFile::keepHolders(uint32_t trigram, std::vector<uint64_t> &blocks) const
 {
     qsizetype low = 0, high = m_entries;
     while (low < high) {
@@ -200,25 +328,29 @@ bool SearchIndexFile::keepHolders(uint32_t trigram, std::vector<uint64_t> &files
         else
             high = middle;
     }
-    std::vector<uint32_t> ids;
-    if (low < m_entries && (entryAt(low).key & (kBitmap - 1)) == trigram && !decode(low, ids))
+    std::vector<Posting> postings;
+    if (low < m_entries && (entryAt(low).key & (kBitmap - 1)) == trigram && !decode(low, postings))
         return false;
-    std::vector<uint64_t> holders(files.size());
-    for (uint32_t id : ids)
-        holders[id / 64] |= uint64_t(1) << (id % 64);
-    for (size_t w = 0; w < files.size(); ++w)
-        files[w] &= holders[w];
+    size_t next = 0;
+    for (const Posting &posting : postings) {
+        for (; next < posting.file && next < blocks.size(); ++next)
+            blocks[next] = 0;
+        if (next < blocks.size())
+            blocks[next++] &= posting.blocks;
+    }
+    for (; next < blocks.size(); ++next)
+        blocks[next] = 0;
     return true;
 }
 
 bool SearchIndexFile::forEachList(
-    const std::function<void(uint32_t, const std::vector<uint32_t> &)> &take) const
+    const std::function<void(uint32_t, const std::vector<Posting> &)> &take) const
 {
-    std::vector<uint32_t> ids;
+    std::vector<Posting> postings;
     for (qsizetype i = 0; i < m_entries; ++i) {
-        if (!decode(i, ids))
+        if (!decode(i, postings))
             return false;
-        take(entryAt(i).key & (kBitmap - 1), ids);
+        take(entryAt(i).key & (kBitmap - 1), postings);
     }
     return true;
 }
@@ -235,7 +367,13 @@ uint32_t SearchIndexBuilder::addFile(const IndexedFile &file)
     return uint32_t(m_files.size() - 1);
 }
 
-void SearchIndexBuilder::add(uint32_t trigram, uint32_t file)
+void SearchIndexBuilder::add(uint32_t trigram, uint32_t file, uint64_t blocks)
+{
+    flush(); // the files waiting there have higher numbers
+    listOf(trigram).add(file, blocks, m_files[file].layout.allBlocks());
+}
+
+SearchIndexBuilder::List &SearchIndexBuilder::listOf(uint32_t trigram)
 {
     std::unique_ptr<uint32_t[]> &block = m_slot[trigram >> 12];
     if (!block)
@@ -246,26 +384,60 @@ void SearchIndexBuilder::add(uint32_t trigram, uint32_t file)
         m_used.push_back(trigram);
         slot = uint32_t(m_lists.size());
     }
-    List &list = m_lists[slot - 1];
-    uint32_t delta = list.count == 0 ? file : file - list.last - 1;
-    while (delta >= 0x80) {
-        list.deltas.append(char(0x80 | (delta & 0x7F)));
-        delta >>= 7;
+    return m_lists[slot - 1];
+}
+
+void SearchIndexBuilder::List::add(uint32_t file, uint64_t blocks, uint64_t all)
+{
+    putVarint(deltas, count == 0 ? file : file - last - 1);
+    putBlocks(this->blocks, blocks, all);
+    last = file;
+    ++count;
+}
+
+void SearchIndexBuilder::addAll(const FileTrigrams &found, uint32_t file)
+{
+    for (size_t i = 0; i < found.trigrams.size(); ++i)
+        m_pending.push_back({found.trigrams[i], file, found.masks[i]});
+    if (m_pending.size() >= kBatch)
+        flush();
+}
+
+// Postings go to their lists in trigram order, a batch of files at a time: each list is then
+// reached once per batch instead of once per file, which is what made building slow (a list
+// is seldom in the processor's cache).
+void SearchIndexBuilder::flush()
+{
+    if (m_pending.empty())
+        return;
+    // Sorted by trigram, keeping the file order, in two passes of twelve bits.
+    std::vector<Pending> &sorted = m_sorted;
+    sorted.resize(m_pending.size());
+    for (int shift : {0, 12}) {
+        std::vector<size_t> start(size_t(1) << 12);
+        for (const Pending &posting : m_pending)
+            ++start[posting.trigram >> shift & 0xFFF];
+        size_t at = 0;
+        for (size_t &first : start)
+            first = std::exchange(at, at + first);
+        for (const Pending &posting : m_pending)
+            sorted[start[posting.trigram >> shift & 0xFFF]++] = posting;
+        std::swap(sorted, m_pending);
     }
-    list.deltas.append(char(delta));
-    list.last = file;
-    ++list.count;
+    List *list = nullptr;
+    for (size_t i = 0; i < m_pending.size(); ++i) {
+        const Pending &posting = m_pending[i];
+        if (i == 0 || posting.trigram != m_pending[i - 1].trigram)
+            list = &listOf(posting.trigram);
+        list->add(posting.file, posting.blocks, m_files[posting.file].layout.allBlocks());
+    }
+    m_pending.clear();
 }
 
-void SearchIndexBuilder::addAll(const std::vector<uint32_t> &trigrams, uint32_t file)
+QByteArray SearchIndexBuilder::bytes()
 {
-    for (uint32_t trigram : trigrams)
-        add(trigram, file);
-}
-
-QByteArray SearchIndexBuilder::bytes() const
-{
-    QByteArray table, directory, lists;
+    flush();
+    QByteArray table;
     for (const IndexedFile &file : m_files) {
         const QByteArray name = file.name.toUtf8();
         put(table, uint16_t(name.size()));
@@ -273,42 +445,67 @@ QByteArray SearchIndexBuilder::bytes() const
         const FileStamp &s = file.stamp;
         put(table, s.size), put(table, s.mtimeNs), put(table, s.ctimeNs), put(table, s.inode),
             put(table, s.device);
+        putLayout(table, file.layout);
     }
-    const qsizetype mapSize = bitmapBytes(fileCount());
     std::vector<uint32_t> used = m_used;
     std::sort(used.begin(), used.end());
+    // One buffer for the whole index, its size known but for the lists, which are at most their
+    // deltas with a count before them: the lists take most of it.
+    qsizetype listBytes = 0;
+    for (const List &list : m_lists)
+        listBytes += 5 + list.deltas.size() + list.blocks.size();
+    const qsizetype headAt = kFormatLineSize;
+    const qsizetype directoryAt = headAt + qsizetype(sizeof(Head)) + table.size();
+    const qsizetype listsAt = directoryAt + qsizetype(used.size()) * kEntrySize + 4;
+    QByteArray out;
+    out.reserve(listsAt + listBytes);
+    out.append(kFormatLine, kFormatLineSize);
+    out.append(qsizetype(sizeof(Head)), '\0');
+    out.append(table);
+    out.append(listsAt - directoryAt, '\0');
+    QByteArray directory;
     for (uint32_t trigram : used) {
-        const List &list = m_lists[m_slot[trigram >> 12][trigram & 0xFFF] - 1];
-        const qsizetype offset = lists.size();
-        uint32_t key = trigram;
-        if (list.deltas.size() > mapSize) {
-            // Numbers of most files: one bit each is smaller.
-            key |= kBitmap;
-            QByteArray map(mapSize, '\0');
-            uint32_t id = 0;
-            for (qsizetype k = 0, shift = 0; k < list.deltas.size(); ++k) {
-                id += uint32_t(uchar(list.deltas[k]) & 0x7F) << shift;
-                shift += 7;
-                if (uchar(list.deltas[k]) & 0x80)
-                    continue;
-                map[id / 8] = char(uchar(map[id / 8]) | 1 << (id % 8));
-                id += 1;
-                shift = 0;
-            }
-            lists.append(map);
-        } else {
-            lists.append(list.deltas);
-        }
+        const qsizetype offset = out.size() - listsAt;
+        const uint32_t key = appendList(out, trigram);
         put(directory, key), put(directory, uint32_t(offset));
-        put(directory, listChecksum(key, lists.constData() + offset, lists.size() - offset));
+        put(directory, listChecksum(key, out.constData() + listsAt + offset, out.size() - listsAt - offset));
     }
-    put(directory, uint32_t(lists.size()));
-    Head head{uint32_t(m_files.size()), uint32_t(directory.size() / kEntrySize), uint64_t(table.size()),
-              uint64_t(lists.size()), 0};
-    const QByteArray tables = table + directory;
+    put(directory, uint32_t(out.size() - listsAt));
+    std::memcpy(out.data() + directoryAt, directory.constData(), size_t(directory.size()));
+    Head head{uint32_t(m_files.size()), uint32_t(used.size()), uint64_t(table.size()),
+              uint64_t(out.size() - listsAt), 0};
     head.checksum =
-        checksumOf(tables.constData(), tables.size(), checksumOf(reinterpret_cast<const char *>(&head), 24));
-    QByteArray out(kFormatLine, kFormatLineSize);
-    put(out, head);
-    return out + tables + lists;
+        checksumOf(out.constData() + directoryAt - table.size(), listsAt - directoryAt + table.size(),
+                   checksumOf(reinterpret_cast<const char *>(&head), 24));
+    std::memcpy(out.data() + headAt, &head, sizeof head);
+    return out;
+}
+
+uint32_t SearchIndexBuilder::appendList(QByteArray &out, uint32_t trigram) const
+{
+    const List &list = m_lists[m_slot[trigram >> 12][trigram & 0xFFF] - 1];
+    const qsizetype mapSize = bitmapBytes(fileCount());
+    QByteArray count;
+    putVarint(count, list.count);
+    uint32_t key = trigram;
+    if (count.size() + list.deltas.size() > mapSize) {
+        // Numbers of most files: one bit each is smaller.
+        key |= kBitmap;
+        QByteArray map(mapSize, '\0');
+        uint32_t id = 0;
+        for (qsizetype k = 0, shift = 0; k < list.deltas.size(); ++k) {
+            id += uint32_t(uchar(list.deltas[k]) & 0x7F) << shift;
+            shift += 7;
+            if (uchar(list.deltas[k]) & 0x80)
+                continue;
+            map[id / 8] = char(uchar(map[id / 8]) | 1 << (id % 8));
+            id += 1;
+            shift = 0;
+        }
+        out.append(map);
+    } else {
+        out.append(count).append(list.deltas);
+    }
+    out.append(list.blocks);
+    return key;
 }

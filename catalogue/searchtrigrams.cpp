@@ -1,5 +1,6 @@
 #include "catalogue/searchtrigrams.h"
 
+#include "catalogue/search.h"
 #include "files/textcodec.h"
 
 #include <QFile>
@@ -24,6 +25,9 @@ namespace {
 // FAT keeps modification times to two seconds.
 constexpr qint64 kCoarsestTimeNs = qint64(3) * 1000 * 1000 * 1000;
 constexpr size_t kTrigramCount = size_t(1) << 24;
+// A file with a line this long is read whole: the readers pass over lines of a mebibyte or more,
+// and a search reading parts of a file reads them a mebibyte at a time.
+constexpr qsizetype kLongLine = qsizetype(512) << 10;
 
 qint64 nanoseconds(const struct timespec &time)
 {
@@ -198,22 +202,29 @@ std::vector<uint32_t> textTrigrams(const QString &text)
     return trigrams;
 }
 
-TrigramReader::TrigramReader() : m_seen(kTrigramCount / 64)
+TrigramReader::TrigramReader() : m_slot(kTrigramCount >> 12)
 {
 }
 
 TrigramReader::~TrigramReader() = default;
 
-bool TrigramReader::read(const QString &path, FileStamp &stamp, std::vector<uint32_t> &trigrams)
+bool stampOfOpenFile(int fd, FileStamp &stamp)
+{
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    stamp = stampFrom(st);
+    return true;
+}
+
+bool TrigramReader::read(const QString &path, FileStamp &stamp, FileTrigrams &found)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return false;
-    struct stat st;
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    bool ok = stampOfOpenFile(fd, stamp);
     if (ok) {
-        stamp = stampFrom(st);
-        m_file.resize(qsizetype(st.st_size) + 1);
+        m_file.resize(qsizetype(stamp.size) + 1);
         qsizetype held = 0;
         for (ssize_t got = 1; ok && got != 0;) {
             if (held == m_file.size())
@@ -226,40 +237,71 @@ bool TrigramReader::read(const QString &path, FileStamp &stamp, std::vector<uint
                           std::memcmp(m_file.constData(), kUtf8Bom, kUtf8BomSize) == 0 &&
                           restIsUtf8(fd, kUtf8BomSize);
         if (ok)
-            trigramsOf(m_file.constData(), held, utf8, trigrams);
+            trigramsOf(m_file.constData(), held, utf8, found);
     }
     ::close(fd);
     return ok;
 }
 
-void TrigramReader::trigramsOf(const char *bytes, qsizetype size, bool utf8, std::vector<uint32_t> &trigrams)
+void TrigramReader::trigramsOf(const char *bytes, qsizetype size, bool utf8, FileTrigrams &found)
 {
-    m_found.clear();
     m_previous.clear();
     m_lastRaw = nullptr;
-    const char *end = bytes + size;
-    for (const char *at = utf8 ? bytes + kUtf8BomSize : bytes; at < end;) {
+    const qsizetype start = utf8 ? kUtf8BomSize : 0;
+    const qsizetype empty = start < size ? firstEmptyLine(bytes, start, size, true) : -1;
+    const qsizetype limit = empty < 0 ? std::max(start, size) : empty;
+    // Blocks of about equal size, each beginning at a line's start.
+    const qsizetype target = std::max<qsizetype>(1, (limit - start + kMaxBlocks - 1) / kMaxBlocks);
+    FileLayout &layout = found.layout;
+    layout = FileLayout{utf8, uint32_t(limit), {{uint32_t(start), 0}}};
+    bool whole = limit > qsizetype(UINT32_MAX);
+    uint32_t lines = 0;
+    for (const char *at = bytes + start, *end = bytes + limit; at < end; ++lines) {
         const char *lf = static_cast<const char *>(std::memchr(at, '\n', size_t(end - at)));
         const char *next = lf ? lf + 1 : end;
         const char *stop = lf ? lf : end;
         if (stop > at && stop[-1] == '\r')
             --stop;
-        if (stop == at)
-            break; // the first empty line ends what the search reads
+        whole = whole || next - at >= kLongLine;
+        const qsizetype offset = at - bytes;
+        if (offset - qsizetype(layout.blocks.back().offset) >= target && layout.blocks.size() < kMaxBlocks) {
+            layout.blocks.push_back({uint32_t(offset), lines});
+            // A block counts all the trigrams of its first line: none is left to the line before.
+            m_previous.clear();
+            m_lastRaw = nullptr;
+        }
         if (utf8) {
             // Valid UTF-8 decodes to itself (less a leading U+FEFF, whose trigrams only add).
             m_line = QByteArray::fromRawData(at, stop - at);
         } else {
             convertCp949(at, stop - at);
         }
-        addLine(m_line.constData(), m_line.size());
+        addLine(m_line.constData(), m_line.size(), uint64_t(1) << (layout.blocks.size() - 1));
         std::swap(m_line, m_previous);
         at = next;
     }
-    std::sort(m_found.begin(), m_found.end());
+    finish(found, whole);
+}
+
+// Hands over the trigrams found, sorted, and makes the reader ready for the next file.
+void TrigramReader::finish(FileTrigrams &found, bool whole)
+{
+    std::vector<uint64_t> order(m_found.size());
+    for (size_t i = 0; i < m_found.size(); ++i)
+        order[i] = uint64_t(m_found[i]) << 32 | i;
+    std::sort(order.begin(), order.end());
+    found.trigrams.resize(order.size());
+    found.masks.resize(order.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        found.trigrams[i] = uint32_t(order[i] >> 32);
+        found.masks[i] = whole ? 1 : m_masks[uint32_t(order[i])];
+    }
+    if (whole)
+        found.layout.blocks.resize(1);
     for (uint32_t trigram : m_found)
-        m_seen[trigram >> 6] &= ~(uint64_t(1) << (trigram & 63));
-    trigrams.assign(m_found.begin(), m_found.end());
+        m_slot[trigram >> 12][trigram & 0xFFF] = 0;
+    m_found.clear();
+    m_masks.clear();
 }
 
 // The UTF-8 of a CP949 line into m_line. Where the line begins as the line before did and that
@@ -289,7 +331,7 @@ void TrigramReader::convertCp949(const char *bytes, qsizetype size)
 // Lines beside each other share most of their bytes (the folder path at the front, the picture
 // names and numbers at the back): trigrams wholly inside what the line shares with the one
 // before were counted with that line.
-void TrigramReader::addLine(const char *bytes, qsizetype size)
+void TrigramReader::addLine(const char *bytes, qsizetype size, uint64_t block)
 {
     const char *before = m_previous.constData();
     const qsizetype common = std::min(size, m_previous.size());
@@ -301,11 +343,16 @@ void TrigramReader::addLine(const char *bytes, qsizetype size)
     for (qsizetype i = std::max<qsizetype>(0, prefix - 2); i <= last; ++i) {
         const uint32_t trigram =
             uint32_t(uchar(bytes[i])) << 16 | uint32_t(uchar(bytes[i + 1])) << 8 | uchar(bytes[i + 2]);
-        uint64_t &word = m_seen[trigram >> 6];
-        const uint64_t bit = uint64_t(1) << (trigram & 63);
-        if (!(word & bit)) {
-            word |= bit;
+        std::unique_ptr<uint32_t[]> &page = m_slot[trigram >> 12];
+        if (!page)
+            page.reset(new uint32_t[size_t(1) << 12]());
+        uint32_t &slot = page[trigram & 0xFFF];
+        if (slot == 0) {
             m_found.push_back(trigram);
+            m_masks.push_back(block);
+            slot = uint32_t(m_found.size());
+        } else {
+            m_masks[slot - 1] |= block;
         }
     }
 }

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <sys/types.h>
 #include <vector>
 
@@ -36,7 +37,43 @@ struct FileStamp {
 // index cannot rule any file out for it.
 [[nodiscard]] std::vector<uint32_t> textTrigrams(const QString &text);
 
-// Reads catalogue files and gives their trigrams. Keeps its buffers from file to file.
+// Where a block of whole lines begins in a catalogue file: its byte offset, and how many lines
+// come before it (the results window numbers rows by line).
+struct BlockStart {
+    uint32_t offset = 0;
+    uint32_t linesBefore = 0;
+    bool operator==(const BlockStart &) const = default;
+};
+
+// A file's lines as the search reads them (up to the first empty line), cut into at most
+// kMaxBlocks blocks of whole lines of about equal size. A line holding a text holds all its
+// trigrams, so a search need read only the blocks that hold every one of them. A file that
+// cannot be read in parts (a line the readers pass over, or more than 4 GiB) is one block, and
+// one block is read whole.
+inline constexpr int kMaxBlocks = 64;
+struct FileLayout {
+    bool utf8 = false;              // as the search decides it from the byte-order mark
+    uint32_t end = 0;               // where the lines the search reads end
+    std::vector<BlockStart> blocks; // at least one
+    [[nodiscard]] uint64_t allBlocks() const
+    {
+        return blocks.size() >= 64 ? ~uint64_t(0) : (uint64_t(1) << blocks.size()) - 1;
+    }
+    bool operator==(const FileLayout &) const = default;
+};
+
+// The sorted distinct trigrams of one file, each with the blocks whose lines hold it.
+struct FileTrigrams {
+    std::vector<uint32_t> trigrams;
+    std::vector<uint64_t> masks;
+    FileLayout layout;
+};
+
+// The stamp of an open file; false when it is no regular file.
+[[nodiscard]] bool stampOfOpenFile(int fd, FileStamp &stamp);
+
+// Reads catalogue files and gives their trigrams. Keeps its buffers from file to file; one
+// reader per thread.
 class TrigramReader {
   public:
     TrigramReader();
@@ -45,20 +82,24 @@ class TrigramReader {
     TrigramReader &operator=(const TrigramReader &) = delete;
 
     // The stamp (taken before the bytes are read, so that a change while reading shows later)
-    // and the sorted distinct trigrams of the regular file at `path`; false when it cannot be read.
-    bool read(const QString &path, FileStamp &stamp, std::vector<uint32_t> &trigrams);
+    // and the trigrams of the regular file at `path`; false when it cannot be read.
+    bool read(const QString &path, FileStamp &stamp, FileTrigrams &found);
     // The trigrams of a file's bytes as the search reads them; `utf8` as the search decides it.
-    void trigramsOf(const char *bytes, qsizetype size, bool utf8, std::vector<uint32_t> &trigrams);
+    void trigramsOf(const char *bytes, qsizetype size, bool utf8, FileTrigrams &found);
 
   private:
-    void addLine(const char *bytes, qsizetype size);
+    void addLine(const char *bytes, qsizetype size, uint64_t block);
     void convertCp949(const char *bytes, qsizetype size);
+    void finish(FileTrigrams &found, bool whole);
 
-    std::vector<uint64_t> m_seen; // one bit per trigram
+    // Per trigram: 1 + its place in m_found, or 0; in pages of 4096 trigrams made when first
+    // needed, since few of the 16 million occur.
+    std::vector<std::unique_ptr<uint32_t[]>> m_slot;
     std::vector<uint32_t> m_found;
+    std::vector<uint64_t> m_masks; // beside m_found
     QByteArray m_file;
     QByteArray m_line;               // the UTF-8 of the line being read
-    QByteArray m_previous;           // and of the line before it
+    QByteArray m_previous;           // and of the line before it in the same block
     const char *m_lastRaw = nullptr; // the line before in CP949, when it needed no decoder
     qsizetype m_lastRawSize = 0;
 };

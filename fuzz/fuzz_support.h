@@ -12,8 +12,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fuzz {
@@ -92,6 +95,16 @@ inline void writeFile(const QString &path, const QByteArray &bytes)
         bytes.isEmpty() ? 0 : std::fwrite(bytes.constData(), 1, size_t(bytes.size()), file);
     check(written == size_t(bytes.size()) && std::fclose(file) == 0,
           "the harness can write its scratch file");
+}
+
+// The same, with the file's modification time a day back, so that the search index trusts its
+// stamp and reads it in parts.
+inline void writeOldFile(const QString &path, const QByteArray &bytes)
+{
+    writeFile(path, bytes);
+    const struct timespec dayBack = {::time(nullptr) - 86400, 0};
+    const struct timespec times[2] = {dayBack, dayBack};
+    ::utimensat(AT_FDCWD, path.toLocal8Bit().constData(), times, 0);
 }
 
 inline QByteArray readFile(const QString &path)

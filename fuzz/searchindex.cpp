@@ -1,9 +1,10 @@
-// Property: the search index never rules out a file the line scan finds.
+// Property: the search index never changes the line scan's answer.
 // - a file's trigrams (TrigramReader, which converts plain CP949 lines with its own table) hold
 //   every trigram of the UTF-8 of each line up to the first empty one, each line decoded on its
-//   own by the decoder the search uses;
-// - an index built from them reads back the same lists;
-// - in a folder of these files, every file the matcher finds for the text is left to be read;
+//   own by the decoder the search uses, with the bit of the block holding that line;
+// - an index built from them reads back the same lists and blocks;
+// - in a folder of these files, the matcher reading only the files and lines the index leaves
+//   finds exactly the files it finds reading every file whole;
 // - any bytes at all given as an index are either refused or read without harm.
 //
 // Input: the text (UTF-8) up to a NUL byte, then up to four files separated by NUL bytes; the
@@ -20,31 +21,49 @@
 
 #include <algorithm>
 #include <cstring>
-#include <set>
+#include <map>
 #include <vector>
 
 namespace {
 
 using fuzz::check;
 
-std::set<uint32_t> referenceTrigrams(const QByteArray &file)
+// Every trigram of the lines the search reads, with the blocks of `layout` holding it.
+std::map<uint32_t, uint64_t> referenceTrigrams(const QByteArray &file, const FileLayout &layout)
 {
     const bool utf8 = file.startsWith(kUtf8Bom) && QByteArrayView(file).sliced(kUtf8BomSize).isValidUtf8();
-    std::set<uint32_t> trigrams;
-    for (QByteArray line : file.sliced(utf8 ? kUtf8BomSize : 0).split('\n')) {
+    std::map<uint32_t, uint64_t> trigrams;
+    qsizetype start = utf8 ? kUtf8BomSize : 0;
+    for (QByteArray line : file.sliced(start).split('\n')) {
+        const qsizetype lineStart = start;
+        start += line.size() + 1;
         if (line.endsWith('\r'))
             line.chop(1);
         if (line.isEmpty())
             break;
+        size_t block = 0;
+        while (block + 1 < layout.blocks.size() && layout.blocks[block + 1].offset <= lineStart)
+            ++block;
         QStringDecoder decoder = utf8
                                      ? QStringDecoder(QStringDecoder::Utf8, QStringConverter::Flag::Stateless)
                                      : QStringDecoder(kCp949Name, QStringConverter::Flag::Stateless);
         const QByteArray bytes = QString(decoder.decode(line)).toUtf8();
         for (qsizetype i = 0; i + 3 <= bytes.size(); ++i)
-            trigrams.insert(uint32_t(uchar(bytes[i])) << 16 | uint32_t(uchar(bytes[i + 1])) << 8 |
-                            uchar(bytes[i + 2]));
+            trigrams[uint32_t(uchar(bytes[i])) << 16 | uint32_t(uchar(bytes[i + 1])) << 8 |
+                     uchar(bytes[i + 2])] |= uint64_t(1) << block;
     }
     return trigrams;
+}
+
+bool holdsReference(const FileTrigrams &found, const std::map<uint32_t, uint64_t> &reference)
+{
+    for (const auto &[trigram, blocks] : reference) {
+        const auto at = std::lower_bound(found.trigrams.begin(), found.trigrams.end(), trigram);
+        if (at == found.trigrams.end() || *at != trigram ||
+            (found.masks[size_t(at - found.trigrams.begin())] & blocks) != blocks)
+            return false;
+    }
+    return true;
 }
 
 void tryAsIndex(const uint8_t *data, size_t size)
@@ -52,8 +71,8 @@ void tryAsIndex(const uint8_t *data, size_t size)
     SearchIndexFile index;
     if (!index.openBytes(reinterpret_cast<const char *>(data), qsizetype(size)))
         return;
-    std::vector<uint64_t> files((index.files().size() + 63) / 64, ~uint64_t(0));
-    index.forEachList([](uint32_t, const std::vector<uint32_t> &) {});
+    std::vector<uint64_t> files(index.files().size(), ~uint64_t(0));
+    index.forEachList([](uint32_t, const std::vector<Posting> &) {});
     (void)index.keepHolders(0x616263, files);
 }
 
@@ -70,38 +89,46 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QDir().mkpath(folder);
     TrigramReader reader;
     SearchIndexBuilder builder;
-    std::vector<std::vector<uint32_t>> sets;
+    std::vector<FileTrigrams> sets;
     for (int i = 0; i < 4; ++i) {
         const QByteArray file = input.until('\0');
-        fuzz::writeFile(folder + QStringLiteral("/cd_%1.dat").arg(i), file);
-        std::vector<uint32_t> trigrams;
+        const QString path = folder + QStringLiteral("/cd_%1.dat").arg(i);
+        fuzz::writeOldFile(path, file);
+        FileTrigrams found;
         FileStamp stamp;
-        check(reader.read(folder + QStringLiteral("/cd_%1.dat").arg(i), stamp, trigrams),
-              "a file can be read");
-        const std::set<uint32_t> reference = referenceTrigrams(file);
-        check(std::includes(trigrams.begin(), trigrams.end(), reference.begin(), reference.end()),
-              "a file's trigrams hold those of every line the search reads");
-        builder.addAll(trigrams, builder.addFile({QStringLiteral("cd_%1.dat").arg(i), stamp}));
-        sets.push_back(trigrams);
+        check(reader.read(path, stamp, found), "a file can be read");
+        check(holdsReference(found, referenceTrigrams(file, found.layout)),
+              "a file's trigrams hold those of every line the search reads, with its block");
+        builder.addAll(found, builder.addFile({QStringLiteral("cd_%1.dat").arg(i), stamp, found.layout}));
+        sets.push_back(std::move(found));
     }
     const QByteArray bytes = builder.bytes();
     SearchIndexFile built;
     check(built.openBytes(bytes.constData(), bytes.size()), "a built index reads back");
-    std::vector<std::vector<uint32_t>> back(sets.size());
-    check(built.forEachList([&](uint32_t trigram, const std::vector<uint32_t> &ids) {
-        for (uint32_t id : ids)
-            back[id].push_back(trigram);
+    std::vector<FileTrigrams> back(sets.size());
+    check(built.forEachList([&](uint32_t trigram, const std::vector<Posting> &postings) {
+        for (const Posting &posting : postings) {
+            back[posting.file].trigrams.push_back(trigram);
+            back[posting.file].masks.push_back(posting.blocks);
+        }
     }),
           "every list of a built index reads back");
-    check(back == sets, "a built index gives back each file's trigrams");
+    for (size_t i = 0; i < sets.size(); ++i)
+        check(back[i].trigrams == sets[i].trigrams && back[i].masks == sets[i].masks &&
+                  built.layout(i) == sets[i].layout,
+              "a built index gives back each file's trigrams and blocks");
 
     HookContext hooks;
     const SearchCandidates candidates = SearchIndex::candidateFiles(folder, text, hooks);
     const CatalogueMatcher matcher(text);
     for (int i = 0; i < 4; ++i) {
         const QString name = QStringLiteral("cd_%1.dat").arg(i);
-        check(candidates.mayHold(name) || !matcher.matches(folder + u'/' + name),
-              "the index leaves every file holding the text to be read");
+        const QString path = folder + u'/' + name;
+        const FileRanges *parts = candidates.partsOf(name);
+        const bool indexed =
+            candidates.mayHold(name) && (parts ? matcher.matchesIn(path, *parts) : matcher.matches(path));
+        check(indexed == matcher.matches(path),
+              "the files and lines the index leaves give the scan's answer");
     }
     return 0;
 }

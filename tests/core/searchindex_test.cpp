@@ -1,12 +1,17 @@
 // The search index never changes an answer: for random data folders (CP949 and UTF-8 files, blank
-// lines, CR LF and LF, 똠 whose second byte is "c"), random texts, and random saves, deletes,
-// renames, edits behind the program's back and damaged indexes, the files it leaves to be read
-// hold exactly the files the line scan finds.
+// lines, CR LF and LF, 똠 whose second byte is "c"), random texts (whose trigrams often lie on
+// different lines of a file), and random saves, deletes, renames, edits behind the program's
+// back and damaged indexes, the files and lines it leaves to be read give exactly the files the
+// line scan finds.
 
+#include "catalogue/datafolder.h"
+#include "catalogue/layouts.h"
 #include "catalogue/search.h"
 #include "catalogue/searchindex.h"
 #include "catalogue/searchindexfile.h"
 #include "catalogue/settings.h"
+#include "files/filesystem.h"
+#include "files/listbox.h"
 #include "files/textfile.h"
 
 #include <QDir>
@@ -22,8 +27,16 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QStringList kWords = {u"똠"_s, u"c"_s, u"가나"_s,     u"bmp"_s,    u"D:\\"_s, u"\t"_s, u"사진 2001"_s,
-                            u"😀"_s,  u"ก"_s, u"line.bmp"_s, u"\uFEFF"_s, u"a"_s,    u"다"_s};
+const QStringList kWords = {u"똠"_s,       u"c"_s,         u"가나"_s,  u"bmp"_s, u"D:\\"_s,
+                            u"\t"_s,       u"사진 2001"_s, u"12.34"_s, u"😀"_s,   u"ก"_s,
+                            u"line.bmp"_s, u"\uFEFF"_s,    u"a"_s,     u"다"_s};
+
+// Sets an open file's modification time some days back (Qt sets the time of open files only).
+void backdateOpen(QFile &file, int days)
+{
+    file.flush();
+    file.setFileTime(QDateTime::currentDateTime().addDays(-days), QFileDevice::FileModificationTime);
+}
 
 class Folder {
   public:
@@ -60,9 +73,8 @@ class Folder {
         QFile file(path(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(bytes);
-        file.close();
         if (backdate)
-            file.setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime);
+            backdateOpen(file, 1);
     }
     QString anyFile()
     {
@@ -72,6 +84,18 @@ class Folder {
     [[nodiscard]] QStringList listed() const
     {
         return QDir(folder()).entryList({u"cd_*.dat"_s}, QDir::Files);
+    }
+    // Half the time a piece of a line of one of the files (often reaching past what it shares with
+    // the line before), else a piece of two words.
+    QString someText()
+    {
+        QString words =
+            kWords[m_random.bounded(int(kWords.size()))] + kWords[m_random.bounded(int(kWords.size()))];
+        TextFileReader reader;
+        if (m_random.bounded(2) && reader.open(path(anyFile())))
+            for (int skip = m_random.bounded(8); skip >= 0 && reader.readLine(words) > 0; --skip) {
+            }
+        return words.mid(m_random.bounded(int(std::max<qsizetype>(1, words.size()))), m_random.bounded(1, 9));
     }
     QString newName() { return u"cd_%1%2.dat"_s.arg(m_random.bounded(2) ? u"똠"_s : u"d"_s).arg(++m_made); }
 
@@ -132,10 +156,32 @@ void change(Folder &folder, QRandomGenerator &random)
         break;
     }
     default: // everything older, so that the index can trust it
-        for (const QString &file : folder.listed())
-            QFile(folder.path(file))
-                .setFileTime(QDateTime::currentDateTime().addDays(-2), QFileDevice::FileModificationTime);
+        for (const QString &name : folder.listed()) {
+            QFile file(folder.path(name));
+            if (file.open(QIODevice::ReadWrite))
+                backdateOpen(file, 2);
+        }
     }
+}
+
+// The discs the search lists for the text, with the index on or off; every file has an entry.
+QStringList discsFound(const Folder &folder, const QString &text, bool indexed)
+{
+    RecordSet entries(d_cdinfo());
+    for (const QString &name : folder.listed())
+        entries.ImportString(name + u"\t\t"_s + name + u"\t01"_s);
+    LocalFileSystem fs;
+    ListBoxModel lister(fs);
+    HookContext hooks;
+    const QString current = QDir::currentPath(); // the listing makes the data folder current
+    SearchIndex::setEnabled(indexed);
+    const SearchOutcome outcome = searchCatalogues(hooks, lister, entries, folder.folder(), text);
+    SearchIndex::setEnabled(true);
+    QDir::setCurrent(current);
+    QStringList found;
+    for (qint64 row : outcome.indexRows)
+        found << entries.GetItemString(row, IndexColumn::file);
+    return found;
 }
 
 } // namespace
@@ -143,7 +189,7 @@ void change(Folder &folder, QRandomGenerator &random)
 TEST(SearchIndex, AnswersAsTheLineScanDoes)
 {
     QRandomGenerator random(19);
-    qsizetype ruledOut = 0, found = 0;
+    qsizetype ruledOut = 0, found = 0, inParts = 0;
     for (int round = 0; round < 6; ++round) {
         Folder folder(random);
         for (int i = random.bounded(2, 10); i > 0; --i)
@@ -151,24 +197,85 @@ TEST(SearchIndex, AnswersAsTheLineScanDoes)
         for (int step = 0; step < 20; ++step) {
             change(folder, random);
             for (int t = 0; t < 4; ++t) {
-                const QString words =
-                    kWords[random.bounded(int(kWords.size()))] + kWords[random.bounded(int(kWords.size()))];
-                const QString text = words.mid(random.bounded(int(words.size())), random.bounded(1, 5));
+                const QString text = folder.someText();
                 HookContext hooks;
                 const SearchCandidates candidates = SearchIndex::candidateFiles(folder.folder(), text, hooks);
                 const CatalogueMatcher matcher(text);
                 for (const QString &name : folder.listed()) {
                     const bool holds = matcher.matches(folder.path(name));
-                    ASSERT_FALSE(holds && !candidates.mayHold(name))
+                    const FileRanges *parts = candidates.partsOf(name);
+                    const bool indexed = candidates.mayHold(name) &&
+                                         (parts ? matcher.matchesIn(folder.path(name), *parts) : holds);
+                    ASSERT_EQ(indexed, holds)
                         << round << " " << step << " " << qPrintable(name) << " " << qPrintable(text);
                     found += holds;
+                    inParts += parts && holds;
                 }
                 ruledOut += candidates.ruledOut.size();
+                ASSERT_EQ(discsFound(folder, text, true), discsFound(folder, text, false))
+                    << qPrintable(text);
             }
         }
     }
     EXPECT_GT(found, 200);
     EXPECT_GT(ruledOut, 200) << "the index rules files out";
+    EXPECT_GT(inParts, 20) << "files holding the text are found reading only some of their lines";
+}
+
+// Files read on several threads make the same index as files read one by one, in the same order.
+TEST(SearchIndex, BuildOnThreadsEqualsOneByOne)
+{
+    QRandomGenerator random(7);
+    Folder folder(random);
+    for (int i = 0; i < 24; ++i)
+        folder.write(folder.newName(), folder.content().repeated(random.bounded(1, 40)), true);
+    HookContext hooks;
+    (void)SearchIndex::candidateFiles(folder.folder(), u"사진"_s, hooks);
+    QFile stored(searchIndexPath(folder.folder()));
+    ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
+    const QByteArray written = stored.readAll();
+    SearchIndexFile index;
+    ASSERT_TRUE(index.openBytes(written.constData(), written.size()));
+    ASSERT_EQ(index.files().size(), 24u);
+    TrigramReader reader;
+    SearchIndexBuilder builder;
+    for (const IndexedFile &file : index.files()) {
+        FileTrigrams found;
+        FileStamp stamp;
+        ASSERT_TRUE(reader.read(folder.path(file.name), stamp, found));
+        builder.addAll(found, builder.addFile({file.name, stamp, found.layout}));
+    }
+    EXPECT_EQ(builder.bytes(), written);
+}
+
+// The index is written only under the data folder's lock: a search while another holds it still
+// answers, and a refresh by a caller holding it writes.
+TEST(SearchIndex, WritesUnderTheFolderLock)
+{
+    QTemporaryDir dir;
+    for (const auto &[name, line] :
+         {std::pair{"cd_a.dat", "E:\\\tphoto.jpg\r\n"}, {"cd_b.dat", "E:\\\tmusic\r\n"}}) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(line);
+        backdateOpen(file, 1);
+    }
+    HookContext hooks;
+    {
+        DataFolderLock lock(dir.path());
+        ASSERT_TRUE(lock.lock());
+        EXPECT_EQ(SearchIndex::candidateFiles(dir.path(), u"photo"_s, hooks).ruledOut,
+                  QSet<QString>{"cd_b.dat"});
+        EXPECT_FALSE(QFileInfo::exists(searchIndexPath(dir.path())));
+    }
+    EXPECT_EQ(SearchIndex::candidateFiles(dir.path(), u"photo"_s, hooks).ruledOut, QSet<QString>{"cd_b.dat"});
+    ASSERT_TRUE(QFileInfo::exists(searchIndexPath(dir.path())));
+    const qint64 before = QFileInfo(searchIndexPath(dir.path())).size();
+    DataFolderLock lock(dir.path());
+    ASSERT_TRUE(lock.lock());
+    QFile::remove(dir.filePath("cd_b.dat"));
+    SearchIndex::refreshFiles(dir.path(), {u"cd_b.dat"_s}, SearchIndex::FolderLock::Held);
+    EXPECT_LT(QFileInfo(searchIndexPath(dir.path())).size(), before);
 }
 
 // A folder without an index, or with one that is no index at all, searches the same.
@@ -179,11 +286,11 @@ TEST(SearchIndex, DamagedOrMissingIndexIsRebuilt)
     QFile file(dir.filePath("cd_b.dat"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("E:\\\t\x8C\x63.jpg\r\n");
+    backdateOpen(file, 1);
     file.close();
-    file.setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime);
     QDir().mkpath(ownFolderPath(dir.path()));
-    for (const QByteArray &index :
-         {QByteArray(), QByteArray("TarvekSearchIndex 0\n"), QByteArray(4096, 'x')}) {
+    for (const QByteArray &index : {QByteArray(), QByteArray("TarvekSearchIndex 0\n"),
+                                    QByteArray("TarvekSearchIndex 1\n"), QByteArray(4096, 'x')}) {
         QFile stored(searchIndexPath(dir.path()));
         ASSERT_TRUE(stored.open(QIODevice::WriteOnly | QIODevice::Truncate));
         stored.write(index);
