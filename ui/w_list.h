@@ -92,7 +92,8 @@ class w_list : public QWidget {
     void cb_next_rbuttondown();
 
     // The status area over the progress bar: the facts of tree row `row`, or with 0 of the row
-    // selected last (the disc row when none); hidden while a long operation runs (ui/w_list_facts.cpp).
+    // clicked, moved to or found last (the disc row when none); hidden while a long operation runs
+    // (ui/w_list_facts.cpp).
     void showRowFacts(qint64 row = 0);
 
     // True while a scan, a load or a search runs and yields.
@@ -210,6 +211,7 @@ class w_list : public QWidget {
     int m_busy = 0;
     bool m_closeWhenIdle = false;
     qint64 m_selectedTreeRow = 0;
+    qint64 m_factsRow = 0; // the tree row the status line tells of: clicked, moved to or found
     QString m_treeTitle;
     QSize m_firstSize;                       // the window's first size, where the controls were put
     QHash<QWidget *, QRect> m_firstGeometry; // where the controls that grow or move were put

@@ -182,6 +182,7 @@ void w_list::connectHandlers()
     connect(dw_1, &DataGrid::clicked, this, &w_list::dw_1_clicked);
     connect(dw_1, &DataGrid::doubleclicked, this, &w_list::dw_1_doubleclicked);
     connect(dw_1, &DataGrid::keydown, this, &w_list::dw_1_keydown);
+    connect(dw_1, &DataGrid::currentMoved, this, [this](qint64 row) { showRowFacts(row); });
     connect(dw_list, &DataGrid::clicked, this, &w_list::dw_list_clicked);
     connect(dw_list, &DataGrid::doubleclicked, this, &w_list::dw_list_doubleclicked);
     connect(dw_list, &DataGrid::rbuttondown, this, &w_list::dw_list_rbuttondown);

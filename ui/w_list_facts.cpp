@@ -85,7 +85,9 @@ void w_list::showRowFacts(qint64 row)
         return;
     // While a long operation runs the bar beneath shows its progress.
     st_facts->setVisible(!busy());
-    const qint64 shown = row >= 1 ? row : (m_selectedTreeRow >= 1 ? m_selectedTreeRow : 1);
+    if (row >= 1)
+        m_factsRow = row;
+    const qint64 shown = m_factsRow >= 1 && m_factsRow <= m_tree.RowCount() ? m_factsRow : 1;
     st_facts->setText(rowFactsText(m_tree, m_treeFacts, shown));
     st_facts->setToolTip(st_facts->text());
 }

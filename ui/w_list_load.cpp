@@ -29,6 +29,7 @@ int w_list::wf_restore(int ai_gubn, QString as_filename)
     }
     dw_1->SetRedraw(false);
     m_selectedTreeRow = 0;
+    m_factsRow = 0;
     HookContext hooks = longOperationHooks();
     m_treeFacts.clear();
     // The side file is read on a second thread while the tree loads.

@@ -89,6 +89,7 @@ void w_list::cb_scan_clicked()
         m_treeFacts.disc = volumeFactsOf(root);
         m_treeTitle = QStringLiteral("스캔 ") + root;
         m_selectedTreeRow = 0;
+        m_factsRow = 0;
         dw_1->SetRedraw(false);
         m_progress.setMaximum(0);
         m_progress.setPosition(0);

@@ -70,6 +70,7 @@ void w_list::showFound(qint64 row)
         return;
     dw_1->ScrollToRow(row);
     m_tree.SelectRow(row, true);
+    showRowFacts(row);
 }
 
 void w_list::sle_find_keydown(int key, Qt::KeyboardModifiers)

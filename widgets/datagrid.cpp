@@ -218,7 +218,10 @@ int DataGrid::ScrollToRow(qint64 row)
 {
     if (!m_rows || row < 1 || row > m_rows->RowCount())
         return -1;
+    const bool moved = m_rows->GetRow() != row;
     m_rows->SetRow(row);
+    if (moved)
+        emit currentMoved(row);
     if (m_rows->detailHeight(row) == 0)
         return 1; // a hidden row cannot be shown; it only becomes current
     const qint64 top = rowTop(row);

@@ -55,6 +55,8 @@ class DataGrid : public QAbstractScrollArea {
     void doubleclicked(int xpos, int ypos, qint64 row, const QString &dwo);
     void rbuttondown(int xpos, int ypos, qint64 row, const QString &dwo);
     void keydown(int key, Qt::KeyboardModifiers keyflags);
+    // Another row became current: by a key, or brought into view by ScrollToRow.
+    void currentMoved(qint64 row);
 
   protected:
     void paintEvent(QPaintEvent *event) override;

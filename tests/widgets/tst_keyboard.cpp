@@ -2,6 +2,7 @@
 // list pane's and the tree's keys, Enter on buttons, the covered search box, Esc in the help, and
 // the controls' accessible names.
 
+#include "catalogue/factstext.h"
 #include "catalogue/layouts.h"
 #include "support/fakefilesystem.h"
 #include "support/messagelog.h"
@@ -9,6 +10,7 @@
 #include "ui/w_list.h"
 
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -131,6 +133,10 @@ class TestKeyboard : public QObject {
         if (!log.messages.isEmpty())
             seen += ' ' + log.messages.join(';');
         QTEST(seen, "seen");
+        // The status line tells of the tree's current row, however it got there.
+        if (grid == window.dw_1)
+            QCOMPARE(window.st_facts->text(),
+                     rowFactsText(window.tree(), window.treeFacts(), window.tree().GetRow()));
         QCOMPARE(window.list().RowCount(), qint64(60)); // nothing deleted on No
     }
 
