@@ -1,6 +1,7 @@
 #include "catalogue/searchtrigrams.h"
 
 #include "catalogue/search.h"
+#include "files/cp949table.h"
 #include "files/textcodec.h"
 
 #include <QFile>
@@ -50,8 +51,8 @@ uint32_t packedUtf8(QChar c)
     return packed;
 }
 
-// What the CP949 decoder gives for each two-byte sequence and each single byte above ASCII,
-// learnt from the decoder itself, so that lines of plain characters are converted without it.
+// What the CP949 decoder gives for each two-byte sequence (the learnt table of files/) and each
+// single byte above ASCII, so that lines of plain characters are converted without it.
 // Anything else (a broken sequence, whose handling is the decoder's own business) goes through
 // the decoder.
 struct Cp949Table {
@@ -72,13 +73,14 @@ struct Cp949Table {
                        ? packedUtf8(text[0])
                        : 0;
         };
+        const char16_t *pairs = cp949PairTable();
         for (int first = 0x80; first <= 0xFF; ++first) {
             const char one = char(first);
             single[first] = decode(&one, 1);
             for (int second = 0x41; second <= 0xFE; ++second) {
-                const char two[2] = {char(first), char(second)};
-                pair[first << 8 | second] = decode(two, 2);
-                lead[first] = lead[first] || pair[first << 8 | second] != 0;
+                const char16_t unit = pairs[first << 8 | second];
+                pair[first << 8 | second] = unit != 0 ? packedUtf8(QChar(unit)) : 0;
+                lead[first] = lead[first] || unit != 0;
             }
         }
         for (int byte = 0; byte < 0x80; ++byte) {

@@ -1,5 +1,6 @@
 // Reading data files line by line: CP949, or UTF-8 after a byte-order mark.
 
+#include "files/cp949table.h"
 #include "files/textcodec.h"
 #include "files/textfile.h"
 
@@ -123,6 +124,7 @@ struct TextFileReader::Private {
     bool atEnd = false;
     bool failed = false;
     QStringDecoder decoder;
+    bool cp949 = false; // plain characters are then converted through the learnt table
 
     void reset();
     bool fill();
@@ -180,8 +182,10 @@ void TextFileReader::Private::detectEncoding()
         begin = kUtf8BomSize;
         // A byte-order mark inside the text is a character, not a second mark to drop.
         decoder = QStringDecoder(QStringDecoder::Utf8, QStringConverter::Flag::ConvertInitialBom);
+        cp949 = false;
     } else {
         decoder = QStringDecoder(kCp949Name);
+        cp949 = true;
     }
 }
 
@@ -198,6 +202,14 @@ void TextFileReader::Private::decodeLine(qsizetype from, qsizetype newline, QStr
     const qsizetype ascii = widenAscii(bytes + from, stop - from, reinterpret_cast<char16_t *>(line.data()));
     if (ascii == stop - from)
         return;
+    // Korean syllables and ASCII only, the usual line, need no decoder.
+    const qsizetype plain = cp949 ? cp949PlainToUtf16(bytes + from + ascii, stop - from - ascii,
+                                                      reinterpret_cast<char16_t *>(line.data()) + ascii)
+                                  : -1;
+    if (plain >= 0) {
+        line.resize(ascii + plain);
+        return;
+    }
     // The decoder also gets the ASCII byte after the last high one: whether that byte completes a
     // pair or not, the decoder is back in its initial state after it. When the line ends first,
     // a newline takes its place, so that a lead byte cut off by the line end becomes U+FFFD

@@ -146,6 +146,23 @@ TEST_F(TextFileTest, MatchesWholeFileDecodingAcrossBlocks)
     EXPECT_EQ(readBack(bytes), expected);
 }
 
+// Every two-byte sequence, alone on a line, after a syllable and before ASCII, reads as the
+// decoder gives it: plain pairs go through a learnt table, the rest through the decoder.
+TEST_F(TextFileTest, EveryPairReadsAsTheDecoderGivesIt)
+{
+    QByteArray bytes;
+    QStringList expected;
+    for (int lead = 0x80; lead <= 0xFF; ++lead) {
+        for (int trail = 0x30; trail <= 0xFF; ++trail) {
+            const QByteArray line = QByteArray("\xb0\xa1") + char(lead) + char(trail) + " x";
+            QStringDecoder decoder("windows-949", QStringConverter::Flag::Stateless);
+            expected << decoder.decode(line);
+            bytes += line + "\r\n";
+        }
+    }
+    EXPECT_EQ(readBack(bytes), expected);
+}
+
 // Lines up to the limit are read whole across read blocks; a longer one is passed over, and the
 // lines after it are still read.
 TEST_F(TextFileTest, ReadsLinesLongerThanTheReadBlock)
