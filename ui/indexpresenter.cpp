@@ -87,9 +87,9 @@ IndexPresenter::Band IndexPresenter::bandFor(int width) const
     return band;
 }
 
-int IndexPresenter::headingHeight(int width) const
+int IndexPresenter::headingHeight(int) const
 {
-    return bandFor(width).totals.empty() ? 0 : kHeadingHeight;
+    return showsTotals() ? kHeadingHeight : 0;
 }
 
 void IndexPresenter::paintHeading(QPainter &painter, const QRect &rect) const
@@ -113,12 +113,11 @@ void IndexPresenter::paintHeading(QPainter &painter, const QRect &rect) const
     painter.drawLine(rect.bottomLeft(), rect.bottomRight());
 }
 
-QStringList IndexPresenter::totalsShown(const RecordSet &rows, qint64 row, int width) const
+QStringList IndexPresenter::totalsShown(const RecordSet &rows, qint64 row) const
 {
-    const qsizetype shown = qsizetype(bandFor(width).totals.size());
-    if (shown == 0)
+    if (!showsTotals())
         return {};
-    return totalsTexts(m_totalsSource(rows.GetItemString(row, IndexColumn::file))).mid(0, shown);
+    return totalsTexts(m_totalsSource(rows.GetItemString(row, IndexColumn::file)));
 }
 
 int IndexPresenter::contentWidth() const
@@ -163,7 +162,7 @@ void IndexPresenter::paintRow(QPainter &painter, const QRect &rect, const Record
         painter.setPen(text);
         painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, value);
     }
-    const QStringList totals = totalsShown(rows, row, rect.width());
+    const QStringList totals = totalsShown(rows, row);
     for (qsizetype i = 0; i < totals.size(); ++i) {
         const QRect box = band.totals[size_t(i)].translated(rect.topLeft()).adjusted(0, 0, -kPadding, 0);
         painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, totals[i]);

@@ -34,8 +34,8 @@ class IndexPresenter final : public RowPresenter {
     // Whether the window is wider than its first size, where the totals are shown.
     void setWide(bool wide) { m_wide = wide; }
     [[nodiscard]] bool wide() const { return m_wide; }
-    // The totals a band `width` pixels wide shows for a row, in column order: none unless wide.
-    [[nodiscard]] QStringList totalsShown(const RecordSet &rows, qint64 row, int width) const;
+    // The totals a row shows, in column order: none unless wide.
+    [[nodiscard]] QStringList totalsShown(const RecordSet &rows, qint64 row) const;
 
   private:
     struct Column {

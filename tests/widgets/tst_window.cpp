@@ -190,9 +190,7 @@ class TestWindow : public QObject {
         QVERIFY(window.entries().add(tree, {"cd_옛날.dat", "", "옛날", "02"}).ok); // no side file
         const auto *presenter = dynamic_cast<const IndexPresenter *>(window.dw_list->presenter());
         QVERIFY(presenter);
-        const auto shown = [&](qint64 row) {
-            return presenter->totalsShown(window.list(), row, window.dw_list->viewport()->width());
-        };
+        const auto shown = [&](qint64 row) { return presenter->totalsShown(window.list(), row); };
         const QStringList whole = {"1.2 MB", "12,345", "23. 11. 14."};
         const QSize first = window.size();
         const QRect firstView = window.dw_list->viewport()->geometry();
