@@ -3,9 +3,9 @@
 
 #include "bench/search_index.h"
 
-#include "catalogue/searchindex.h"
-#include "catalogue/searchindexfile.h"
 #include "files/textfile.h"
+#include "search/searchindex.h"
+#include "search/searchindexfile.h"
 #include "ui/w_list.h"
 
 #include <QDir>

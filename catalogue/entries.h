@@ -94,6 +94,9 @@ class CatalogueEntries {
     // Told after each change the bare names of the catalogue files it wrote, renamed or removed,
     // so that what is kept of those discs elsewhere is read again.
     std::function<void(const QStringList &names)> onFilesChanged;
+    // Told the same names just before, while the data folder's lock is still held, so that files
+    // kept of the discs in the data folder's own folder (the search index) follow under that lock.
+    std::function<void(const QStringList &names)> whileLocked;
 
     [[nodiscard]] QString dataFolder() const { return m_dataFolder; }
     [[nodiscard]] QString indexPath() const;

@@ -3,7 +3,6 @@
 #include "catalogue/entrysteps.h"
 
 #include "catalogue/datafiles.h"
-#include "catalogue/searchindex.h"
 #include "catalogue/sidefile.h"
 #include "files/fileops.h"
 
@@ -95,7 +94,8 @@ FileResult CatalogueEntries::commit(FileSteps &steps, RowChanges &changes)
         else
             SideFiles::renameFor(gone, QFile::decodeName(steps.created));
     }
-    SearchIndex::refreshFiles(m_dataFolder, steps.touchedNames(), SearchIndex::FolderLock::Held);
+    if (whileLocked)
+        whileLocked(steps.touchedNames());
     if (onFilesChanged)
         onFilesChanged(steps.touchedNames());
     return {true, {}};

@@ -5,7 +5,9 @@
 #include "catalogue/layouts.h"
 #include "catalogue/sidefacts.h"
 
-namespace {
+const QStringList kRowHeading = {QStringLiteral("폴더 경로"), QStringLiteral("이름"), QStringLiteral("종류"),
+                                 QStringLiteral("크기"), QStringLiteral("날짜")};
+const QStringList kDiscHeading = {QStringLiteral("라벨"), QStringLiteral("설명"), QStringLiteral("구분")};
 
 QString kindText(bool folder)
 {
@@ -15,35 +17,6 @@ QString kindText(bool folder)
 QStringList factCells(const RowFacts &facts)
 {
     return {csvSize(facts.size), csvDate(facts.modified)};
-}
-
-const QStringList kRowHeading = {QStringLiteral("폴더 경로"), QStringLiteral("이름"), QStringLiteral("종류"),
-                                 QStringLiteral("크기"), QStringLiteral("날짜")};
-const QStringList kDiscHeading = {QStringLiteral("라벨"), QStringLiteral("설명"), QStringLiteral("구분")};
-
-} // namespace
-
-FileResult exportResults(const QString &path, const ResultStore &store, const std::vector<quint32> &order,
-                         const QString &dataFolder)
-{
-    std::vector<SideFacts> facts;
-    for (const ResultDisc &disc : store.discs())
-        facts.push_back(readSideFacts(dataFolder, disc.file));
-    return writeCsvFile(path, kDiscHeading + kRowHeading, [&](const CsvRecordSink &sink) {
-        for (qsizetype i = 0; i < store.rowCount(); ++i) {
-            const qsizetype row = order.empty() ? i : qsizetype(order[size_t(i)]);
-            const ResultDisc &disc = store.discs()[size_t(store.discOf(row))];
-            const QStringList cells = QStringList{disc.label,
-                                                  disc.description,
-                                                  categoryText(disc.category),
-                                                  store.pathOf(row),
-                                                  store.nameOf(row).toString(),
-                                                  kindText(store.isFolder(row))} +
-                                      factCells(facts[size_t(store.discOf(row))].row(store.lineOf(row)));
-            if (!sink(cells))
-                return;
-        }
-    });
 }
 
 FileResult exportTree(const QString &path, const RecordSet &tree, const TreeFacts &facts)

@@ -1,20 +1,27 @@
 #pragma once
 
-#include "catalogue/resultstore.h"
 #include "files/textfile.h"
 #include "records/recordset.h"
 
 #include <QString>
+#include <QStringList>
 #include <vector>
 
-// The CSV exports of the results, of an open disc's tree and of the disc list (catalogue/csv.h).
-// Sizes and dates come from the side facts (catalogue/sidefacts.h); unknown ones are empty cells.
+// The CSV exports of an open disc's tree and of the disc list (catalogue/csv.h), and the cells
+// they share with the results' export. Sizes and dates come from the side facts
+// (catalogue/sidefacts.h); unknown ones are empty cells.
 
-// The results in the order of `order` (rows of the store), or in the store's order when empty:
-// label, description, category, folder path, name, kind, size, date.
-[[nodiscard]] FileResult exportResults(const QString &path, const ResultStore &store,
-                                       const std::vector<quint32> &order, const QString &dataFolder);
 class TreeFacts;
+struct RowFacts;
+
+// The headings of a row's cells (folder path, name, kind, size, date) and of a disc's (label,
+// description, category).
+extern const QStringList kRowHeading;
+extern const QStringList kDiscHeading;
+// "폴더" or "파일".
+[[nodiscard]] QString kindText(bool folder);
+// A row's size and date as cells.
+[[nodiscard]] QStringList factCells(const RowFacts &facts);
 
 // Every row of a tree (hidden ones too): folder path, name, kind, and the size and date its
 // `facts` hold for the row (empty cells where they hold none).

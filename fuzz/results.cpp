@@ -6,9 +6,9 @@
 //
 // Input: the text in UTF-8 up to the first NUL, then the file.
 
-#include "catalogue/resultsearch.h"
 #include "files/textfile.h"
 #include "fuzz_support.h"
+#include "search/resultsearch.h"
 
 namespace {
 

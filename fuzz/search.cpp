@@ -8,7 +8,7 @@
 // next byte shifts the filler), the text to look for up to a NUL (CP949, or UTF-8 in a file with a
 // mark), then the file.
 
-#include "catalogue/search.h"
+#include "search/search.h"
 #include "files/textfile.h"
 #include "fuzz_support.h"
 

@@ -10,11 +10,11 @@
 // Input: the text (UTF-8) up to a NUL byte, then up to four files separated by NUL bytes; the
 // whole input is also tried as an index file.
 
-#include "catalogue/searchindex.h"
-#include "catalogue/search.h"
-#include "catalogue/searchindexfile.h"
+#include "search/searchindex.h"
 #include "files/textcodec.h"
 #include "fuzz_support.h"
+#include "search/search.h"
+#include "search/searchindexfile.h"
 
 #include <QDir>
 #include <QStringDecoder>

@@ -5,6 +5,7 @@
 #include "catalogue/layouts.h"
 #include "catalogue/settings.h"
 #include "scanner/keptlistings.h"
+#include "search/searchindex.h"
 #include "treeview/treepresenter.h"
 #include "ui/accessiblenames.h"
 #include "ui/disctotals.h"
@@ -65,6 +66,7 @@ void w_list::open()
     ddlb_drive->aboutToOpen = [this] { refreshDrives(); };
 
     // Line by line until the first line that reads as empty; a missing file is an empty index.
+    SearchIndex::follow(m_entries);
     m_entries.removeStaleFiles();
     m_entries.loadIndex();
     const QString problem = irregularFileProblem(indexFilePath());

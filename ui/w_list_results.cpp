@@ -5,8 +5,8 @@
 
 #include "catalogue/exports.h"
 #include "catalogue/layouts.h"
-#include "catalogue/resultsearch.h"
 #include "catalogue/settings.h"
+#include "search/resultsearch.h"
 #include "treeview/expandcollapse.h"
 #include "ui/csvfile.h"
 #include "ui/indexpresenter.h"

@@ -2,8 +2,8 @@
 
 #include "ui/w_list.h"
 
-#include "catalogue/search.h"
 #include "catalogue/settings.h"
+#include "search/search.h"
 #include "ui/help.h"
 #include "widgets/keyfilter.h"
 #include "widgets/messagebox.h"

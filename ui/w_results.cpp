@@ -1,7 +1,7 @@
 #include "ui/w_results.h"
 
-#include "catalogue/exports.h"
 #include "catalogue/settings.h"
+#include "search/resultsexport.h"
 #include "ui/csvfile.h"
 #include "ui/help.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "catalogue/resultstore.h"
 #include "catalogue/sidefacts.h"
+#include "search/resultstore.h"
 
 #include <QAbstractTableModel>
 #include <QColor>

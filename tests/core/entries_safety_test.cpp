@@ -6,8 +6,8 @@
 #include "catalogue/datafolder.h"
 #include "catalogue/entries.h"
 #include "catalogue/layouts.h"
-#include "catalogue/search.h"
 #include "files/fileops.h"
+#include "search/search.h"
 
 #include <QDir>
 #include <QFile>

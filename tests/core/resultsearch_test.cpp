@@ -2,9 +2,9 @@
 // files read line by line as the loader reads them.
 
 #include "catalogue/layouts.h"
-#include "catalogue/resultsearch.h"
 #include "files/textcodec.h"
 #include "files/textfile.h"
+#include "search/resultsearch.h"
 
 #include <QFile>
 #include <QRandomGenerator>

@@ -2,8 +2,8 @@
 // empty line, and the list of discs it gives for a data folder written as the Windows version did.
 
 #include "catalogue/layouts.h"
-#include "catalogue/search.h"
 #include "files/textfile.h"
+#include "search/search.h"
 
 #include <QDir>
 #include <QFile>

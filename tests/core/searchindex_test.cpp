@@ -6,13 +6,13 @@
 
 #include "catalogue/datafolder.h"
 #include "catalogue/layouts.h"
-#include "catalogue/search.h"
-#include "catalogue/searchindex.h"
-#include "catalogue/searchindexfile.h"
 #include "catalogue/settings.h"
 #include "files/filesystem.h"
 #include "files/listbox.h"
 #include "files/textfile.h"
+#include "search/search.h"
+#include "search/searchindex.h"
+#include "search/searchindexfile.h"
 
 #include <QDir>
 #include <QFile>

@@ -6,7 +6,8 @@
 #include "catalogue/discfacts.h"
 #include "catalogue/exports.h"
 #include "catalogue/layouts.h"
-#include "catalogue/resultsearch.h"
+#include "search/resultsearch.h"
+#include "search/resultsexport.h"
 
 #include <QCoreApplication>
 #include <QDir>

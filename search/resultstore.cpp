@@ -1,4 +1,4 @@
-#include "catalogue/resultstore.h"
+#include "search/resultstore.h"
 
 void ResultStore::reset(std::vector<ResultDisc> discs)
 {

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "catalogue/searchranges.h"
+#include "catalogue/entries.h"
 #include "files/hookcontext.h"
+#include "search/searchranges.h"
 
 #include <QHash>
 #include <QSet>
@@ -44,6 +45,10 @@ enum class FolderLock { Take, Held };
 // Brings the index up to date for these catalogue files after they were written, renamed or
 // deleted. Nothing is done while there is no index yet: the first search builds it.
 void refreshFiles(const QString &dataFolder, const QStringList &names, FolderLock lock = FolderLock::Take);
+
+// Makes every change of `entries` bring the index up to date for the files it touched, under
+// the change's own lock.
+void follow(CatalogueEntries &entries);
 
 // For measurements: with the index off, every search reads every file.
 void setEnabled(bool enabled);

@@ -1,10 +1,10 @@
-#include "catalogue/search.h"
+#include "search/search.h"
 
 #include "catalogue/layouts.h"
-#include "catalogue/searchindex.h"
-#include "catalogue/searchindexread.h"
 #include "files/paths.h"
 #include "files/textcodec.h"
+#include "search/searchindex.h"
+#include "search/searchindexread.h"
 
 #include <QFile>
 #include <QHash>

@@ -1,4 +1,4 @@
-#include "catalogue/searchranges.h"
+#include "search/searchranges.h"
 
 #include <QFile>
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "catalogue/searchranges.h"
 #include "files/hookcontext.h"
 #include "files/listbox.h"
 #include "records/recordset.h"
+#include "search/searchranges.h"
 
 #include <QString>
 #include <vector>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "catalogue/searchtrigrams.h"
+#include "search/searchtrigrams.h"
 
 #include <QStringList>
 

@@ -1,13 +1,13 @@
-#include "catalogue/searchindex.h"
+#include "search/searchindex.h"
 
 #include "catalogue/datafiles.h"
 #include "catalogue/datafolder.h"
-#include "catalogue/searchindexfile.h"
-#include "catalogue/searchindexread.h"
-#include "catalogue/searchtrigrams.h"
 #include "catalogue/settings.h"
 #include "files/paths.h"
 #include "files/textfile.h"
+#include "search/searchindexfile.h"
+#include "search/searchindexread.h"
+#include "search/searchtrigrams.h"
 
 #include <QDir>
 #include <QFile>
@@ -275,6 +275,13 @@ void refreshFiles(const QString &dataFolder, const QStringList &names, FolderLoc
     HookContext none;
     if (update.run(none))
         update.store(lock);
+}
+
+void follow(CatalogueEntries &entries)
+{
+    entries.whileLocked = [dataFolder = entries.dataFolder()](const QStringList &names) {
+        refreshFiles(dataFolder, names, FolderLock::Held);
+    };
 }
 
 void setEnabled(bool enabled)

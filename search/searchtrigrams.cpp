@@ -1,8 +1,8 @@
-#include "catalogue/searchtrigrams.h"
+#include "search/searchtrigrams.h"
 
-#include "catalogue/search.h"
 #include "files/cp949table.h"
 #include "files/textcodec.h"
+#include "search/search.h"
 
 #include <QFile>
 #include <QStringDecoder>

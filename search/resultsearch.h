@@ -1,7 +1,7 @@
 #pragma once
 
-#include "catalogue/resultstore.h"
 #include "files/hookcontext.h"
+#include "search/resultstore.h"
 
 #include <QString>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "catalogue/searchindexfile.h"
+#include "search/searchindexfile.h"
 
 #include "catalogue/settings.h"
 

@@ -1,11 +1,11 @@
-#include "catalogue/resultsearch.h"
+#include "search/resultsearch.h"
 
 #include "catalogue/datafiles.h"
 #include "catalogue/layouts.h"
-#include "catalogue/search.h"
-#include "catalogue/searchindex.h"
 #include "files/paths.h"
 #include "files/textcodec.h"
+#include "search/search.h"
+#include "search/searchindex.h"
 
 #include <QFile>
 #include <QStringDecoder>

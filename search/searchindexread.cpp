@@ -1,4 +1,4 @@
-#include "catalogue/searchindexread.h"
+#include "search/searchindexread.h"
 
 #include <algorithm>
 #include <atomic>
