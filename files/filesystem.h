@@ -42,6 +42,10 @@ class FolderWalk {
     virtual bool listFolder(const QByteArray &path, std::vector<DirEntry> &out) = 0;
     // The size and date of the drive's root folder itself, which no listing holds.
     [[nodiscard]] virtual FileStat rootStat() const { return {}; }
+    // Opens the regular file `name` of the folder at `path` to read it (an archive's members),
+    // never following a link nor waiting on a pipe or a device: -1 for anything else. By default
+    // by the whole path.
+    virtual int openFile(const QByteArray &path, const QByteArray &name);
 };
 
 // The file system behind the listings, so that tests can hand in a tree of their own.

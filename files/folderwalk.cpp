@@ -1,5 +1,6 @@
 // The walks of a drive: by text paths for trees made in tests, and by open folders for real discs.
 
+#include "files/archivesource.h"
 #include "files/direntries.h"
 #include "files/filesystem.h"
 
@@ -38,6 +39,7 @@ class LocalFolderWalk final : public FolderWalk {
 
     bool listFolder(const QByteArray &path, std::vector<DirEntry> &out) override;
     [[nodiscard]] FileStat rootStat() const override { return m_rootStat; }
+    int openFile(const QByteArray &path, const QByteArray &name) override;
 
   private:
     enum class Opened { Yes, NotWalked, Failed };
@@ -190,7 +192,20 @@ bool LocalFolderWalk::listFolder(const QByteArray &path, std::vector<DirEntry> &
     return false;
 }
 
+// Relative to the folder, which the walk has open: the path may be longer than the system takes.
+int LocalFolderWalk::openFile(const QByteArray &path, const QByteArray &name)
+{
+    if (openPath(path) != Opened::Yes)
+        return -1;
+    return openArchiveFile(m_chain.back().fd, name.constData());
+}
+
 } // namespace
+
+int FolderWalk::openFile(const QByteArray &path, const QByteArray &name)
+{
+    return openArchiveFile(AT_FDCWD, QByteArray(path + name).constData());
+}
 
 std::unique_ptr<FolderWalk> FileSystem::walkDrive(const QString &)
 {

@@ -2,6 +2,7 @@
 
 #include "files/listbox.h"
 #include "files/paths.h"
+#include "scanner/archivescan.h"
 
 #include <QFile>
 #include <algorithm>
@@ -51,5 +52,7 @@ ListedFolder listFolder(ScanContext &context, const FolderPath &folder)
             listed.fileStats.push_back(item.entry->stat);
         }
     }
+    if (context.archives)
+        context.archives->listed(folder.bytes, listed);
     return listed;
 }

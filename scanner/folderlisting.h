@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <vector>
 
+class ArchiveScan;
 class KeptListings;
 class TreeFacts;
 
@@ -20,6 +21,9 @@ struct ScanContext {
     KeptListings *kept = nullptr;
     // When set, the build walk records every row's size and date here, and the disc's counts.
     TreeFacts *facts = nullptr;
+    // When set, the archives the walk lists as folders (scanner/archivescan.h): their rows get
+    // their notes, and an archive cut short a row that says so.
+    ArchiveScan *archives = nullptr;
 };
 
 // A folder of the walk: its path as shown and stored in the tree, and as the file system
