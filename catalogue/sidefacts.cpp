@@ -1,5 +1,6 @@
 #include "catalogue/sidefacts.h"
 
+#include "catalogue/archivenote.h"
 #include "catalogue/datafiles.h"
 #include "catalogue/discfacts.h"
 #include "catalogue/layouts.h"
@@ -11,6 +12,7 @@ struct SideFacts::Kept {
     bool rowsRead = false;
     DiscSummary disc;
     TreeFacts rows;
+    ArchiveRows archives; // of `rows`' notes
 };
 
 namespace {
@@ -45,6 +47,7 @@ const SideFacts::Kept *SideFacts::kept(bool withRows) const
         RecordSet tree(d_dir_tree());
         loadDataFile(tree, m_path);
         SideFiles::read(SideFiles::pathFor(m_path), tree, kept.rows);
+        kept.archives = ArchiveRows(kept.rows.notes);
     }
     return &kept;
 }
@@ -60,7 +63,11 @@ RowFacts rowFactsOf(const TreeFacts &facts, qint64 row)
 RowFacts SideFacts::row(qint64 line) const
 {
     const Kept *facts = kept(true);
-    return facts ? rowFactsOf(facts->rows, line) : RowFacts{};
+    if (!facts)
+        return {};
+    RowFacts row = rowFactsOf(facts->rows, line);
+    row.inArchive = facts->archives.isInside(line);
+    return row;
 }
 
 DiscSummary SideFacts::disc() const

@@ -4,6 +4,7 @@
 #include "catalogue/datafolder.h"
 #include "catalogue/layouts.h"
 #include "catalogue/settings.h"
+#include "scanner/archivescan.h"
 #include "scanner/keptlistings.h"
 #include "search/searchindex.h"
 #include "treeview/treepresenter.h"
@@ -43,6 +44,7 @@ w_list::w_list(FileSystem &fs, QWidget *parent)
     setTabOrders();
     connectHandlers();
     createFactsArea();
+    createArchiveControls();
     describeControls(*this);
 }
 

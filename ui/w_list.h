@@ -2,6 +2,7 @@
 
 #include "catalogue/discfacts.h"
 #include "catalogue/entries.h"
+#include "files/archivereader.h"
 #include "files/filesystem.h"
 #include "files/hookcontext.h"
 #include "files/progress.h"
@@ -16,6 +17,8 @@
 #include <memory>
 #include <vector>
 
+class ArchiveScan;
+class QCheckBox;
 class QComboBox;
 class QFileSystemWatcher;
 class QLabel;
@@ -120,6 +123,8 @@ class w_list : public QWidget {
     ListBox *lb_file = nullptr;
     QLineEdit *sle_search = nullptr;
     QLineEdit *sle_find = nullptr;
+    // Beside them: whether a scan reads compressed tar files whole (ui/w_list_image.cpp).
+    QCheckBox *cbx_archives = nullptr;
 
     // Instance variables.
     bool ib_cancel = false;
@@ -146,6 +151,8 @@ class w_list : public QWidget {
     std::function<bool(QPrinter &)> printSetup;
     // The backup file the restore asks for goes through this too: an empty path cancels.
     std::function<QString()> chooseBackupFile;
+    // So does the image file "이미지 파일…" asks for.
+    std::function<QString()> chooseImageFile;
     // The pop-up menu is shown through this; tests look at it without running its event loop.
     std::function<void(QMenu *menu, QPoint globalPosition)> popMenu;
 
@@ -156,6 +163,14 @@ class w_list : public QWidget {
   private:
     void createControls();
     void createFactsArea();
+    // The check box of compressed archives and the drive box's image files (ui/w_list_image.cpp).
+    void createArchiveControls();
+    // The bounds of the archives a scan reads, the check box's choice among them.
+    [[nodiscard]] ArchiveLimits archiveLimits() const;
+    // The scan of `root`, in the bracket every scan shares: `walk` fills the tree and its facts.
+    void runScan(const QString &root, const std::function<void()> &walk);
+    // Scans the image file at `path` as a disc, without mounting it.
+    void scanImageFile(const QString &path);
     void layoutControls();
     void connectHandlers();
     void setTabOrders();
@@ -217,6 +232,8 @@ class w_list : public QWidget {
     QHash<QWidget *, QRect> m_firstGeometry; // where the controls that grow or move were put
     QElapsedTimer m_folderShown;
     std::unique_ptr<KeptListings> m_scanListings; // during a scan: the count's listings
+    std::unique_ptr<ArchiveScan> m_scanArchives;  // during a scan: the archives it meets
+    QString m_offeredLabel;                       // the label the save dialog offers: the scanned image's
     QString m_scanRoot;                           // during a scan: the drive being scanned
     bool m_scanDriveLost = false;
     bool m_treeCommandsOn = false; // a scan or load put a tree in: Save and Print on at its end

@@ -5,6 +5,7 @@
 #include "ui/w_save.h"
 
 #include "files/paths.h"
+#include "scanner/archivescan.h"
 #include "scanner/foldercount.h"
 #include "scanner/keptlistings.h"
 #include "scanner/treebuilder.h"
@@ -45,8 +46,10 @@ HookContext w_list::longOperationHooks()
 int w_list::wf_file_cnt(const QString &as_path, qint64)
 {
     HookContext hooks = longOperationHooks();
-    const std::unique_ptr<FolderWalk> walk = m_fs.walkDrive(as_path);
-    ScanContext context{hooks, walk.get(), m_scanListings.get()};
+    std::unique_ptr<FolderWalk> walk = m_fs.walkDrive(as_path);
+    if (m_scanArchives)
+        walk = m_scanArchives->wrap(std::move(walk), hooks);
+    ScanContext context{hooks, walk.get(), m_scanListings.get(), nullptr, m_scanArchives.get()};
     return ::wf_file_cnt(context, as_path, il_file_cnt);
 }
 
@@ -54,8 +57,10 @@ qint64 w_list::of_recurse_dir_list(const QString &as_path, qint64 al_parent)
 {
     HookContext hooks = longOperationHooks();
     // With the count's listings kept, the build walk lists nothing itself.
-    const std::unique_ptr<FolderWalk> walk = m_scanListings ? nullptr : m_fs.walkDrive(as_path);
-    ScanContext context{hooks, walk.get(), m_scanListings.get(), &m_treeFacts};
+    std::unique_ptr<FolderWalk> walk = m_scanListings ? nullptr : m_fs.walkDrive(as_path);
+    if (walk && m_scanArchives)
+        walk = m_scanArchives->wrap(std::move(walk), hooks);
+    ScanContext context{hooks, walk.get(), m_scanListings.get(), &m_treeFacts, m_scanArchives.get()};
     TreeBuilder builder(context, m_tree);
     return builder.of_recurse_dir_list(as_path, al_parent);
 }
@@ -78,15 +83,43 @@ void w_list::cb_scan_clicked()
     if (busy())
         return; // a scan never starts under a load or a search
     const QString root = ddlb_drive->currentText();
+    if (ddlb_drive->imageChosen()) {
+        scanImageFile(root);
+        return;
+    }
+    if (root.isEmpty() || root == DriveBox::imageItemText())
+        return; // no drive chosen
     m_scanRoot = root;
     m_scanDriveLost = false;
+    runScan(root, [this, &root] {
+        m_treeFacts.disc = volumeFactsOf(root);
+        // The count keeps each folder's listing for the build, so that each folder is listed once.
+        m_scanListings = std::make_unique<KeptListings>();
+        m_scanArchives = std::make_unique<ArchiveScan>(archiveLimits());
+        wf_file_cnt(root, 1);
+        m_progress.setMaximum(il_file_cnt);
+        m_tree.reserve(il_file_cnt); // the rows to come, without growing by doubling
+        m_treeFacts.reserve(il_file_cnt);
+        of_recurse_dir_list(root, 1);
+        m_scanListings.reset();
+        m_scanArchives.reset();
+    });
+    m_scanRoot.clear();
+    if (m_scanDriveLost)
+        MessageBox(QStringLiteral("오류"),
+                   QStringLiteral("스캔하던 드라이브가 없어져서 스캔을 멈췄습니다.\n\n") + root,
+                   MessageIcon::Exclamation);
+}
+
+void w_list::runScan(const QString &root, const std::function<void()> &walk)
+{
     {
         LongOperation operation(*this);
         showFindBox(false);
         ddlb_drive->setEnabled(false); // the drive must not change under a running scan
         m_tree.Reset();
         m_treeFacts.clear();
-        m_treeFacts.disc = volumeFactsOf(root);
+        m_offeredLabel.clear();
         m_treeTitle = QStringLiteral("스캔 ") + root;
         m_selectedTreeRow = 0;
         m_factsRow = 0;
@@ -95,15 +128,7 @@ void w_list::cb_scan_clicked()
         m_progress.setPosition(0);
         st_progress->setText(QStringLiteral("준비중"));
         il_file_cnt = 0;
-
-        // The count keeps each folder's listing for the build, so that each folder is listed once.
-        m_scanListings = std::make_unique<KeptListings>();
-        wf_file_cnt(root, 1);
-        m_progress.setMaximum(il_file_cnt);
-        m_tree.reserve(il_file_cnt); // the rows to come, without growing by doubling
-        m_treeFacts.reserve(il_file_cnt);
-        of_recurse_dir_list(root, 1);
-        m_scanListings.reset();
+        walk();
         wf_collapse_rows(*dw_1, 1);
         wf_expand_row(*dw_1, 1);
         ddlb_drive->setEnabled(true);
@@ -115,18 +140,15 @@ void w_list::cb_scan_clicked()
     lb_file->model().DirList(st_curr_path->text() + kPathSeparator + QStringLiteral("*.*"), DirListFiles);
     dw_1->SetRedraw(true);
     m_progress.setPosition(0);
-    m_scanRoot.clear();
-    if (m_scanDriveLost)
-        MessageBox(QStringLiteral("오류"),
-                   QStringLiteral("스캔하던 드라이브가 없어져서 스캔을 멈췄습니다.\n\n") + root,
-                   MessageIcon::Exclamation);
 }
 
 void w_list::cb_save_clicked()
 {
     if (m_tree.RowCount() <= 0)
         return; // nothing scanned or opened: there is no disc to save
-    w_save::openNew(this);
+    w_save *dialog = w_save::openNew(this);
+    if (!m_offeredLabel.isEmpty())
+        dialog->sle_label->setText(m_offeredLabel);
 }
 
 void w_list::cb_close_clicked()
