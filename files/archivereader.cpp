@@ -182,7 +182,11 @@ bool TreeReader::read(ArchiveSource &source, ArchiveRead &result)
             result.reason = m_reader.error();
             break;
         }
-        if (m_tree.members() >= m_limits.maxMembers) {
+        // A member's path may make as many folders as it has components: the bound holds whatever
+        // the path.
+        const char *path = archive_entry_pathname(entry);
+        const qint64 most = path ? qint64(QByteArrayView(path).count('/')) + 1 : 1;
+        if (m_tree.members() + most > m_limits.maxMembers) {
             result.outcome = ArchiveOutcome::TooManyMembers;
             break;
         }
@@ -272,7 +276,8 @@ void TreeReader::readInner(ArchiveTree::Id node, struct archive_entry *entry, Ar
         }
         if (bytes.size() < offset + qint64(length))
             bytes.resize(qsizetype(offset + qint64(length)), '\0');
-        std::memcpy(bytes.data() + offset, block, length);
+        if (length > 0) // an empty block may come without any bytes at all
+            std::memcpy(bytes.data() + offset, block, length);
     }
     ArchiveLimits inner = m_limits;
     inner.nested = false;
