@@ -173,7 +173,7 @@ QString cutShortRowName(ArchiveOutcome outcome, const ArchiveLimits &limits)
     case ArchiveOutcome::TooManyMembers:
         return QStringLiteral("… 목록이 여기서 잘림 (항목 %1개까지)").arg(korean.toString(limits.maxMembers));
     case ArchiveOutcome::OutOfTime:
-        return QStringLiteral("… 목록이 여기서 잘림 (%1초 넘게 걸림)").arg(limits.milliseconds / 1000);
+        return QStringLiteral("… 목록이 여기서 잘림 (시간이 너무 걸림)");
     default:
         return QStringLiteral("… 목록이 여기서 잘림 (스캔 취소)");
     }

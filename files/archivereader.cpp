@@ -107,12 +107,12 @@ QByteArrayView lastName(QByteArrayView path)
     return slash < 0 ? path : path.sliced(slash + 1);
 }
 
+// Looked at for every member of every archive: no copy of the name is made.
 bool endsWithAny(QByteArrayView name, std::initializer_list<std::string_view> endings)
 {
-    const QByteArray lower = name.toByteArray().toLower();
     for (const std::string_view ending : endings) {
-        if (lower.size() > qsizetype(ending.size()) &&
-            lower.endsWith(QByteArrayView(ending.data(), ending.size())))
+        const qsizetype size = qsizetype(ending.size());
+        if (name.size() > size && qstrnicmp(name.data() + name.size() - size, size, ending.data(), size) == 0)
             return true;
     }
     return false;
@@ -149,7 +149,8 @@ class TreeReader {
     bool read(ArchiveSource &source, ArchiveRead &result);
 
   private:
-    void add(struct archive_entry *entry, ArchiveRead &result);
+    // False when the member would pass the bound on members.
+    bool add(struct archive_entry *entry, ArchiveRead &result);
     void readInner(ArchiveTree::Id node, struct archive_entry *entry, ArchiveRead &result);
 
     const ArchiveLimits &m_limits;
@@ -169,6 +170,8 @@ bool TreeReader::read(ArchiveSource &source, ArchiveRead &result)
     }
     if (m_reader.streamed() && !m_limits.streamed)
         return false;
+    if (m_reader.streamed())
+        m_deadline.allowUpTo(m_limits.streamedMilliseconds);
     struct archive_entry *entry = nullptr;
     int retries = 0;
     for (;;) {
@@ -182,11 +185,7 @@ bool TreeReader::read(ArchiveSource &source, ArchiveRead &result)
             result.reason = m_reader.error();
             break;
         }
-        // A member's path may make as many folders as it has components: the bound holds whatever
-        // the path.
-        const char *path = archive_entry_pathname(entry);
-        const qint64 most = path ? qint64(QByteArrayView(path).count('/')) + 1 : 1;
-        if (m_tree.members() + most > m_limits.maxMembers) {
+        if (m_tree.members() >= m_limits.maxMembers) {
             result.outcome = ArchiveOutcome::TooManyMembers;
             break;
         }
@@ -194,7 +193,8 @@ bool TreeReader::read(ArchiveSource &source, ArchiveRead &result)
             result.outcome = m_deadline.timedOut() ? ArchiveOutcome::OutOfTime : ArchiveOutcome::Cancelled;
             break;
         }
-        add(entry, result);
+        if (!add(entry, result))
+            break;
     }
     result.format = m_reader.format();
     if (result.format == u"iso9660") {
@@ -209,16 +209,16 @@ bool TreeReader::read(ArchiveSource &source, ArchiveRead &result)
     return true;
 }
 
-void TreeReader::add(struct archive_entry *entry, ArchiveRead &result)
+bool TreeReader::add(struct archive_entry *entry, ArchiveRead &result)
 {
     const char *path = archive_entry_pathname(entry);
     if (!path)
-        return;
+        return true;
     const char *hardlink = archive_entry_hardlink(entry);
     const mode_t type = archive_entry_filetype(entry);
     // Links, devices and pipes are left out, as a disc's listing leaves them out.
     if (type != AE_IFREG && type != AE_IFDIR && !hardlink)
-        return;
+        return true;
     const DirEntry::Kind kind = type == AE_IFDIR ? DirEntry::Kind::Folder : DirEntry::Kind::File;
     FileStat stat;
     if (archive_entry_size_is_set(entry) && archive_entry_size(entry) >= 0)
@@ -233,15 +233,25 @@ void TreeReader::add(struct archive_entry *entry, ArchiveRead &result)
     }
     if (archive_entry_is_encrypted(entry))
         result.encryptedMembers = true;
-    const ArchiveTree::Id node = m_tree.add(path, kind, stat);
+    // A member's path may make as many folders as it has components: the bound holds whatever
+    // the path.
+    const ArchiveTree::Id node = m_tree.add(path, kind, stat, m_limits.maxMembers - m_tree.members());
+    if (node == ArchiveTree::kRefused) {
+        result.outcome = ArchiveOutcome::TooManyMembers;
+        return false;
+    }
     if (node != ArchiveTree::kNone && kind == DirEntry::Kind::File && m_limits.nested &&
         mayBeArchiveName(lastName(path)))
         readInner(node, entry, result);
+    return true;
 }
 
 void TreeReader::readInner(ArchiveTree::Id node, struct archive_entry *entry, ArchiveRead &result)
 {
     if (isStreamedName(lastName(archive_entry_pathname(entry))) && !m_limits.streamed)
+        return;
+    if (m_tree.node(node).stat.size != FileStat::kUnknown &&
+        m_tree.node(node).stat.size < kSmallestArchiveBytes)
         return;
     ArchiveTree::Nested nested;
     const qint64 size = m_tree.node(node).stat.size;

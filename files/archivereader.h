@@ -32,6 +32,8 @@ enum class ArchiveOutcome : int {
 struct ArchiveLimits {
     qint64 maxMembers = 1'000'000;
     qint64 milliseconds = 120'000;
+    // A compressed tar file is read whole, which for a large one on a DVD takes minutes.
+    qint64 streamedMilliseconds = 600'000;
     // An archive inside an archive is read from memory, one level down, up to this size.
     qint64 nestedBytes = qint64(256) << 20;
     bool nested = true;
@@ -47,6 +49,10 @@ struct ArchiveRead {
     qint64 members = 0;            // read into the tree, those of archives inside included
     bool encryptedMembers = false; // their names were read, their contents are encrypted
 };
+
+// Fewer bytes than the smallest archive with a member in it (a zip's or a RAR's headers) are no
+// archive: an empty file named .zip is never opened.
+inline constexpr qint64 kSmallestArchiveBytes = 20;
 
 // Whether a file's name says it may be an archive this program lists, and whether it is of the
 // compressed kinds that are read whole.

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -16,6 +17,8 @@ class ArchiveDeadline {
     // True once the time is up or the user has cancelled; says which from then on.
     [[nodiscard]] bool passed();
     [[nodiscard]] bool timedOut() const { return m_timedOut; }
+    // Gives the reading `milliseconds` in all, when that is more than it had.
+    void allowUpTo(qint64 milliseconds) { m_limit = std::max(m_limit, milliseconds); }
     [[nodiscard]] bool cancelled() const { return m_cancelled; }
 
   private:

@@ -4,6 +4,9 @@
 
 #include <cstring>
 
+#define XXH_INLINE_ALL
+#include <xxhash.h>
+
 namespace {
 
 // The components of `path` with "." and empty ones left out and ".." taking back the one before
@@ -29,141 +32,198 @@ std::vector<QByteArrayView> componentsOf(QByteArrayView path)
     return parts;
 }
 
-bool isHidden(const QByteArray &name)
+bool isHidden(QByteArrayView name)
 {
     return name.startsWith('.');
 }
 
-std::string_view view(QByteArrayView bytes)
-{
-    return {bytes.data(), size_t(bytes.size())};
-}
-
 } // namespace
 
-size_t ArchiveTree::ChildHash::operator()(const Probe &probe) const
-{
-    return std::hash<std::string_view>()(probe.name) ^
-           (size_t(probe.parent) * 0x9E3779B97F4A7C15ull + probe.folder);
-}
-
-size_t ArchiveTree::ChildHash::operator()(Id id) const
-{
-    return (*this)(ChildEqual{nodes}.probeOf(id));
-}
-
-ArchiveTree::Probe ArchiveTree::ChildEqual::probeOf(Id id) const
-{
-    const Node &node = (*nodes)[size_t(id)];
-    return {node.parent, view(node.name), node.kind == DirEntry::Kind::Folder};
-}
-
-bool ArchiveTree::ChildEqual::operator()(const Probe &a, Id b) const
-{
-    const Probe other = probeOf(b);
-    return a.parent == other.parent && a.folder == other.folder && a.name == other.name;
-}
-
-ArchiveTree::ArchiveTree()
-    : m_nodes(std::make_unique<std::vector<Node>>()),
-      m_children(0, ChildHash{m_nodes.get()}, ChildEqual{m_nodes.get()})
+ArchiveTree::ArchiveTree() : m_slots(1024)
 {
     Node root;
     root.kind = DirEntry::Kind::Folder;
-    m_nodes->push_back(std::move(root));
+    m_nodes.push_back(root);
+}
+
+quint64 ArchiveTree::hashOf(Id parent, QByteArrayView name, DirEntry::Kind kind)
+{
+    const quint64 seed = quint64(quint32(parent)) << 1 | (kind == DirEntry::Kind::Folder ? 1 : 0);
+    return XXH3_64bits_withSeed(name.data(), size_t(name.size()), seed);
+}
+
+size_t ArchiveTree::slotOf(Id parent, QByteArrayView name, DirEntry::Kind kind, quint64 hash) const
+{
+    const size_t mask = m_slots.size() - 1;
+    for (size_t at = size_t(hash) & mask;; at = (at + 1) & mask) {
+        const Slot &slot = m_slots[at];
+        if (slot.id == kEmpty)
+            return at;
+        if (slot.id >= 0 && slot.hash == hash) {
+            const Node &node = m_nodes[size_t(slot.id)];
+            if (node.parent == parent && node.kind == kind && nameOf(slot.id) == name)
+                return at;
+        }
+    }
+}
+
+void ArchiveTree::grow()
+{
+    std::vector<Slot> old(m_slots.size() * 2);
+    old.swap(m_slots);
+    m_filled = 0;
+    const size_t mask = m_slots.size() - 1;
+    for (const Slot &slot : old) {
+        if (slot.id < 0)
+            continue;
+        size_t at = size_t(slot.hash) & mask;
+        while (m_slots[at].id != kEmpty)
+            at = (at + 1) & mask;
+        m_slots[at] = slot;
+        ++m_filled;
+    }
+}
+
+void ArchiveTree::index(Id id)
+{
+    if ((m_filled + 1) * 2 > m_slots.size())
+        grow();
+    const Node &node = m_nodes[size_t(id)];
+    const quint64 hash = hashOf(node.parent, nameOf(id), node.kind);
+    Slot &slot = m_slots[slotOf(node.parent, nameOf(id), node.kind, hash)];
+    if (slot.id == kEmpty)
+        ++m_filled;
+    slot = {hash, id};
+}
+
+void ArchiveTree::unindex(Id id)
+{
+    const Node &node = m_nodes[size_t(id)];
+    const quint64 hash = hashOf(node.parent, nameOf(id), node.kind);
+    Slot &slot = m_slots[slotOf(node.parent, nameOf(id), node.kind, hash)];
+    if (slot.id == id)
+        slot.id = kGone;
 }
 
 ArchiveTree::Id ArchiveTree::child(Id parent, QByteArrayView name, DirEntry::Kind kind) const
 {
-    const auto found = m_children.find(Probe{parent, view(name), kind == DirEntry::Kind::Folder});
-    return found == m_children.end() ? kNone : *found;
+    return m_slots[slotOf(parent, name, kind, hashOf(parent, name, kind))].id;
+}
+
+void ArchiveTree::link(Id parent, Id id)
+{
+    Node &node = m_nodes[size_t(id)];
+    node.parent = parent;
+    node.nextSibling = kNone;
+    Node &folder = m_nodes[size_t(parent)];
+    (folder.lastChild == kNone ? folder.firstChild : m_nodes[size_t(folder.lastChild)].nextSibling) = id;
+    folder.lastChild = id;
 }
 
 void ArchiveTree::adopt(Id parent, Id id)
 {
-    Node &node = (*m_nodes)[size_t(id)];
-    node.parent = parent;
-    node.nextSibling = kNone;
-    Node &folder = (*m_nodes)[size_t(parent)];
-    if (folder.lastChild == kNone)
-        folder.firstChild = id;
-    else
-        (*m_nodes)[size_t(folder.lastChild)].nextSibling = id;
-    folder.lastChild = id;
-    m_children.insert(id);
+    link(parent, id);
+    index(id);
 }
 
 void ArchiveTree::unlink(Id id)
 {
-    Node &node = (*m_nodes)[size_t(id)];
-    Node &folder = (*m_nodes)[size_t(node.parent)];
-    m_children.erase(id);
+    Node &node = m_nodes[size_t(id)];
+    unindex(id);
+    Node &folder = m_nodes[size_t(node.parent)];
     Id before = kNone;
-    for (Id at = folder.firstChild; at != id; at = (*m_nodes)[size_t(at)].nextSibling)
+    for (Id at = folder.firstChild; at != id; at = m_nodes[size_t(at)].nextSibling)
         before = at;
-    (before == kNone ? folder.firstChild : (*m_nodes)[size_t(before)].nextSibling) = node.nextSibling;
+    (before == kNone ? folder.firstChild : m_nodes[size_t(before)].nextSibling) = node.nextSibling;
     if (folder.lastChild == id)
         folder.lastChild = before;
     node.parent = kNone;
     node.nextSibling = kNone;
 }
 
-ArchiveTree::Id ArchiveTree::makeChild(Id parent, QByteArray name, DirEntry::Kind kind, const FileStat &stat)
+ArchiveTree::Id ArchiveTree::newNode(QByteArrayView name, DirEntry::Kind kind, const FileStat &stat)
 {
-    const Id id = Id(m_nodes->size());
     Node node;
-    node.name = std::move(name);
+    node.nameAt = qint64(m_names.size());
+    node.nameSize = qint32(name.size());
     node.kind = kind;
     node.stat = stat;
-    m_nodes->push_back(std::move(node));
+    m_names.insert(m_names.end(), name.begin(), name.end());
+    m_nodes.push_back(node);
+    return Id(m_nodes.size() - 1);
+}
+
+ArchiveTree::Id ArchiveTree::makeChild(Id parent, QByteArrayView name, DirEntry::Kind kind,
+                                       const FileStat &stat)
+{
+    const Id id = newNode(name, kind, stat);
     adopt(parent, id);
     return id;
 }
 
-ArchiveTree::Id ArchiveTree::add(QByteArrayView path, DirEntry::Kind kind, const FileStat &stat)
+ArchiveTree::Id ArchiveTree::add(QByteArrayView path, DirEntry::Kind kind, const FileStat &stat, qint64 room)
 {
-    // Members mostly come folder by folder: a member of the same folder as the one before, as the
-    // archive spells it, is added without going down the path again.
+    // The folder of a member as the archive spells it is looked up once, not name by name.
     const qsizetype slash = path.lastIndexOf('/');
     const QByteArrayView given = path.first(slash + 1);
     const QByteArrayView last = path.sliced(slash + 1);
+    const bool plain = !last.isEmpty() && last != "." && last != "..";
+    const std::string_view spelt(given.data(), size_t(given.size()));
     Id folder = kNone;
-    QByteArrayView name;
-    if (!m_lastFolderPath.isNull() && given == m_lastFolderPath && !last.isEmpty() && last != "." &&
-        last != "..") {
+    if (plain && m_lastFolder != kNone && spelt == m_lastFolderPath) {
         folder = m_lastFolder;
-        name = last;
+    } else if (plain) {
+        const auto known = m_folderByPath.find(spelt);
+        folder = known == m_folderByPath.end() ? kNone : known->second;
     }
-    std::vector<QByteArrayView> parts;
+    QByteArrayView name = last;
     if (folder == kNone) {
-        parts = componentsOf(path);
+        const std::vector<QByteArrayView> parts = componentsOf(path);
         if (parts.empty()) {
             if (kind != DirEntry::Kind::Folder)
                 return kNone; // a file without a name
             node(kRoot).stat = stat;
             return kRoot;
         }
+        // The folders there already, then those to make, if there is room for them and the member.
         folder = kRoot;
-        for (size_t i = 0; i + 1 < parts.size(); ++i) {
-            const Id next = child(folder, parts[i], DirEntry::Kind::Folder);
-            folder =
-                next != kNone ? next : makeChild(folder, parts[i].toByteArray(), DirEntry::Kind::Folder, {});
+        size_t made = 0;
+        while (made + 1 < parts.size()) {
+            const Id next = child(folder, parts[made], DirEntry::Kind::Folder);
+            if (next == kNone)
+                break;
+            folder = next;
+            ++made;
         }
+        if (qint64(parts.size() - made) > room)
+            return kRefused;
+        for (; made + 1 < parts.size(); ++made)
+            folder = makeChild(folder, parts[made], DirEntry::Kind::Folder, {});
         name = parts.back();
         // Only a path whose last component is a plain name names its folder by what precedes it.
-        if (!last.isEmpty() && last != "." && last != "..") {
-            m_lastFolder = folder;
-            m_lastFolderPath = given.toByteArray();
-            if (m_lastFolderPath.isNull())
-                m_lastFolderPath = QByteArray(""); // the root, spelt as nothing
-        }
+        if (plain)
+            m_folderByPath.emplace(spelt, folder);
     }
-    const Id existing = child(folder, name, kind);
-    if (existing != kNone) {
-        node(existing).stat = stat;
-        return existing;
+    if (plain) {
+        m_lastFolder = folder;
+        m_lastFolderPath.assign(spelt);
     }
-    return makeChild(folder, name.toByteArray(), kind, stat);
+    // One look into the index finds the member or the slot where it goes.
+    if ((m_filled + 1) * 2 > m_slots.size())
+        grow();
+    const quint64 hash = hashOf(folder, name, kind);
+    Slot &slot = m_slots[slotOf(folder, name, kind, hash)];
+    if (slot.id >= 0) {
+        node(slot.id).stat = stat;
+        return slot.id;
+    }
+    if (room < 1)
+        return kRefused;
+    const Id id = newNode(name, kind, stat);
+    link(folder, id);
+    ++m_filled;
+    slot = {hash, id};
+    return id;
 }
 
 ArchiveTree::Id ArchiveTree::folderAt(QByteArrayView relative) const
@@ -193,15 +253,15 @@ bool ArchiveTree::list(Id folder, std::vector<DirEntry> &out, std::vector<Id> *i
     out.clear();
     if (ids)
         ids->clear();
-    if (folder < 0 || size_t(folder) >= m_nodes->size() ||
-        (*m_nodes)[size_t(folder)].kind != DirEntry::Kind::Folder)
+    if (folder < 0 || size_t(folder) >= m_nodes.size() ||
+        m_nodes[size_t(folder)].kind != DirEntry::Kind::Folder)
         return false;
-    for (Id at = (*m_nodes)[size_t(folder)].firstChild; at != kNone;
-         at = (*m_nodes)[size_t(at)].nextSibling) {
-        const Node &node = (*m_nodes)[size_t(at)];
-        if (isHidden(node.name))
+    for (Id at = m_nodes[size_t(folder)].firstChild; at != kNone; at = m_nodes[size_t(at)].nextSibling) {
+        const Node &node = m_nodes[size_t(at)];
+        const QByteArrayView name = nameOf(at);
+        if (isHidden(name))
             continue;
-        out.push_back({fileNameForDisplay(node.name), node.kind, node.name, node.stat});
+        out.push_back({fileNameForDisplay(name), node.kind, name.toByteArray(), node.stat});
         if (ids)
             ids->push_back(at);
     }
@@ -211,41 +271,42 @@ bool ArchiveTree::list(Id folder, std::vector<DirEntry> &out, std::vector<Id> *i
 QByteArray ArchiveTree::pathOf(Id id) const
 {
     std::vector<Id> chain;
-    for (Id at = id; at != kRoot && at != kNone; at = (*m_nodes)[size_t(at)].parent)
+    for (Id at = id; at != kRoot && at != kNone; at = m_nodes[size_t(at)].parent)
         chain.push_back(at);
     QByteArray path;
     for (auto at = chain.rbegin(); at != chain.rend(); ++at)
-        path.append((*m_nodes)[size_t(*at)].name).append('/');
+        path.append(nameOf(*at)).append('/');
     return path;
 }
 
 ArchiveTree::Id ArchiveTree::copyBelow(Id parent, const ArchiveTree &from, Id fromId)
 {
     const Node &source = from.node(fromId);
-    const Id existing = child(parent, source.name, source.kind);
-    const Id id = existing != kNone ? existing : makeChild(parent, source.name, source.kind, source.stat);
+    const Id existing = child(parent, from.nameOf(fromId), source.kind);
+    const Id id =
+        existing != kNone ? existing : makeChild(parent, from.nameOf(fromId), source.kind, source.stat);
     if (source.archive >= 0) {
         m_nested.push_back(from.m_nested[size_t(source.archive)]);
-        (*m_nodes)[size_t(id)].archive = qint32(m_nested.size() - 1);
+        m_nodes[size_t(id)].archive = qint32(m_nested.size() - 1);
     }
     return id;
 }
 
 void ArchiveTree::graft(Id at, const ArchiveTree &inner)
 {
-    Node &target = (*m_nodes)[size_t(at)];
+    Node &target = m_nodes[size_t(at)];
     if (target.kind != DirEntry::Kind::Folder) {
         // The member becomes a folder of its members; one of that name already there takes them.
         const Id parent = target.parent;
-        const Id folder = child(parent, target.name, DirEntry::Kind::Folder);
+        const Id folder = child(parent, nameOf(at), DirEntry::Kind::Folder);
         if (folder != kNone) {
             unlink(at);
-            (*m_nodes)[size_t(folder)].stat = (*m_nodes)[size_t(at)].stat;
+            m_nodes[size_t(folder)].stat = m_nodes[size_t(at)].stat;
             at = folder;
         } else {
-            m_children.erase(at);
+            unindex(at);
             target.kind = DirEntry::Kind::Folder;
-            m_children.insert(at);
+            index(at);
         }
     }
     // An explicit stack: an archive's paths may be nested deeper than the call stack would bear.
@@ -259,14 +320,14 @@ void ArchiveTree::graft(Id at, const ArchiveTree &inner)
                 pending.emplace_back(copied, from);
         }
     }
-    m_lastFolder = kRoot;
-    m_lastFolderPath = QByteArray();
+    m_folderByPath.clear();
+    m_lastFolder = kNone;
 }
 
 void ArchiveTree::setNested(Id at, Nested nested)
 {
     m_nested.push_back(std::move(nested));
-    (*m_nodes)[size_t(at)].archive = qint32(m_nested.size() - 1);
+    m_nodes[size_t(at)].archive = qint32(m_nested.size() - 1);
 }
 
 namespace {
@@ -281,17 +342,17 @@ qint64 ArchiveTree::rehomeRelocated(QByteArrayView relocation)
     if (moved == kNone)
         return 0;
     // Parents are made before their members, so one pass in order gives every node's depth.
-    std::vector<int> depth(m_nodes->size(), 0);
-    std::vector<bool> inMoved(m_nodes->size(), false);
+    std::vector<int> depth(m_nodes.size(), 0);
+    std::vector<bool> inMoved(m_nodes.size(), false);
     QMultiHash<QByteArray, Id> deepFolders;
-    for (size_t id = 1; id < m_nodes->size(); ++id) {
-        const Node &node = (*m_nodes)[id];
+    for (size_t id = 1; id < m_nodes.size(); ++id) {
+        const Node &node = m_nodes[id];
         if (node.parent == kNone)
             continue; // no longer in the tree
         depth[id] = depth[size_t(node.parent)] + 1;
         inMoved[id] = Id(id) == moved || inMoved[size_t(node.parent)];
         if (node.kind == DirEntry::Kind::Folder && !inMoved[id] && depth[id] >= kRelocatedDepth)
-            deepFolders.insert(node.name, Id(id));
+            deepFolders.insert(nameOf(Id(id)).toByteArray(), Id(id));
     }
     // Folder `from` fits folder `to` when none of its files is there already, nor in the folders
     // below that both have.
@@ -301,7 +362,7 @@ qint64 ArchiveTree::rehomeRelocated(QByteArrayView relocation)
             const auto [here, there] = pending.back();
             pending.pop_back();
             for (Id at = node(here).firstChild; at != kNone; at = node(at).nextSibling) {
-                const Id same = child(there, node(at).name, node(at).kind);
+                const Id same = child(there, nameOf(at), node(at).kind);
                 if (same != kNone && node(at).kind == DirEntry::Kind::File)
                     return false;
                 if (same != kNone)
@@ -319,7 +380,7 @@ qint64 ArchiveTree::rehomeRelocated(QByteArrayView relocation)
         if (node(folder).kind != DirEntry::Kind::Folder || node(folder).stat.mtime != FileStat::kUnknown)
             continue;
         std::vector<Id> fitting;
-        for (const Id candidate : deepFolders.values(node(folder).name)) {
+        for (const Id candidate : deepFolders.values(nameOf(folder).toByteArray())) {
             if (fits(folder, candidate))
                 fitting.push_back(candidate);
         }
@@ -333,7 +394,7 @@ qint64 ArchiveTree::rehomeRelocated(QByteArrayView relocation)
             for (Id at = node(here).firstChild; at != kNone; at = node(at).nextSibling)
                 members.push_back(at);
             for (const Id member : members) {
-                const Id same = child(there, node(member).name, node(member).kind);
+                const Id same = child(there, nameOf(member), node(member).kind);
                 unlink(member);
                 if (same != kNone) {
                     pending.emplace_back(member, same);
@@ -347,7 +408,7 @@ qint64 ArchiveTree::rehomeRelocated(QByteArrayView relocation)
     }
     if (node(moved).firstChild == kNone && node(moved).stat.mtime == FileStat::kUnknown)
         unlink(moved);
-    m_lastFolder = kRoot;
-    m_lastFolderPath = QByteArray();
+    m_folderByPath.clear();
+    m_lastFolder = kNone;
     return count;
 }

@@ -3,9 +3,10 @@
 #include "files/filesystem.h"
 
 #include <QByteArray>
-#include <memory>
+#include <limits>
+#include <string>
 #include <string_view>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 // The members of an archive or a disc image, held in memory as a tree of folders and files
@@ -20,8 +21,9 @@ class ArchiveTree {
     static constexpr Id kNone = -1;
 
     struct Node {
-        QByteArray name; // empty for the root
         FileStat stat;
+        qint64 nameAt = 0; // the name's bytes in the tree's store of names; none for the root
+        qint32 nameSize = 0;
         Id parent = kNone;
         Id firstChild = kNone;
         Id lastChild = kNone;
@@ -39,7 +41,7 @@ class ArchiveTree {
     };
 
     ArchiveTree();
-    // Moved, never copied: the index of members points at its own tree's nodes.
+    // Moved, never copied: a tree may hold a million members.
     ArchiveTree(ArchiveTree &&) noexcept = default;
     ArchiveTree &operator=(ArchiveTree &&) noexcept = default;
     ArchiveTree(const ArchiveTree &) = delete;
@@ -47,8 +49,11 @@ class ArchiveTree {
 
     // Adds the member at `path`, its folders made as needed (their dates unknown until the
     // archive names them too). A file given again replaces the one before, as extracting it
-    // would; a folder given again keeps its members and takes the new date. Returns the node.
-    Id add(QByteArrayView path, DirEntry::Kind kind, const FileStat &stat);
+    // would; a folder given again keeps its members and takes the new date. Returns the node;
+    // kRefused, with nothing added, when that would make more than `room` new nodes.
+    static constexpr Id kRefused = -3;
+    Id add(QByteArrayView path, DirEntry::Kind kind, const FileStat &stat,
+           qint64 room = std::numeric_limits<qint64>::max());
     // The folder at `relative` ("a/b/" or "a/b", "" for the root); kNone when there is none.
     [[nodiscard]] Id folderAt(QByteArrayView relative) const;
     // The member of that kind at `path`, the path read as add() reads it; kNone when none.
@@ -63,11 +68,16 @@ class ArchiveTree {
     // Marks `at` as an archive of its own with what reading it gave.
     void setNested(Id at, Nested nested);
 
-    [[nodiscard]] const Node &node(Id id) const { return (*m_nodes)[size_t(id)]; }
-    [[nodiscard]] Node &node(Id id) { return (*m_nodes)[size_t(id)]; }
+    [[nodiscard]] const Node &node(Id id) const { return m_nodes[size_t(id)]; }
+    [[nodiscard]] Node &node(Id id) { return m_nodes[size_t(id)]; }
+    [[nodiscard]] QByteArrayView nameOf(Id id) const
+    {
+        const Node &n = m_nodes[size_t(id)];
+        return {m_names.data() + n.nameAt, n.nameSize};
+    }
     [[nodiscard]] const std::vector<Nested> &nested() const { return m_nested; }
     // Members added, the folders made for them included; the root is not one.
-    [[nodiscard]] qint64 members() const { return qint64(m_nodes->size()) - 1; }
+    [[nodiscard]] qint64 members() const { return qint64(m_nodes.size()) - 1; }
     // The path of `id` below the root, each name followed by '/' ("a/b/" for a folder b in a).
     [[nodiscard]] QByteArray pathOf(Id id) const;
 
@@ -79,36 +89,43 @@ class ArchiveTree {
 
   private:
     [[nodiscard]] Id child(Id parent, QByteArrayView name, DirEntry::Kind kind) const;
-    Id makeChild(Id parent, QByteArray name, DirEntry::Kind kind, const FileStat &stat);
+    Id newNode(QByteArrayView name, DirEntry::Kind kind, const FileStat &stat);
+    Id makeChild(Id parent, QByteArrayView name, DirEntry::Kind kind, const FileStat &stat);
     void unlink(Id id);
-    void adopt(Id parent, Id id);
+    void link(Id parent, Id id);  // the last member of `parent`
+    void adopt(Id parent, Id id); // linked and indexed
     Id copyBelow(Id parent, const ArchiveTree &from, Id fromId);
-    // A node as the index of its folder's members finds it: by its folder, name and kind, looked up
-    // without making a key of its own.
-    struct Probe {
-        Id parent;
-        std::string_view name;
-        bool folder;
-    };
-    struct ChildHash {
-        using is_transparent = void;
-        const std::vector<Node> *nodes;
-        [[nodiscard]] size_t operator()(const Probe &probe) const;
-        [[nodiscard]] size_t operator()(Id id) const;
-    };
-    struct ChildEqual {
-        using is_transparent = void;
-        const std::vector<Node> *nodes;
-        [[nodiscard]] Probe probeOf(Id id) const;
-        [[nodiscard]] bool operator()(const Probe &a, Id b) const;
-        [[nodiscard]] bool operator()(Id a, const Probe &b) const { return (*this)(b, a); }
-        [[nodiscard]] bool operator()(Id a, Id b) const { return a == b || (*this)(probeOf(a), b); }
-    };
 
-    // On the heap, so that the index's hash, which points at it, stays right when the tree moves.
-    std::unique_ptr<std::vector<Node>> m_nodes;
+    // The index of every folder's members, by folder, name and kind: open addressing over a table
+    // of hashes and nodes, so that a lookup of a million members touches a slot or two, not a
+    // chain of allocations.
+    struct Slot {
+        quint64 hash = 0;
+        Id id = kEmpty;
+    };
+    static constexpr Id kEmpty = -1;
+    static constexpr Id kGone = -2; // a member taken out; the slot still chains others
+    [[nodiscard]] static quint64 hashOf(Id parent, QByteArrayView name, DirEntry::Kind kind);
+    [[nodiscard]] size_t slotOf(Id parent, QByteArrayView name, DirEntry::Kind kind, quint64 hash) const;
+    void index(Id id);
+    void unindex(Id id);
+    void grow();
+
+    std::vector<Node> m_nodes;
+    std::vector<char> m_names;
     std::vector<Nested> m_nested;
-    std::unordered_set<Id, ChildHash, ChildEqual> m_children;
-    Id m_lastFolder = kRoot; // the folder of the member added last, with its path as given
-    QByteArray m_lastFolderPath;
+    std::vector<Slot> m_slots; // a power of two in size, at most half full
+    size_t m_filled = 0;       // slots that are not empty, those of members taken out included
+    // The folders of the members added, by their paths as the archive spells them: an image's
+    // members come in the order of their data, which leaves few of a folder together.
+    struct PathHash {
+        using is_transparent = void;
+        [[nodiscard]] size_t operator()(std::string_view path) const
+        {
+            return std::hash<std::string_view>()(path);
+        }
+    };
+    std::unordered_map<std::string, Id, PathHash, std::equal_to<>> m_folderByPath;
+    Id m_lastFolder = kNone; // the folder of the member added last, with its path as spelt
+    std::string m_lastFolderPath;
 };

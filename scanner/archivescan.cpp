@@ -95,7 +95,8 @@ void ArchiveScan::Walk::markArchives(const QByteArray &path, std::vector<DirEntr
     const ArchiveLimits &limits = m_scan.m_limits;
     for (DirEntry &entry : out) {
         if (entry.kind != DirEntry::Kind::File || !mayBeArchiveName(entry.bytes) ||
-            (isStreamedName(entry.bytes) && !limits.streamed))
+            (isStreamedName(entry.bytes) && !limits.streamed) ||
+            (entry.stat.size != FileStat::kUnknown && entry.stat.size < kSmallestArchiveBytes))
             continue;
         const int fd = m_drive->openFile(path, entry.bytes);
         if (fd < 0)
