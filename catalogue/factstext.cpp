@@ -134,8 +134,11 @@ QString rowFactsText(const RecordSet &tree, const TreeFacts &facts, qint64 row)
     QString text =
         note ? archiveText(tree.GetItemString(row, TreeColumn::fullname), *note, folderCountsAt(tree, row))
              : plainRowFactsText(tree, facts, row, known);
-    if (archives.isInside(row))
-        text += QStringLiteral(" · ") + insideArchiveText();
+    // Said first, where the status line shows it whatever its width.
+    const QString dash = QStringLiteral(" — ");
+    const qsizetype at = text.indexOf(dash);
+    if (archives.isInside(row) && at >= 0)
+        text.insert(at + dash.size(), insideArchiveText() + QStringLiteral(" · "));
     return text;
 }
 

@@ -151,7 +151,7 @@ class TestArchives : public QObject {
         QCOMPARE(picture(zip), QStringLiteral("archive.bmp"));
         QCOMPARE(picture(folder), QStringLiteral("folder.bmp"));
         window.showRowFacts(member);
-        QVERIFY2(window.st_facts->text().endsWith(QStringLiteral(" · 압축 파일 안")),
+        QVERIFY2(window.st_facts->text().contains(QStringLiteral(" — 압축 파일 안 · ")),
                  qPrintable(window.st_facts->text()));
         window.showRowFacts(zip);
         QVERIFY2(window.st_facts->text().contains(QStringLiteral("압축 파일 zip")),
