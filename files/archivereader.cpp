@@ -5,6 +5,7 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <algorithm>
 #include <array>
 #include <clocale>
 #include <cstring>
@@ -105,17 +106,6 @@ QByteArrayView lastName(QByteArrayView path)
         path.chop(1);
     const qsizetype slash = path.lastIndexOf('/');
     return slash < 0 ? path : path.sliced(slash + 1);
-}
-
-// Looked at for every member of every archive: no copy of the name is made.
-bool endsWithAny(QByteArrayView name, std::initializer_list<std::string_view> endings)
-{
-    for (const std::string_view ending : endings) {
-        const qsizetype size = qsizetype(ending.size());
-        if (name.size() > size && qstrnicmp(name.data() + name.size() - size, size, ending.data(), size) == 0)
-            return true;
-    }
-    return false;
 }
 
 ArchiveOutcome failureOf(Reader &reader, ArchiveDeadline &deadline)
@@ -343,16 +333,41 @@ ArchiveRead readInto(ArchiveSource &source, ArchiveDeadline &deadline, const Arc
 
 } // namespace
 
+// Asked of every file of a disc and every member of an archive: the extension after the last dot
+// is compared, lowercased in place, with a few words, and nothing is copied.
+namespace {
+
+bool extensionIs(QByteArrayView name, std::initializer_list<std::string_view> extensions)
+{
+    const qsizetype dot = name.lastIndexOf('.');
+    const qsizetype size = name.size() - dot - 1;
+    if (dot <= 0 || size < 1 || size > 4)
+        return false;
+    char lower[4];
+    for (qsizetype i = 0; i < size; ++i) {
+        const char c = name[dot + 1 + i];
+        lower[i] = c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+    }
+    const std::string_view extension(lower, size_t(size));
+    return std::find(extensions.begin(), extensions.end(), extension) != extensions.end();
+}
+
+} // namespace
+
 bool mayBeArchiveName(QByteArrayView name)
 {
-    return endsWithAny(name, {".zip", ".7z", ".rar", ".cab", ".lha", ".lzh", ".iso", ".tar"}) ||
-           isStreamedName(name);
+    return extensionIs(name, {"zip", "7z", "rar", "cab", "lha", "lzh", "iso", "tar"}) || isStreamedName(name);
 }
 
 bool isStreamedName(QByteArrayView name)
 {
-    return endsWithAny(name, {".tgz", ".tbz", ".tbz2", ".txz", ".tzst", ".tlz", ".taz", ".tar.gz", ".tar.bz2",
-                              ".tar.xz", ".tar.zst", ".tar.lz4", ".tar.lzma", ".tar.lz", ".tar.z"});
+    if (extensionIs(name, {"tgz", "tbz", "tbz2", "txz", "tzst", "tlz", "taz"}))
+        return true;
+    // "x.tar.gz" and the like: a compressor's extension after ".tar".
+    if (!extensionIs(name, {"gz", "bz2", "xz", "zst", "lz4", "lzma", "lz", "z"}))
+        return false;
+    const QByteArrayView stem = name.first(name.lastIndexOf('.'));
+    return extensionIs(stem, {"tar"});
 }
 
 ArchiveProbe probeArchive(int fd)

@@ -59,7 +59,8 @@ bool ArchiveScan::Walk::listFolder(const QByteArray &path, std::vector<DirEntry>
     }
     if (!m_drive)
         return false;
-    const auto found = m_scan.m_found.find(path);
+    // Most discs hold no archive at all: then no folder is looked up.
+    const auto found = m_scan.m_found.isEmpty() ? m_scan.m_found.end() : m_scan.m_found.find(path);
     if (found != m_scan.m_found.end() && !found->disc) {
         read(path, *found);
         return listMembers(path, out);
@@ -94,9 +95,9 @@ void ArchiveScan::Walk::markArchives(const QByteArray &path, std::vector<DirEntr
 {
     const ArchiveLimits &limits = m_scan.m_limits;
     for (DirEntry &entry : out) {
-        if (entry.kind != DirEntry::Kind::File || !mayBeArchiveName(entry.bytes) ||
-            (isStreamedName(entry.bytes) && !limits.streamed) ||
-            (entry.stat.size != FileStat::kUnknown && entry.stat.size < kSmallestArchiveBytes))
+        if (entry.kind != DirEntry::Kind::File ||
+            (entry.stat.size != FileStat::kUnknown && entry.stat.size < kSmallestArchiveBytes) ||
+            !mayBeArchiveName(entry.bytes) || (isStreamedName(entry.bytes) && !limits.streamed))
             continue;
         const int fd = m_drive->openFile(path, entry.bytes);
         if (fd < 0)
@@ -159,6 +160,8 @@ void ArchiveScan::noteImage(const QByteArray &root, const ArchiveRead &result)
 
 void ArchiveScan::listed(const QByteArray &folder, ListedFolder &listing) const
 {
+    if (m_found.isEmpty())
+        return;
     const auto found = m_found.constFind(folder);
     if (found == m_found.constEnd() || !found->read || !isCutShort(found->result.outcome))
         return;
@@ -169,6 +172,8 @@ void ArchiveScan::listed(const QByteArray &folder, ListedFolder &listing) const
 void ArchiveScan::folderFinished(const QByteArray &folder, qint64 row, qint64 branchRows, qint64 &total,
                                  TreeFacts *facts) const
 {
+    if (m_found.isEmpty())
+        return;
     const auto found = m_found.constFind(folder);
     if (found == m_found.constEnd() || found->disc)
         return;

@@ -392,3 +392,24 @@ TEST(ArchiveRows, MembersLieWithinTheirArchivesBranch)
     EXPECT_EQ(rows.note(5)->rows, 2);
     EXPECT_FALSE(ArchiveRows(TreeNotes()).isInside(4));
 }
+
+TEST(ArchiveNames, TheExtensionSaysWhatMayBeAnArchive)
+{
+    const struct {
+        const char *name;
+        bool archive;
+        bool streamed;
+    } cases[] = {
+        {"photos.zip", true, false}, {"PHOTOS.ZIP", true, false},   {"a.7z", true, false},
+        {"disc.iso", true, false},   {"x.rar", true, false},        {"old.lzh", true, false},
+        {"plain.tar", true, false},  {"logs.tar.gz", true, true},   {"logs.TAR.BZ2", true, true},
+        {"a.tar.xz", true, true},    {"a.tar.zst", true, true},     {"a.tgz", true, true},
+        {"a.tar.Z", true, true},     {"notes.gz", false, false},    {"zip", false, false},
+        {".zip", false, false},      {"report.zipx", false, false}, {"archive.zip.txt", false, false},
+        {"tar.gz", false, false},    {"a.b.tar.lz4", true, true},   {"readme", false, false},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(mayBeArchiveName(c.name), c.archive) << c.name;
+        EXPECT_EQ(isStreamedName(c.name), c.streamed) << c.name;
+    }
+}
