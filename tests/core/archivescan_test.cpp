@@ -248,6 +248,26 @@ TEST(ImageScan, RowsBelowTheRootAreThoseOfTheSameTreeOnADisc)
         ASSERT_EQ(got[i], expected[i]) << "row " << i + 2;
     EXPECT_TRUE(std::any_of(got.begin(), got.end(), [](const QString &row) { return row.count(u'/') > 9; }))
         << "folders deeper than eight levels";
+    // A cancel while the rows are built keeps those built, as a drive's scan keeps them.
+    RecordSet part(d_dir_tree());
+    TreeFacts partFacts;
+    Progress partProgress;
+    HookContext cancelling;
+    cancelling.progress = &partProgress;
+    cancelling.yieldAndCheckCancel = [&] {
+        return partProgress.maximum() > 0 && partProgress.position() > 300;
+    };
+    ASSERT_TRUE(scanImage(image, cancelling, {}, part, partFacts).read);
+    EXPECT_GT(part.RowCount(), 300);
+    EXPECT_LT(part.RowCount(), tree.RowCount());
+    EXPECT_EQ(partProgress.maximum(), tree.RowCount()) << "counted whole before the cancel";
+    // Its rows are rows of the whole scan, in the same order.
+    const QStringList whole = shapes(tree);
+    qsizetype at = 0;
+    for (const QString &row : shapes(part)) {
+        at = whole.indexOf(row, at);
+        ASSERT_GE(at, 0) << row.toStdString();
+    }
 }
 
 TEST(ImageScan, RowsAreThoseOfTheImageMountedWithFuseiso)
