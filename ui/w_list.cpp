@@ -137,13 +137,25 @@ w_list::LongOperation::~LongOperation()
 
 void w_list::showFindBox(bool shown)
 {
-    sle_find->setVisible(shown);
     cb_next->setVisible(shown);
-    // The find box lies over the search box: the covered box must not take the focus, where typed
-    // text would not show.
-    sle_search->setFocusPolicy(shown ? Qt::NoFocus : Qt::StrongFocus);
-    if (shown && sle_search->hasFocus())
-        sle_find->setFocus();
+    coverSearchBox(shown);
+}
+
+void w_list::coverSearchBox(bool covered)
+{
+    // The find box lies over the search box: whichever of the two shows takes the clicks, the
+    // focus and the typing, and the other none, so that typed text always lands where it shows.
+    const bool focusInBoxes = sle_search->hasFocus() || sle_find->hasFocus();
+    sle_find->setFocusPolicy(covered ? Qt::StrongFocus : Qt::NoFocus);
+    sle_search->setFocusPolicy(covered ? Qt::NoFocus : Qt::StrongFocus);
+    sle_find->setVisible(covered);
+    if (focusInBoxes)
+        visibleBox()->setFocus();
+}
+
+QLineEdit *w_list::visibleBox() const
+{
+    return sle_find->isHidden() ? sle_search : sle_find;
 }
 
 void w_list::closeEvent(QCloseEvent *event)

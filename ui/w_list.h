@@ -180,7 +180,12 @@ class w_list : public QWidget {
     void popListMenu(QPoint viewportPoint);
     // The first highlighted row of the list pane, 0 when none: the disc the entry commands act on.
     [[nodiscard]] qint64 highlightedListRow() const;
+    // The find box and ">>" shown over the search box, or both hidden.
     void showFindBox(bool shown);
+    // The find box shown over the search box or hidden, the focus rules following.
+    void coverSearchBox(bool covered);
+    // The search box or the find box, whichever shows.
+    [[nodiscard]] QLineEdit *visibleBox() const;
     // The drive list anew from the mounted volumes, keeping the chosen drive while it is there;
     // `currentFolder`, when given, receives the current folder. A scan whose drive went away is
     // cancelled.

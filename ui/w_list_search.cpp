@@ -103,5 +103,7 @@ void w_list::cb_next_clicked()
 
 void w_list::cb_next_rbuttondown()
 {
-    sle_find->setVisible(sle_find->isHidden());
+    // The box that appears is the one the user means to type in.
+    coverSearchBox(sle_find->isHidden());
+    visibleBox()->setFocus();
 }
