@@ -199,9 +199,10 @@ class w_list : public QWidget {
     // The load a double-click on the list runs: the disc's tree opened under its label, the find
     // box shown; a catalogue file that is not a regular file is refused with a message.
     void openCatalogue(const QString &file, const QString &label);
-    // Opens the disc of a row of the results window at that row, its branch unfolded.
+    // Every branch of the tree open, as the expand button opens them, unless they are already.
+    void openWholeTree();
+    // Opens the disc of a row of the results window at that row, every branch open.
     void openResult(qsizetype storeRow);
-    void unfoldTo(qint64 row);
 
     FileSystem &m_fs;
     RecordSet m_tree;

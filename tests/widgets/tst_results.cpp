@@ -54,6 +54,10 @@ class TestResults : public QObject {
                           "D:\\x\\memo\\\tz.txt\tline.bmp\tline.bmp\t0\t0\t0\t0\t4\r\n"
                           "D:\\x\\\tmemo.txt\tline.bmp\tline.bmp\t0\t0\t0\t0\t3\r\n");
         write("cd_B.dat", "E:\\\tE:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1\r\n"
+                          "E:\\w\\\tw\tfolder.bmp\tfoldopen.bmp\t0\t0\t0\t0\t2\r\n"
+                          "E:\\w\\\tz2.txt\tline.bmp\tline.bmp\t0\t0\t0\t0\t3\r\n"
+                          "E:\\y\\\ty\tfolder.bmp\tfoldopen.bmp\t0\t0\t0\t0\t2\r\n"
+                          "E:\\y\\\tz1.txt\tline.bmp\tline.bmp\t0\t0\t0\t0\t3\r\n"
                           "E:\\\tMEMO memo.jpg\tline.bmp\tline.bmp\t0\t0\t0\t0\t2\r\n");
     }
     void cleanup() { setCsvPathChooser({}); }
@@ -96,6 +100,27 @@ class TestResults : public QObject {
 
         QTest::keyClick(results->view(), Qt::Key_Escape);
         QVERIFY(!results->isVisible());
+    }
+
+    void aResultOpensTheWholeTreeForTheFindToGoOn()
+    {
+        LocalFileSystem fs;
+        w_list window(fs);
+        window.open();
+        window.sle_search->setText("z");
+        QTest::keyClick(window.sle_search, Qt::Key_Return, Qt::ControlModifier);
+        QCoreApplication::processEvents();
+        w_results *results = resultsOf(window);
+        QCOMPARE(column(*results, ResultsModel::Name), QStringList({"z.txt", "z2.txt", "z1.txt"}));
+        // z2.txt in w opened: the tree is left as the find leaves it, every branch open, so ">>"
+        // lands on z1.txt in y where it shows.
+        results->view()->setCurrentIndex(results->model().index(1, 0));
+        QTest::keyClick(results->view(), Qt::Key_Return);
+        QVERIFY(window.tree().IsSelected(3));
+        QCOMPARE(window.cb_expand->text(), QString("축소"));
+        QTest::mouseClick(window.cb_next, Qt::LeftButton);
+        QVERIFY(window.tree().IsSelected(5));
+        QVERIFY(window.tree().detailHeight(5) > 0);
     }
 
     void exportsWriteTheShownRows()
