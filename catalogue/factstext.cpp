@@ -60,6 +60,11 @@ QString dateText(qint64 secondsSinceEpoch)
                              QLocale::ShortFormat);
 }
 
+QString foundText(qint64 folders, qint64 files)
+{
+    return QStringLiteral("폴더 %1, 파일 %2 찾음").arg(countText(folders, u"개"), countText(files, u"개"));
+}
+
 FolderCounts folderCountsAt(const RecordSet &tree, qint64 row)
 {
     FolderCounts counts;

@@ -16,6 +16,9 @@
 // when unknown.
 [[nodiscard]] QString dateText(qint64 secondsSinceEpoch);
 
+// What a scan has found so far: "폴더 1,234개, 파일 56,789개 찾음".
+[[nodiscard]] QString foundText(qint64 folders, qint64 files);
+
 // Files and folders below a folder row of a tree (by the levels of the rows after it).
 struct FolderCounts {
     qint64 files = 0;

@@ -122,9 +122,12 @@ w_list::LongOperation::LongOperation(w_list &window) : m_window(window)
 
 w_list::LongOperation::~LongOperation()
 {
-    for (const auto &[button, enabled] : m_enabled)
-        button->setEnabled(enabled || (m_window.m_treeCommandsOn &&
-                                       (button == m_window.cb_save || button == m_window.cb_print)));
+    // A scan or a load that put a tree in offers Save and Print for it, when it holds rows.
+    const bool treeCommands = m_window.m_tree.RowCount() > 0;
+    for (const auto &[button, enabled] : m_enabled) {
+        const bool forTree = button == m_window.cb_save || button == m_window.cb_print;
+        button->setEnabled(forTree && m_window.m_treeCommandsOn ? treeCommands : enabled);
+    }
     m_window.m_treeCommandsOn = false;
     m_window.cb_scan->setText(QStringLiteral("스캔"));
     m_window.ib_cancel = false;

@@ -83,7 +83,8 @@ void w_list::createControls()
     st_progress->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     hpb_1->setRange(0, 1000); // a thousandth per step, whatever the count: see Progress
     hpb_1->setValue(0);
-    hpb_1->setTextVisible(false);
+    hpb_1->setTextVisible(false); // but for what a scan's count has found
+    hpb_1->setAlignment(Qt::AlignCenter);
     ddlb_drive->setFont(layoutFont(QStringLiteral("Comic Sans MS"), 11, true));
     ddlb_drive->setMaxVisibleItems(unitsToPixelsY(656) / 20);
     lb_file->setFont(layoutFont(QStringLiteral("MS Sans Serif"), 8));

@@ -4,6 +4,7 @@
 
 #include "ui/w_save.h"
 
+#include "catalogue/factstext.h"
 #include "files/paths.h"
 #include "scanner/foldercount.h"
 #include "scanner/keptlistings.h"
@@ -15,6 +16,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 
 namespace {
@@ -47,7 +49,19 @@ int w_list::wf_file_cnt(const QString &as_path, qint64)
     HookContext hooks = longOperationHooks();
     const std::unique_ptr<FolderWalk> walk = m_fs.walkDrive(as_path);
     ScanContext context{hooks, walk.get(), m_scanListings.get()};
-    return ::wf_file_cnt(context, as_path, il_file_cnt);
+    // The count does the reading: the bar tells what it has found, a hundred times a second.
+    QElapsedTimer shown;
+    context.showFound = [this, &shown](qint64 folders, qint64 files) {
+        if (shown.isValid() && shown.elapsed() < 10)
+            return;
+        shown.start();
+        hpb_1->setFormat(foundText(folders, files));
+    };
+    hpb_1->setFormat(foundText(1, 0));
+    hpb_1->setTextVisible(true);
+    const int result = ::wf_file_cnt(context, as_path, il_file_cnt);
+    hpb_1->setTextVisible(false);
+    return result;
 }
 
 qint64 w_list::of_recurse_dir_list(const QString &as_path, qint64 al_parent)
@@ -99,6 +113,11 @@ void w_list::cb_scan_clicked()
         // The count keeps each folder's listing for the build, so that each folder is listed once.
         m_scanListings = std::make_unique<KeptListings>();
         wf_file_cnt(root, 1);
+        // A cancel during the count keeps what it read: the build makes the folders it listed
+        // into a tree. A close waiting for the scan to unwind keeps nothing.
+        if (!m_closeWhenIdle)
+            ib_cancel = false;
+        m_progress.setPosition(0);
         m_progress.setMaximum(il_file_cnt);
         m_tree.reserve(il_file_cnt); // the rows to come, without growing by doubling
         m_treeFacts.reserve(il_file_cnt);

@@ -175,6 +175,49 @@ TEST(ScanCancel, DuringTheCountTheCountStopsGrowing)
     EXPECT_EQ(below.entered, 4) << "c still makes a call, which returns at once";
 }
 
+TEST(ScanCancel, DuringTheCountTheFoldersListedMakeTheTree)
+{
+    FakeFileSystem fs({"/d/a/1", "/d/a/2", "/d/b/3", "/d/c/4", "/d/c/5", "/d/top"});
+    struct Case {
+        int cancelAt;
+        QStringList rows;
+    };
+    const Case cases[] = {
+        {1, {}}, // before the top folder was listed: nothing
+        {3, {"1 /d/|d", "2 /d/a/|a", "3 /d/a/|1", "3 /d/a/|2", "2 /d/|top"}}, // d and a were listed
+        {5,
+         {"1 /d/|d", "2 /d/a/|a", "3 /d/a/|1", "3 /d/a/|2", "2 /d/b/|b", "3 /d/b/|3", "2 /d/c/|c",
+          "3 /d/c/|4", "3 /d/c/|5", "2 /d/|top"}}, // after the last folder: the whole tree
+    };
+    for (const Case &c : cases) {
+        Scan scan(fs);
+        scan.cancelAt = c.cancelAt;
+        const qint64 counted = scan.count("/d/");
+        scan.hooks.setMaximum(counted);
+        scan.cancelAt = 0; // the cancel is over once the count has stopped
+        scan.build("/d/");
+        EXPECT_EQ(scan.rows(), c.rows) << c.cancelAt;
+        EXPECT_EQ(scan.tree.RowCount(), counted) << "the count is the rows of the folders listed";
+        EXPECT_EQ(scan.progress.position(), counted);
+    }
+}
+
+TEST(ScanProgress, TheCountMovesTheBarByTheShareOfTheTreeWalked)
+{
+    FakeFileSystem fs({"/d/a/1", "/d/a/2", "/d/b/3", "/d/c/4", "/d/c/5", "/d/c/e/", "/d/top"});
+    Scan scan(fs);
+    QStringList seen;
+    const auto walk = fs.walkDrive("/d/");
+    ScanContext context{scan.hooks, walk.get()};
+    context.showFound = [&](qint64 folders, qint64 files) {
+        seen << QStringLiteral("%1 %2 %3").arg(scan.progress.permille()).arg(folders).arg(files);
+    };
+    qint64 total = 0;
+    wf_file_cnt(context, "/d/", total);
+    // a, b and c are a third of d each, e the whole of c; and the folders and files found so far.
+    EXPECT_EQ(seen, QStringList({"0 4 1", "333 4 3", "666 4 4", "666 5 6", "1000 5 6"}));
+}
+
 TEST(ScanCancel, DuringTheBuildBegunFoldersKeepTheirFiles)
 {
     FakeFileSystem fs({"/d/a/1", "/d/a/x/2", "/d/b/3", "/d/c/4", "/d/top"});
