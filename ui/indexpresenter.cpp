@@ -1,5 +1,6 @@
 #include "ui/indexpresenter.h"
 
+#include "catalogue/factstext.h"
 #include "catalogue/layouts.h"
 #include "ui/disctotals.h"
 #include "widgets/fonts.h"
@@ -54,8 +55,7 @@ IndexPresenter::IndexPresenter()
                   {sizeHeading, korean.formattedDataSize(1023LL << 30, 1, QLocale::DataSizeTraditionalFormat),
                    korean.formattedDataSize(1023, 1, QLocale::DataSizeTraditionalFormat)})},
         {filesHeading, widthFor(metrics, {filesHeading, korean.toString(9999999)})},
-        {dateHeading,
-         widthFor(metrics, {dateHeading, korean.toString(QDate(2088, 12, 28), QLocale::ShortFormat)})}};
+        {dateHeading, widthFor(metrics, {dateHeading, widestDateText()})}};
     QStringList categories = {m_columns.back().heading};
     for (const char16_t *code : {u"01", u"02", u"03", u"04"})
         categories << categoryText(QStringView(code));

@@ -1,5 +1,6 @@
 #include "ui/w_results.h"
 
+#include "catalogue/factstext.h"
 #include "catalogue/settings.h"
 #include "search/resultsexport.h"
 #include "ui/csvfile.h"
@@ -12,6 +13,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -42,13 +44,25 @@ void w_results::createControls()
     m_view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_view->verticalHeader()->setDefaultSectionSize(m_view->fontMetrics().height() + 6);
     m_view->verticalHeader()->hide();
-    m_view->horizontalHeader()->setStretchLastSection(true);
     const int widths[] = {120, 300, 200, 90};
     for (int column = 0; column < 4; ++column)
         m_view->setColumnWidth(column, widths[column]);
+    fitDateColumn();
     m_cancel = new QPushButton(QStringLiteral("취소"), this);
     m_export = new QPushButton(QStringLiteral("내보내기"), this);
     m_close = new QPushButton(QStringLiteral("닫기"), this);
+}
+
+void w_results::fitDateColumn()
+{
+    // The date column as wide as the widest date, and in view at any width: the folder path
+    // gives up the room, since it is elided in the middle anyway.
+    QHeaderView *header = m_view->horizontalHeader();
+    const QString widest = widestDateText();
+    const int margins = 2 * (m_view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_view) + 1);
+    m_view->setColumnWidth(ResultsModel::Date, m_view->fontMetrics().horizontalAdvance(widest) + margins + 8);
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(ResultsModel::Path, QHeaderView::Stretch);
 }
 
 void w_results::layoutControls()

@@ -44,6 +44,7 @@ class w_results : public QWidget {
     void createControls();
     void layoutControls();
     void connectHandlers();
+    void fitDateColumn();
     void showHeading();
     void rowActivated(const QModelIndex &index);
     void exportClicked();

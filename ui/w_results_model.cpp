@@ -1,5 +1,7 @@
 #include "ui/w_results_model.h"
 
+#include "catalogue/factstext.h"
+
 #include <QLocale>
 
 #include <algorithm>
@@ -67,8 +69,10 @@ QString ResultsModel::text(qsizetype row, int column) const
         const qint64 size = facts(row).size;
         return size < 0 ? QString() : QLocale().toString(size);
     }
-    case Date:
-        return QLocale().toString(facts(row).modified, QLocale::ShortFormat);
+    case Date: {
+        const QDateTime modified = facts(row).modified;
+        return modified.isValid() ? dateText(modified) : QString();
+    }
     }
     return {};
 }

@@ -1,8 +1,10 @@
 // The results window: Ctrl+Enter in the search box, the rows and their heading, opening a row in
 // the tree, sorting, closing; and the exports of the list pane's menu.
 
+#include "catalogue/discfacts.h"
 #include "catalogue/layouts.h"
 #include "files/filesystem.h"
+#include "support/localzone.h"
 #include "support/messagelog.h"
 #include "support/programfolder.h"
 #include "ui/csvfile.h"
@@ -18,6 +20,8 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
+
+using namespace Qt::StringLiterals;
 
 class TestResults : public QObject {
     Q_OBJECT
@@ -150,6 +154,36 @@ class TestResults : public QObject {
         m_popmenu::current()->m_export_tree->trigger();
         QCOMPARE(lines(), 6);
         QVERIFY(m_log.messages.isEmpty());
+    }
+
+    void datesInKoreanWhateverTheLocaleInAColumnThatFitsThem()
+    {
+        const LocalZone zone("KST-9"); // and an English default locale, as under LANG=C.UTF-8
+        LocalFileSystem fs;
+        w_list window(fs);
+        window.open();
+        window.show();
+        RecordSet tree(d_dir_tree());
+        tree.ImportString(u"F:/\tF:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1\n"
+                          u"F:/\tdated.txt\tline.bmp\tline.bmp\t0\t0\t0\t0\t2"_s);
+        TreeFacts facts;
+        facts.append({5, FileStat::kUnknown});
+        facts.append({5, 1699963200}); // 2023-11-14 12:00 UTC
+        QVERIFY(window.entries().add(tree, {"cd_C.dat", "", "C", "01"}, &facts).ok);
+        window.sle_search->setText("dated");
+        QTest::keyClick(window.sle_search, Qt::Key_Return, Qt::ControlModifier);
+        QCoreApplication::processEvents();
+        w_results &results = *resultsOf(window);
+        QCOMPARE(column(results, ResultsModel::Date), QStringList({"23. 11. 14. 오후 9:00"}));
+        // At the window's first size (a small screen may narrow it) the whole date shows.
+        results.resize(820, 480);
+        const QHeaderView *header = results.view()->horizontalHeader();
+        const QString date = column(results, ResultsModel::Date).first();
+        QVERIFY(header->sectionSize(ResultsModel::Date) >
+                results.view()->fontMetrics().horizontalAdvance(date));
+        QVERIFY(header->sectionViewportPosition(ResultsModel::Date) +
+                    header->sectionSize(ResultsModel::Date) <=
+                results.view()->viewport()->width());
     }
 };
 

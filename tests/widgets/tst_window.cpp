@@ -6,6 +6,7 @@
 #include "catalogue/factstext.h"
 #include "catalogue/layouts.h"
 #include "support/fakefilesystem.h"
+#include "support/localzone.h"
 #include "support/programfolder.h"
 #include "ui/indexpresenter.h"
 #include "ui/w_list.h"
@@ -173,6 +174,7 @@ class TestWindow : public QObject {
 
     void theWideListShowsEachDiscsTotals()
     {
+        const LocalZone zone("KST-9");
         FakeFileSystem fs;
         w_list window(fs);
         window.open();
@@ -191,7 +193,7 @@ class TestWindow : public QObject {
         const auto *presenter = dynamic_cast<const IndexPresenter *>(window.dw_list->presenter());
         QVERIFY(presenter);
         const auto shown = [&](qint64 row) { return presenter->totalsShown(window.list(), row); };
-        const QStringList whole = {"1.2 MB", "12,345", "23. 11. 14."};
+        const QStringList whole = {"1.2 MB", "12,345", "23. 11. 14. 오후 9:00"}; // dated as everywhere
         const QSize first = window.size();
         const QRect firstView = window.dw_list->viewport()->geometry();
         // Any width past the first shows all three, scrolled to as the category is at first.
