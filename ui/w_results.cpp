@@ -5,6 +5,7 @@
 #include "search/resultsexport.h"
 #include "ui/csvfile.h"
 #include "ui/help.h"
+#include "widgets/placement.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -100,15 +101,20 @@ void w_results::start(const QString &text, std::vector<ResultDisc> discs, std::v
     m_cancel->setVisible(true);
     m_export->setEnabled(false);
     showHeading();
-    if (!isVisible() && parentWidget()) {
-        // Over the middle of the main window, as a dialog would open.
-        QRect frame = geometry();
-        frame.moveCenter(parentWidget()->frameGeometry().center());
-        move(frame.topLeft());
-    }
+    placeFirstTime();
     show();
     raise();
     activateWindow();
+}
+
+void w_results::placeFirstTime()
+{
+    // Beside the main window the first time it opens; after that where the user left it, as
+    // large as it was.
+    if (m_placed || !parentWidget())
+        return;
+    placeBeside(this, parentWidget()->window());
+    m_placed = true;
 }
 
 void w_results::rowsFound(qsizetype first, qsizetype count)

@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -154,6 +155,31 @@ class TestResults : public QObject {
         m_popmenu::current()->m_export_tree->trigger();
         QCOMPARE(lines(), 6);
         QVERIFY(m_log.messages.isEmpty());
+    }
+
+    void itOpensBesideTheMainWindowAndKeepsWhereItWasPut()
+    {
+        LocalFileSystem fs;
+        w_list window(fs);
+        window.open();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const auto results = [&] {
+            window.sle_search->setText("memo");
+            QTest::keyClick(window.sle_search, Qt::Key_Return, Qt::ControlModifier);
+            QCoreApplication::processEvents();
+            return resultsOf(window);
+        };
+        w_results *first = results();
+        const QRect room = window.screen()->availableGeometry();
+        QVERIFY(room.contains(first->frameGeometry()));
+        QVERIFY(!first->frameGeometry().contains(window.frameGeometry()));
+        // Moved and made smaller, closed with Esc and opened again: where the user put it.
+        first->setGeometry(30, 40, 500, 300);
+        QTest::keyClick(first->view(), Qt::Key_Escape);
+        QVERIFY(!first->isVisible());
+        QCOMPARE(results(), first);
+        QCOMPARE(first->geometry(), QRect(30, 40, 500, 300));
     }
 
     void datesInKoreanWhateverTheLocaleInAColumnThatFitsThem()
