@@ -138,6 +138,16 @@ class w_list : public QWidget {
     // What the tree shows, for the printed pages: the disc's label, or "스캔" and the drive.
     [[nodiscard]] const QString &treeTitle() const { return m_treeTitle; }
     void setTreeTitle(const QString &title) { m_treeTitle = title; }
+    // The catalogue file of the saved disc the tree shows; empty for a scan, a backup, or a tree
+    // whose disc was deleted, which stands as a scan not yet saved.
+    [[nodiscard]] const QString &treeFile() const { return m_treeFile; }
+    // The tree has just been saved as the disc labelled `label` (ui/w_list_follow.cpp).
+    void treeSaved(const QString &label);
+    // Changes the entry saved as `originalLabel`; the tree's title and the results window follow a
+    // new label (ui/w_list_entries.cpp).
+    FileResult changeEntry(const QString &originalLabel, const CatalogueEntry &entry);
+    // The label the save dialog offers: a scan's volume label, nothing for a saved disc's tree.
+    [[nodiscard]] QString offeredLabel() const;
     // The tree row that last showed as selected (kept apart from il_row, which the list also sets).
     [[nodiscard]] qint64 selectedTreeRow() const { return m_selectedTreeRow; }
 
@@ -176,6 +186,12 @@ class w_list : public QWidget {
         w_list &m_window;
         std::vector<std::pair<QPushButton *, bool>> m_enabled;
     };
+    // After a change of the index here or elsewhere: the tree's title follows its disc's label, a
+    // tree whose disc is gone stands as a scan not yet saved, and the results window greys the rows
+    // of discs that are gone. A disc renamed here is followed from `renamedFrom` to `renamedTo`.
+    void followIndex(const QString &renamedFrom = {}, const QString &renamedTo = {});
+    // Why the disc of a results row cannot be opened, in words for the user; empty when it can.
+    [[nodiscard]] QString resultDiscProblem(qsizetype storeRow) const;
     // Pops m_popmenu up at a point of the list's viewport, for the row in il_row.
     void popListMenu(QPoint viewportPoint);
     // The first highlighted row of the list pane, 0 when none: the disc the entry commands act on.
@@ -219,6 +235,7 @@ class w_list : public QWidget {
     qint64 m_selectedTreeRow = 0;
     qint64 m_factsRow = 0; // the tree row the status line tells of: clicked, moved to or found
     QString m_treeTitle;
+    QString m_treeFile;                      // see treeFile()
     QSize m_firstSize;                       // the window's first size, where the controls were put
     QHash<QWidget *, QRect> m_firstGeometry; // where the controls that grow or move were put
     QElapsedTimer m_folderShown;

@@ -21,6 +21,18 @@ void w_list::ue_modify()
                               gf_isnull(m_list.GetItemString(row, IndexColumn::gubn))});
 }
 
+FileResult w_list::changeEntry(const QString &originalLabel, const CatalogueEntry &entry)
+{
+    const qint64 before = CatalogueEntries::findLabel(m_index, originalLabel);
+    const QString oldFile = before > 0 ? m_index.GetItemString(before, IndexColumn::file) : QString();
+    const FileResult changed = m_entries.change(originalLabel, entry);
+    if (!changed.ok)
+        return changed;
+    const qint64 after = CatalogueEntries::findLabel(m_index, entry.name);
+    followIndex(oldFile, after > 0 ? m_index.GetItemString(after, IndexColumn::file) : QString());
+    return changed;
+}
+
 void w_list::ue_delete()
 {
     catchUpWithIndex();
@@ -34,6 +46,8 @@ void w_list::ue_delete()
                    MessageIcon::Question, MessageButtons::YesNo, 2) != 1)
         return;
     const CatalogueEntries::Removal removal = m_entries.remove(row);
+    if (removal.index.ok)
+        followIndex();
     if (!removal.index.ok)
         MessageBox(QStringLiteral("오류"), removal.index.error, MessageIcon::StopSign);
     else if (removal.fileDeleteFailed)

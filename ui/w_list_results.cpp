@@ -10,6 +10,7 @@
 #include "ui/csvfile.h"
 #include "ui/indexpresenter.h"
 #include "ui/w_results.h"
+#include "widgets/messagebox.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -55,6 +56,12 @@ void w_list::openResult(qsizetype storeRow)
 {
     if (busy() || !m_results)
         return;
+    catchUpWithIndex();
+    const QString problem = resultDiscProblem(storeRow);
+    if (!problem.isEmpty()) {
+        MessageBox(QStringLiteral("확인"), problem, MessageIcon::Exclamation);
+        return; // the tree on screen stays as it is
+    }
     const ResultStore &store = m_results->model().store();
     const QString file = store.discs()[size_t(store.discOf(storeRow))].file;
     const qint64 line = store.lineOf(storeRow);

@@ -102,6 +102,7 @@ void w_list::cb_scan_clicked()
         m_treeFacts.clear();
         m_treeFacts.disc = volumeFactsOf(root);
         m_treeTitle = QStringLiteral("스캔 ") + root;
+        m_treeFile.clear();
         m_selectedTreeRow = 0;
         m_factsRow = 0;
         dw_1->SetRedraw(false);
@@ -145,7 +146,7 @@ void w_list::cb_save_clicked()
 {
     if (m_tree.RowCount() <= 0)
         return; // nothing scanned or opened: there is no disc to save
-    w_save::openNew(this);
+    w_save::openNew(this)->offerLabel(offeredLabel());
 }
 
 void w_list::cb_close_clicked()

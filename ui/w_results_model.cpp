@@ -1,6 +1,8 @@
 #include "ui/w_results_model.h"
 
+#include "catalogue/entries.h"
 #include "catalogue/factstext.h"
+#include "catalogue/layouts.h"
 
 #include <QLocale>
 
@@ -18,6 +20,7 @@ void ResultsModel::start(std::vector<ResultDisc> discs, std::vector<QColor> colo
     m_store.reset(std::move(discs));
     m_colours = std::move(colours);
     m_facts = std::move(facts);
+    m_gone.assign(m_store.discs().size(), false);
     m_order.clear();
     m_shown = 0;
     endResetModel();
@@ -34,6 +37,23 @@ void ResultsModel::rowsFound(qsizetype first, qsizetype count)
             m_order.push_back(quint32(row)); // after a sort the new rows come at the end
     }
     endInsertRows();
+}
+
+void ResultsModel::followIndex(const RecordSet &index, const QString &renamedFrom, const QString &renamedTo)
+{
+    for (int disc = 0; disc < int(m_store.discs().size()); ++disc) {
+        ResultDisc now = m_store.discs()[size_t(disc)];
+        if (!renamedFrom.isEmpty() && now.file.compare(renamedFrom, Qt::CaseInsensitive) == 0)
+            now.file = renamedTo;
+        const qint64 row = CatalogueEntries::findFile(index, now.file);
+        m_gone[size_t(disc)] = row < 1;
+        if (row >= 1)
+            now = {now.file, index.GetItemString(row, IndexColumn::name),
+                   index.GetItemString(row, IndexColumn::desc), index.GetItemString(row, IndexColumn::gubn)};
+        m_store.setDisc(disc, std::move(now));
+    }
+    if (m_shown > 0)
+        emit dataChanged(this->index(0, 0), this->index(m_shown - 1, ColumnCount - 1));
 }
 
 qsizetype ResultsModel::storeRow(int row) const
@@ -84,6 +104,8 @@ QVariant ResultsModel::data(const QModelIndex &index, int role) const
     const qsizetype row = storeRow(index.row());
     if (role == Qt::DisplayRole)
         return text(row, index.column());
+    if (role == Qt::ForegroundRole && discGone(row))
+        return QColor(Qt::gray); // the disc was deleted
     if (role == Qt::ForegroundRole && index.column() == Label)
         return m_colours[size_t(m_store.discOf(row))];
     if (role == Qt::TextAlignmentRole && index.column() == Size)

@@ -48,9 +48,12 @@ class TestResults : public QObject {
     }
 
   private slots:
-    void initTestCase()
+    void initTestCase() { useProgramFolder(m_dir.path()); }
+    // A data folder of its own for each test: some delete and rename discs.
+    void init()
     {
-        useProgramFolder(m_dir.path());
+        m_log.messages.clear();
+        QDir(m_dir.path() + "/data").removeRecursively();
         QDir().mkpath(m_dir.path() + "/data");
         write("cdinfo.dat", "cd_B.dat\tphotos\tB\t04\r\ncd_A.dat\tdocs\tA\t02\r\n");
         write("cd_A.dat", "D:\\\tD:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1\r\n"
@@ -126,6 +129,37 @@ class TestResults : public QObject {
         QTest::mouseClick(window.cb_next, Qt::LeftButton);
         QVERIFY(window.tree().IsSelected(5));
         QVERIFY(window.tree().detailHeight(5) > 0);
+    }
+
+    void rowsFollowARenameAndADeletedDiscsAreGreyed()
+    {
+        LocalFileSystem fs;
+        w_list window(fs);
+        window.open();
+        window.sle_search->setText("memo");
+        QTest::keyClick(window.sle_search, Qt::Key_Return, Qt::ControlModifier);
+        QCoreApplication::processEvents();
+        w_results *results = resultsOf(window);
+        // A renamed: its rows show the new label and still open.
+        QVERIFY(window.changeEntry("A", {"cd_A9.dat", "docs", "A9", "02"}).ok);
+        QCOMPARE(column(*results, ResultsModel::Label), QStringList({"A9", "A9", "A9", "B"}));
+        // B deleted: its row is greyed, and opening it says so and leaves the tree as it was.
+        const qint64 b = window.list().GetItemString(1, "name") == "B" ? 1 : 2;
+        window.dw_list_clicked(0, 0, b, "name");
+        window.ue_delete();
+        const QModelIndex deleted = results->model().index(3, ResultsModel::Name);
+        QCOMPARE(deleted.data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::gray));
+        QVERIFY(!results->model().index(0, ResultsModel::Name).data(Qt::ForegroundRole).isValid());
+        results->view()->setCurrentIndex(results->model().index(0, 0));
+        QTest::keyClick(results->view(), Qt::Key_Return);
+        QCOMPARE(window.tree().RowCount(), qint64(5));
+        QCOMPARE(window.treeTitle(), QString("A9"));
+        m_log.messages.clear();
+        results->view()->setCurrentIndex(deleted);
+        QTest::keyClick(results->view(), Qt::Key_Return);
+        QCOMPARE(m_log.messages, QStringList({"확인|'B' 디스크는 목록에서 삭제되어서 열 수 없습니다."}));
+        QCOMPARE(window.tree().RowCount(), qint64(5));
+        QCOMPARE(window.treeTitle(), QString("A9"));
     }
 
     void exportsWriteTheShownRows()
