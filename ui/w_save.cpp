@@ -167,9 +167,10 @@ void w_save::cb_cancel_clicked()
 
 void w_save::keyPressEvent(QKeyEvent *event)
 {
-    // Escape has no binding here: only Cancel and the close box close the dialog.
+    // Escape cancels, as Cancel does.
     if (event->key() == Qt::Key_Escape) {
         event->accept();
+        cb_cancel_clicked();
         return;
     }
     QDialog::keyPressEvent(event);
