@@ -11,6 +11,8 @@
 #include <QPainter>
 #include <QPalette>
 
+#include <algorithm>
+
 namespace {
 // The colour rule over the category code, tested in this order.
 const char16_t kColorRule[] = u"if(gubn='01', rgb(0,0,0), if(gubn='02', rgb(0,0,255), "
@@ -22,7 +24,8 @@ QColor fromRgbNumber(qint64 value)
 }
 
 constexpr int kHeadingHeight = 18;
-constexpr int kPadding = 6; // between a right-aligned total and the next column
+constexpr int kPadding = 6;              // between a right-aligned total and the next column
+constexpr int kShortestDescription = 80; // what a wide list keeps of the description, at the least
 
 // The width a column needs for its heading and the widest of its samples.
 int widthFor(const QFontMetrics &metrics, const QStringList &texts)
@@ -67,24 +70,42 @@ IndexPresenter::Band IndexPresenter::bandFor(int width) const
     Band band;
     for (const Column &column : m_columns)
         band.columns.push_back(column.box);
+    QRect &name = band.columns[0];
     QRect &desc = band.columns[1];
     QRect &gubn = band.columns[2];
-    if (showsTotals()) {
-        // The category keeps only what its words need and the totals follow it.
-        gubn.setWidth(m_categoryWidth);
-        int x = gubn.right() + 1;
-        for (const auto &column : m_totals) {
-            band.totals.emplace_back(x, gubn.top(), column.second, gubn.height());
-            x += column.second;
-        }
+    if (!showsTotals()) {
+        // A band wider than its content gives the description the extra room; the category moves right.
+        const int extra = std::max(0, width - contentWidth());
+        desc.setWidth(desc.width() + extra);
+        gubn.translate(extra, 0);
+        return band;
     }
-    // A band wider than its content gives the description the extra room; the rest move right.
-    const int extra = std::max(0, width - contentWidth());
-    desc.setWidth(desc.width() + extra);
-    gubn.translate(extra, 0);
-    for (QRect &box : band.totals)
-        box.translate(extra, 0);
+    // Wide: the label, the category (as wide as its words) and the totals first, then the
+    // description in what is left, never less than a few words of it.
+    const int gap = desc.left() - name.right() - 1;
+    gubn.moveLeft(name.right() + 1 + gap);
+    gubn.setWidth(m_categoryWidth);
+    int x = gubn.right() + 1;
+    for (const auto &column : m_totals) {
+        band.totals.emplace_back(x, gubn.top(), column.second, gubn.height());
+        x += column.second;
+    }
+    desc.moveLeft(x + gap);
+    desc.setWidth(std::max(width, contentWidth()) - desc.left());
     return band;
+}
+
+std::vector<std::pair<QString, QRect>> IndexPresenter::columnsAt(int width) const
+{
+    const Band band = bandFor(width);
+    std::vector<std::pair<QString, QRect>> columns;
+    for (size_t i = 0; i < m_columns.size(); ++i)
+        columns.emplace_back(m_columns[i].heading, band.columns[i]);
+    for (size_t i = 0; i < band.totals.size(); ++i)
+        columns.emplace_back(m_totals[i].first, band.totals[i]);
+    std::sort(columns.begin(), columns.end(),
+              [](const auto &a, const auto &b) { return a.second.left() < b.second.left(); });
+    return columns;
 }
 
 int IndexPresenter::headingHeight(int) const
@@ -122,13 +143,15 @@ QStringList IndexPresenter::totalsShown(const RecordSet &rows, qint64 row) const
 
 int IndexPresenter::contentWidth() const
 {
-    const int layoutWidth = m_columns.back().box.right() + 1;
+    const QRect &name = m_columns[0].box;
+    const QRect &desc = m_columns[1].box;
     if (!showsTotals())
-        return layoutWidth;
+        return m_columns.back().box.right() + 1;
     int totals = 0;
     for (const auto &column : m_totals)
         totals += column.second;
-    return layoutWidth - m_columns.back().box.width() + m_categoryWidth + totals;
+    const int gap = desc.left() - name.right() - 1;
+    return name.right() + 1 + gap + m_categoryWidth + totals + gap + kShortestDescription;
 }
 
 QColor IndexPresenter::textColor(const RecordSet &rows, qint64 row) const

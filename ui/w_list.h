@@ -169,6 +169,8 @@ class w_list : public QWidget {
     void layoutControls();
     void connectHandlers();
     void setTabOrders();
+    // Of `dx` pixels more than the first width, those the wide list takes before the rest is shared.
+    [[nodiscard]] int listExtraFirst(int dx) const;
     // The bracket every long operation shares, for the life of a scope: wait pointer, the five
     // command buttons off, the Scan button captioned "취소" so that it cancels, the cancel flag
     // cleared and the window busy. All of it is undone when the scope ends, however it ends: the

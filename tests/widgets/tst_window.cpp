@@ -18,6 +18,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -68,12 +69,6 @@ class TestWindow : public QObject {
             {5, 34, 386, 359}, {394, 34, 265, 359}, {5, 396, 604, 21}, {610, 395, 49, 22}};
         QTest::newRow("first size") << QSize(0, 0) << first;
         QTest::newRow("smaller") << QSize(-100, -50) << first;
-        // 651 more pixels: 386/(386+265) of them to the tree.
-        QTest::newRow("larger") << QSize(651, 300)
-                                << QList<QRect>{{5, 34, 772, 659},
-                                                {780, 34, 530, 659},
-                                                {5, 696, 1255, 21},
-                                                {1261, 695, 49, 22}};
     }
     void gridsShareTheExtraRoom()
     {
@@ -87,6 +82,43 @@ class TestWindow : public QObject {
                                      window.hpb_1->geometry(), window.st_progress->geometry()};
         QTEST(placed, "tree_list_bar_percent");
         QVERIFY(window.windowFlags() & Qt::WindowMaximizeButtonHint);
+    }
+
+    // Wider than at first, the list shows the label, the category and the three totals whole
+    // before the description takes what is left: the list takes what they need first, then the
+    // tree and the list share the rest as their first widths, so this fits a 1280-pixel screen.
+    void theWideListShowsItsTotalsFirst()
+    {
+        FakeFileSystem fs;
+        w_list window(fs);
+        window.open();
+        window.show();
+        const auto *presenter = dynamic_cast<const IndexPresenter *>(window.dw_list->presenter());
+        const QStringList order = {"라벨", "구분", "총 크기", "파일 수", "스캔 날짜", "설명"};
+        int treeBefore = 386;
+        for (int width : {1280, 1316, 1920, 2560}) {
+            window.resize(width, window.height());
+            const QRect tree = window.dw_1->geometry(), list = window.dw_list->geometry();
+            QCOMPARE(tree.left(), 5);
+            QCOMPARE(list.left(), tree.right() + 4);
+            QCOMPARE(list.right(), width - 7);
+            QVERIFY2(tree.width() > treeBefore, qPrintable(QString::number(tree.width())));
+            treeBefore = tree.width();
+            QCOMPARE(window.dw_list->horizontalScrollBar()->maximum(), 0); // nothing out of view
+            const int view = window.dw_list->viewport()->width();
+            QStringList headings;
+            for (const auto &[heading, box] : presenter->columnsAt(view)) {
+                headings << heading;
+                QVERIFY2(box.right() < view, qPrintable(heading));
+            }
+            QCOMPARE(headings, order);
+            QCOMPARE(presenter->columnsAt(view).back().second.right(),
+                     view - 1); // the rest to the description
+        }
+        // Just past the first size the list is wide already, scrolled to as before.
+        window.resize(666, window.height());
+        QCOMPARE(presenter->columnsAt(window.dw_list->viewport()->width()).size(), size_t(6));
+        QVERIFY(window.dw_list->horizontalScrollBar()->maximum() > 0);
     }
 
     void driveBoxEndsInWholeFolders_data()
