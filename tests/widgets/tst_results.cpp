@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -176,13 +177,20 @@ class TestResults : public QObject {
         w_results *results = resultsOf(window);
         QVERIFY(results && results->isVisible());
         const QString path = m_dir.path() + "/out.csv";
-        setCsvPathChooser([&](const QString &) { return path; });
+        QString offered;
+        setCsvPathChooser([&](const QString &suggested) {
+            offered = suggested;
+            return path;
+        });
         const auto lines = [&] {
             QFile file(path);
             return file.open(QIODevice::ReadOnly) ? file.readAll().split('\n').size() - 1 : -1;
         };
         results->exportButton()->click();
         QCOMPARE(lines(), 5); // heading and four rows
+        // Offered where the user keeps documents, not in the hidden program folder.
+        QCOMPARE(offered,
+                 QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + "/검색 결과.csv");
         m_popmenu::current()->m_export_list->trigger();
         QCOMPARE(lines(), 3);
         window.dw_list_doubleclicked(0, 0, 1, "name");
