@@ -25,6 +25,7 @@ class KeptListings;
 class QProgressBar;
 class QPushButton;
 class DiscTotals;
+class ElidedLabel;
 class IndexPresenter;
 class TreePresenter;
 class w_results;
@@ -115,7 +116,7 @@ class w_list : public QWidget {
     DriveBox *ddlb_drive = nullptr;
     QPushButton *cb_save = nullptr;
     DataGrid *dw_1 = nullptr;
-    QLabel *st_facts = nullptr; // over hpb_1 when no long operation runs
+    ElidedLabel *st_facts = nullptr; // over hpb_1 when no long operation runs
     QLineEdit *sle_dir = nullptr;
     ListBox *lb_file = nullptr;
     QLineEdit *sle_search = nullptr;

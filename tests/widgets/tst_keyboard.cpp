@@ -8,6 +8,7 @@
 #include "support/messagelog.h"
 #include "support/programfolder.h"
 #include "ui/w_list.h"
+#include "widgets/elidedlabel.h"
 
 #include <QContextMenuEvent>
 #include <QFile>

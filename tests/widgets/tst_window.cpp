@@ -11,6 +11,7 @@
 #include "ui/indexpresenter.h"
 #include "ui/w_list.h"
 #include "ui/w_save.h"
+#include "widgets/elidedlabel.h"
 
 #include <QFile>
 #include <QLabel>
@@ -202,6 +203,43 @@ class TestWindow : public QObject {
         date.removeIf([](QChar c) { return !c.isLetterOrNumber() && c != u'.'; });
         QVERIFY2(pages[0].contains("f7.txt" + size + date), qPrintable(pages[0]));
         QCOMPARE(pages.join("").count(size), 2);
+    }
+
+    // A long name is cut with "…" before the sizes on paper, and the status line says where it is
+    // cut at the window's first size, the whole line in its tooltip.
+    void longNamesAreCutWithAnEllipsis()
+    {
+        FakeFileSystem fs;
+        w_list window(fs);
+        window.open();
+        window.show();
+        const QString pdf = m_dir.path() + "/long.pdf";
+        printable(window, pdf);
+        const QString longName = QString("long name ").repeated(12) + "END.txt";
+        window.tree().SetItem(9, TreeColumn::name, longName); // f7.txt
+        TreeFacts &facts = window.treeFacts();
+        for (int i = 0; i <= 400; ++i)
+            facts.append(i == 8 ? FileStat{1234567, 1699963200} : FileStat{});
+        window.cb_print->click();
+        QProcess pdftotext;
+        pdftotext.start("pdftotext", {"-layout", pdf, "-"});
+        QVERIFY(pdftotext.waitForFinished());
+        const QStringList lines = QString::fromUtf8(pdftotext.readAllStandardOutput()).split('\n');
+        const auto printed = std::find_if(lines.begin(), lines.end(),
+                                          [](const QString &line) { return line.contains("long"); });
+        QVERIFY(printed != lines.end());
+        QVERIFY2(printed->contains("…") && !printed->contains("END") && printed->contains("1.2 MB"),
+                 qPrintable(*printed));
+
+        window.showRowFacts(9);
+        const QString whole = rowFactsText(window.tree(), facts, 9);
+        const QString shown = window.st_facts->text();
+        QVERIFY2(shown.endsWith("…") && whole.startsWith(shown.chopped(1)), qPrintable(shown));
+        QVERIFY(window.st_facts->fontMetrics().horizontalAdvance(shown) <=
+                window.st_facts->contentsRect().width());
+        QCOMPARE(window.st_facts->toolTip(), whole);
+        window.resize(2560, window.height());
+        QCOMPARE(window.st_facts->text(), whole); // room for all of it
     }
 
     void theWideListShowsEachDiscsTotals()
