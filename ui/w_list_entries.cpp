@@ -4,6 +4,7 @@
 
 #include "catalogue/layouts.h"
 #include "catalogue/utils.h"
+#include "ui/w_results.h"
 #include "ui/w_save.h"
 #include "widgets/messagebox.h"
 
@@ -45,6 +46,8 @@ void w_list::ue_delete()
     if (MessageBox(QStringLiteral("확인"), QStringLiteral("해당 폴더 정보를 삭제하시겠습니까?\n\n") + label,
                    MessageIcon::Question, MessageButtons::YesNo, 2) != 1)
         return;
+    if (m_results)
+        m_results->model().keepFactsOf(file); // its rows there keep their sizes and dates
     const CatalogueEntries::Removal removal = m_entries.remove(row);
     if (removal.index.ok)
         followIndex();

@@ -3,6 +3,7 @@
 #include "catalogue/entries.h"
 #include "catalogue/factstext.h"
 #include "catalogue/layouts.h"
+#include "catalogue/settings.h"
 
 #include <QLocale>
 
@@ -43,8 +44,10 @@ void ResultsModel::followIndex(const RecordSet &index, const QString &renamedFro
 {
     for (int disc = 0; disc < int(m_store.discs().size()); ++disc) {
         ResultDisc now = m_store.discs()[size_t(disc)];
-        if (!renamedFrom.isEmpty() && now.file.compare(renamedFrom, Qt::CaseInsensitive) == 0)
+        if (!renamedFrom.isEmpty() && now.file.compare(renamedFrom, Qt::CaseInsensitive) == 0) {
             now.file = renamedTo;
+            m_facts[size_t(disc)] = readSideFacts(dataFolderPath(), renamedTo); // the side file moved with it
+        }
         const qint64 row = CatalogueEntries::findFile(index, now.file);
         m_gone[size_t(disc)] = row < 1;
         if (row >= 1)
@@ -54,6 +57,14 @@ void ResultsModel::followIndex(const RecordSet &index, const QString &renamedFro
     }
     if (m_shown > 0)
         emit dataChanged(this->index(0, 0), this->index(m_shown - 1, ColumnCount - 1));
+}
+
+void ResultsModel::keepFactsOf(const QString &file)
+{
+    for (size_t disc = 0; disc < m_store.discs().size(); ++disc) {
+        if (m_store.discs()[disc].file.compare(file, Qt::CaseInsensitive) == 0)
+            (void)m_facts[disc].row(1);
+    }
 }
 
 qsizetype ResultsModel::storeRow(int row) const

@@ -29,6 +29,9 @@ class ResultsModel final : public QAbstractTableModel {
     // file, renamed from `renamedFrom` to `renamedTo`, first followed).
     void followIndex(const RecordSet &index, const QString &renamedFrom = {}, const QString &renamedTo = {});
     [[nodiscard]] bool discGone(qsizetype storeRow) const { return m_gone[size_t(m_store.discOf(storeRow))]; }
+    // Reads now the sizes and dates of the disc whose catalogue file is `file`, which are otherwise
+    // read when first shown: its rows keep them once the disc is deleted.
+    void keepFactsOf(const QString &file);
     // The shown order, empty while it is the store's own.
     [[nodiscard]] const std::vector<quint32> &order() const { return m_order; }
 

@@ -2,6 +2,7 @@
 // the tree, sorting, closing; and the exports of the list pane's menu.
 
 #include "catalogue/discfacts.h"
+#include "catalogue/factstext.h"
 #include "catalogue/layouts.h"
 #include "files/filesystem.h"
 #include "support/localzone.h"
@@ -138,12 +139,26 @@ class TestResults : public QObject {
         w_list window(fs);
         window.open();
         window.sle_search->setText("memo");
+        // C holds sizes and dates, read only when its rows are first shown.
+        RecordSet tree(d_dir_tree());
+        tree.ImportString(u"F:/\tF:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1\n"
+                          u"F:/\tmemo.doc\tline.bmp\tline.bmp\t0\t0\t0\t0\t2"_s);
+        TreeFacts facts;
+        facts.append({5, FileStat::kUnknown});
+        facts.append({5, 1699963200});
+        QVERIFY(window.entries().add(tree, {"cd_C.dat", "", "C", "01"}, &facts).ok);
         QTest::keyClick(window.sle_search, Qt::Key_Return, Qt::ControlModifier);
         QCoreApplication::processEvents();
         w_results *results = resultsOf(window);
         // A renamed: its rows show the new label and still open.
         QVERIFY(window.changeEntry("A", {"cd_A9.dat", "docs", "A9", "02"}).ok);
-        QCOMPARE(column(*results, ResultsModel::Label), QStringList({"A9", "A9", "A9", "B"}));
+        QCOMPARE(column(*results, ResultsModel::Label), QStringList({"A9", "A9", "A9", "B", "C"}));
+        // C renamed, then deleted: its row keeps its label, size and date, greyed.
+        QVERIFY(window.changeEntry("C", {"cd_C2.dat", "", "C2", "01"}).ok);
+        window.dw_list_clicked(0, 0, window.list().RowCount(), "name");
+        window.ue_delete();
+        QCOMPARE(results->model().index(4, ResultsModel::Date).data().toString(), dateText(1699963200));
+        QCOMPARE(results->model().index(4, ResultsModel::Label).data().toString(), QString("C2"));
         // B deleted: its row is greyed, and opening it says so and leaves the tree as it was.
         const qint64 b = window.list().GetItemString(1, "name") == "B" ? 1 : 2;
         window.dw_list_clicked(0, 0, b, "name");
