@@ -148,7 +148,9 @@ void w_list::coverSearchBox(bool covered)
 {
     // The find box lies over the search box: whichever of the two shows takes the clicks, the
     // focus and the typing, and the other none, so that typed text always lands where it shows.
-    const bool focusInBoxes = sle_search->hasFocus() || sle_find->hasFocus();
+    // The window's focus widget, even while another window is active: it gets the focus back
+    // when this window is activated again.
+    const bool focusInBoxes = focusWidget() == sle_search || focusWidget() == sle_find;
     sle_find->setFocusPolicy(covered ? Qt::StrongFocus : Qt::NoFocus);
     sle_search->setFocusPolicy(covered ? Qt::NoFocus : Qt::StrongFocus);
     sle_find->setVisible(covered);
