@@ -26,6 +26,7 @@ QColor fromRgbNumber(qint64 value)
 constexpr int kHeadingHeight = 18;
 constexpr int kPadding = 6;              // between a right-aligned total and the next column
 constexpr int kShortestDescription = 80; // what a wide list keeps of the description, at the least
+constexpr int kDescriptionGap = 16;      // between the scan date and the description after it
 
 // The width a column needs for its heading and the widest of its samples.
 int widthFor(const QFontMetrics &metrics, const QStringList &texts)
@@ -90,7 +91,7 @@ IndexPresenter::Band IndexPresenter::bandFor(int width) const
         band.totals.emplace_back(x, gubn.top(), column.second, gubn.height());
         x += column.second;
     }
-    desc.moveLeft(x + gap);
+    desc.moveLeft(x + kDescriptionGap);
     desc.setWidth(std::max(width, contentWidth()) - desc.left());
     return band;
 }
@@ -151,7 +152,7 @@ int IndexPresenter::contentWidth() const
     for (const auto &column : m_totals)
         totals += column.second;
     const int gap = desc.left() - name.right() - 1;
-    return name.right() + 1 + gap + m_categoryWidth + totals + gap + kShortestDescription;
+    return name.right() + 1 + gap + m_categoryWidth + totals + kDescriptionGap + kShortestDescription;
 }
 
 QColor IndexPresenter::textColor(const RecordSet &rows, qint64 row) const
