@@ -56,14 +56,15 @@ void w_results::createControls()
 
 void w_results::fitDateColumn()
 {
-    // The date column as wide as the widest date, and in view at any width: the folder path
-    // gives up the room, since it is elided in the middle anyway.
+    // The date column as wide as the widest date, and in view at any width: the folder path and
+    // the name share what the label, the size and the date leave.
     QHeaderView *header = m_view->horizontalHeader();
     const QString widest = widestDateText();
     const int margins = 2 * (m_view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_view) + 1);
     m_view->setColumnWidth(ResultsModel::Date, m_view->fontMetrics().horizontalAdvance(widest) + margins + 8);
     header->setStretchLastSection(false);
     header->setSectionResizeMode(ResultsModel::Path, QHeaderView::Stretch);
+    header->setSectionResizeMode(ResultsModel::Name, QHeaderView::Stretch);
 }
 
 void w_results::layoutControls()
