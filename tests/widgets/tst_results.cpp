@@ -40,6 +40,25 @@ class TestResults : public QObject {
         file.write(bytes);
     }
     static w_results *resultsOf(w_list &window) { return window.findChild<w_results *>(); }
+    // Ctrl+Enter in the search box: the results window for `text`.
+    static w_results *searchResults(w_list &window, const QString &text)
+    {
+        window.sle_search->setText(text);
+        QTest::keyClick(window.sle_search, Qt::Key_Return, Qt::ControlModifier);
+        QCoreApplication::processEvents(); // the posted search
+        return resultsOf(window);
+    }
+    // Saves disc C: one file, `name`, 5 bytes, dated 2023-11-14 12:00 UTC in its side file.
+    static void addDatedDisc(w_list &window, const QString &name)
+    {
+        RecordSet tree(d_dir_tree());
+        tree.ImportString(u"F:/\tF:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1\nF:/\t"_s + name +
+                          u"\tline.bmp\tline.bmp\t0\t0\t0\t0\t2"_s);
+        TreeFacts facts;
+        facts.append({5, FileStat::kUnknown});
+        facts.append({5, 1699963200});
+        QVERIFY(window.entries().add(tree, {"cd_C.dat", "", "C", "01"}, &facts).ok);
+    }
     static QStringList column(w_results &results, int column)
     {
         QStringList values;
@@ -119,10 +138,7 @@ class TestResults : public QObject {
         window.open();
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
-        window.sle_search->setText("z");
-        QTest::keyClick(window.sle_search, Qt::Key_Return, Qt::ControlModifier);
-        QCoreApplication::processEvents();
-        w_results *results = resultsOf(window);
+        w_results *results = searchResults(window, "z");
         QCOMPARE(column(*results, ResultsModel::Name), QStringList({"z.txt", "z2.txt", "z1.txt"}));
         // z2.txt in w opened: the tree is left as the find leaves it, every branch open, so ">>"
         // lands on z1.txt in y where it shows.
@@ -143,18 +159,8 @@ class TestResults : public QObject {
         LocalFileSystem fs;
         w_list window(fs);
         window.open();
-        window.sle_search->setText("memo");
-        // C holds sizes and dates, read only when its rows are first shown.
-        RecordSet tree(d_dir_tree());
-        tree.ImportString(u"F:/\tF:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1\n"
-                          u"F:/\tmemo.doc\tline.bmp\tline.bmp\t0\t0\t0\t0\t2"_s);
-        TreeFacts facts;
-        facts.append({5, FileStat::kUnknown});
-        facts.append({5, 1699963200});
-        QVERIFY(window.entries().add(tree, {"cd_C.dat", "", "C", "01"}, &facts).ok);
-        QTest::keyClick(window.sle_search, Qt::Key_Return, Qt::ControlModifier);
-        QCoreApplication::processEvents();
-        w_results *results = resultsOf(window);
+        addDatedDisc(window, "memo.doc"); // its sizes and dates are read when its rows first show
+        w_results *results = searchResults(window, "memo");
         // A renamed: its rows show the new label and still open.
         QVERIFY(window.changeEntry("A", {"cd_A9.dat", "docs", "A9", "02"}).ok);
         QCOMPARE(column(*results, ResultsModel::Label), QStringList({"A9", "A9", "A9", "B", "C"}));
@@ -226,13 +232,7 @@ class TestResults : public QObject {
         window.open();
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        const auto results = [&] {
-            window.sle_search->setText("memo");
-            QTest::keyClick(window.sle_search, Qt::Key_Return, Qt::ControlModifier);
-            QCoreApplication::processEvents();
-            return resultsOf(window);
-        };
-        w_results *first = results();
+        w_results *first = searchResults(window, "memo");
         const QRect room = window.screen()->availableGeometry();
         QVERIFY(room.contains(first->frameGeometry()));
         QVERIFY(!first->frameGeometry().contains(window.frameGeometry()));
@@ -240,7 +240,7 @@ class TestResults : public QObject {
         first->setGeometry(30, 40, 500, 300);
         QTest::keyClick(first->view(), Qt::Key_Escape);
         QVERIFY(!first->isVisible());
-        QCOMPARE(results(), first);
+        QCOMPARE(searchResults(window, "memo"), first);
         QCOMPARE(first->geometry(), QRect(30, 40, 500, 300));
     }
 
@@ -251,17 +251,8 @@ class TestResults : public QObject {
         w_list window(fs);
         window.open();
         window.show();
-        RecordSet tree(d_dir_tree());
-        tree.ImportString(u"F:/\tF:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1\n"
-                          u"F:/\tdated.txt\tline.bmp\tline.bmp\t0\t0\t0\t0\t2"_s);
-        TreeFacts facts;
-        facts.append({5, FileStat::kUnknown});
-        facts.append({5, 1699963200}); // 2023-11-14 12:00 UTC
-        QVERIFY(window.entries().add(tree, {"cd_C.dat", "", "C", "01"}, &facts).ok);
-        window.sle_search->setText("dated");
-        QTest::keyClick(window.sle_search, Qt::Key_Return, Qt::ControlModifier);
-        QCoreApplication::processEvents();
-        w_results &results = *resultsOf(window);
+        addDatedDisc(window, "dated.txt");
+        w_results &results = *searchResults(window, "dated");
         QCOMPARE(column(results, ResultsModel::Date), QStringList({"23. 11. 14. 오후 9:00"}));
         // At the window's first size (a small screen may narrow it) the whole date shows.
         results.resize(820, 480);
