@@ -69,7 +69,7 @@ void w_list::open()
     SearchIndex::follow(m_entries);
     m_entries.removeStaleFiles();
     m_entries.loadIndex();
-    const QString problem = irregularFileProblem(indexFilePath());
+    const QString problem = m_entries.indexProblem();
     if (!problem.isEmpty())
         MessageBox(QStringLiteral("오류"), problem, MessageIcon::StopSign);
     watchIndex();
