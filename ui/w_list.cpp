@@ -4,7 +4,6 @@
 #include "catalogue/datafolder.h"
 #include "catalogue/layouts.h"
 #include "catalogue/settings.h"
-#include "scanner/keptlistings.h"
 #include "search/searchindex.h"
 #include "treeview/treepresenter.h"
 #include "ui/accessiblenames.h"
