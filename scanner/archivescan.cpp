@@ -136,9 +136,9 @@ ArchiveScan::ArchiveScan(ArchiveLimits limits) : m_limits(std::move(limits))
 
 ArchiveScan::~ArchiveScan() = default;
 
-std::unique_ptr<FolderWalk> ArchiveScan::wrap(std::unique_ptr<FolderWalk> drive, HookContext &hooks)
+std::unique_ptr<FolderWalk> ArchiveScan::wrap(std::unique_ptr<FolderWalk> drive, HookContext *hooks)
 {
-    return std::make_unique<Walk>(*this, std::move(drive), &hooks);
+    return std::make_unique<Walk>(*this, std::move(drive), hooks);
 }
 
 std::unique_ptr<FolderWalk> ArchiveScan::walkImage(const QByteArray &root, ArchiveTree members,

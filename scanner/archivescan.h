@@ -28,9 +28,9 @@ class ArchiveScan {
     ArchiveScan(const ArchiveScan &) = delete;
     ArchiveScan &operator=(const ArchiveScan &) = delete;
 
-    // A walk of the drive that `drive` walks, with the archives it meets as folders; `hooks` are
-    // asked for a cancel while an archive is read.
-    [[nodiscard]] std::unique_ptr<FolderWalk> wrap(std::unique_ptr<FolderWalk> drive, HookContext &hooks);
+    // A walk of the drive that `drive` walks, with the archives it meets as folders; `hooks`, when
+    // given, are asked for a cancel while an archive is read.
+    [[nodiscard]] std::unique_ptr<FolderWalk> wrap(std::unique_ptr<FolderWalk> drive, HookContext *hooks);
     // A walk over the members of an image read before, its root at `root` (bytes, ending in '/').
     // The archives inside it were read with it.
     [[nodiscard]] std::unique_ptr<FolderWalk> walkImage(const QByteArray &root, ArchiveTree members,

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 class ArchiveScan;
@@ -24,6 +25,9 @@ struct ScanContext {
     // When set, the archives the walk lists as folders (scanner/archivescan.h): their rows get
     // their notes, and an archive cut short a row that says so.
     ArchiveScan *archives = nullptr;
+    // When set, the count walk tells after each folder it lists how many folders it has found
+    // (listed or still to be listed) and how many files.
+    std::function<void(qint64 folders, qint64 files)> showFound = {};
 };
 
 // A folder of the walk: its path as shown and stored in the tree, and as the file system

@@ -4,6 +4,8 @@
 #include "files/archivereader.h"
 #include "files/hookcontext.h"
 #include "records/recordset.h"
+#include "scanner/discimage.h"
+#include "scanner/drivescan.h"
 
 #include <QString>
 
@@ -24,7 +26,13 @@ struct ImageScan {
 // the disc's facts: label, file system, capacity. Archives inside the image are listed as on a
 // drive, within `limits`; a compressed tar chosen as the image itself is read whole.
 ImageScan scanImage(const QString &path, HookContext &hooks, const ArchiveLimits &limits, RecordSet &tree,
-                    TreeFacts &facts);
+                    TreeFacts &facts, const ScanReports &reports = {});
+
+// Reads the members of the image file at `path` for a scan (scanDrive over `image.walk`, with
+// `image.archives`), `hooks` asked for a cancel while libarchive reads when given. False, with
+// `problem` for a person, when nothing can be listed: no image, UDF alone, encrypted, damaged.
+bool readDiscImage(const QString &path, HookContext *hooks, const ArchiveLimits &limits, DiscImage &image,
+                   QString &problem);
 
 // The file name patterns of the images (and archives) the image scan reads, for a file dialog.
 [[nodiscard]] QString imageFileFilter();

@@ -57,13 +57,11 @@ ArchiveLimits w_list::archiveLimits() const
 void w_list::scanImageFile(const QString &path)
 {
     ImageScan scan;
-    runScan(path, [&] {
-        HookContext hooks = longOperationHooks();
-        scan = scanImage(path, hooks, archiveLimits(), m_tree, m_treeFacts);
-        il_file_cnt = scan.rows;
+    runScan(path, [&](HookContext &hooks, const ScanReports &reports) {
+        scan = scanImage(path, hooks, archiveLimits(), m_tree, m_treeFacts, reports);
+        return scan.rows;
     });
     if (scan.read) {
-        m_offeredLabel = scan.volumeLabel;
         if (m_tree.RowCount() >= 1)
             m_treeTitle = QStringLiteral("스캔 ") + m_tree.GetItemString(1, QStringLiteral("name"));
     } else {

@@ -4,10 +4,11 @@
 
 #include "ui/w_save.h"
 
+#include "catalogue/factstext.h"
 #include "files/paths.h"
 #include "scanner/archivescan.h"
+#include "scanner/drivescan.h"
 #include "scanner/foldercount.h"
-#include "scanner/keptlistings.h"
 #include "scanner/treebuilder.h"
 #include "widgets/messagebox.h"
 #include "widgets/yield.h"
@@ -16,6 +17,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 
 namespace {
@@ -46,21 +48,16 @@ HookContext w_list::longOperationHooks()
 int w_list::wf_file_cnt(const QString &as_path, qint64)
 {
     HookContext hooks = longOperationHooks();
-    std::unique_ptr<FolderWalk> walk = m_fs.walkDrive(as_path);
-    if (m_scanArchives)
-        walk = m_scanArchives->wrap(std::move(walk), hooks);
-    ScanContext context{hooks, walk.get(), m_scanListings.get(), nullptr, m_scanArchives.get()};
+    const std::unique_ptr<FolderWalk> walk = m_fs.walkDrive(as_path);
+    ScanContext context{hooks, walk.get()};
     return ::wf_file_cnt(context, as_path, il_file_cnt);
 }
 
 qint64 w_list::of_recurse_dir_list(const QString &as_path, qint64 al_parent)
 {
     HookContext hooks = longOperationHooks();
-    // With the count's listings kept, the build walk lists nothing itself.
-    std::unique_ptr<FolderWalk> walk = m_scanListings ? nullptr : m_fs.walkDrive(as_path);
-    if (walk && m_scanArchives)
-        walk = m_scanArchives->wrap(std::move(walk), hooks);
-    ScanContext context{hooks, walk.get(), m_scanListings.get(), &m_treeFacts, m_scanArchives.get()};
+    const std::unique_ptr<FolderWalk> walk = m_fs.walkDrive(as_path);
+    ScanContext context{hooks, walk.get(), nullptr, &m_treeFacts};
     TreeBuilder builder(context, m_tree);
     return builder.of_recurse_dir_list(as_path, al_parent);
 }
@@ -91,18 +88,11 @@ void w_list::cb_scan_clicked()
         return; // no drive chosen
     m_scanRoot = root;
     m_scanDriveLost = false;
-    runScan(root, [this, &root] {
+    runScan(root, [this, &root](HookContext &hooks, const ScanReports &reports) {
         m_treeFacts.disc = volumeFactsOf(root);
-        // The count keeps each folder's listing for the build, so that each folder is listed once.
-        m_scanListings = std::make_unique<KeptListings>();
-        m_scanArchives = std::make_unique<ArchiveScan>(archiveLimits());
-        wf_file_cnt(root, 1);
-        m_progress.setMaximum(il_file_cnt);
-        m_tree.reserve(il_file_cnt); // the rows to come, without growing by doubling
-        m_treeFacts.reserve(il_file_cnt);
-        of_recurse_dir_list(root, 1);
-        m_scanListings.reset();
-        m_scanArchives.reset();
+        ArchiveScan archives(archiveLimits());
+        const std::unique_ptr<FolderWalk> walk = archives.wrap(m_fs.walkDrive(root), &hooks);
+        return scanDrive(hooks, walk.get(), root, m_tree, m_treeFacts, reports, &archives);
     });
     m_scanRoot.clear();
     if (m_scanDriveLost)
@@ -111,7 +101,8 @@ void w_list::cb_scan_clicked()
                    MessageIcon::Exclamation);
 }
 
-void w_list::runScan(const QString &root, const std::function<void()> &walk)
+void w_list::runScan(const QString &root,
+                     const std::function<qint64(HookContext &, const ScanReports &)> &scan)
 {
     {
         LongOperation operation(*this);
@@ -119,8 +110,8 @@ void w_list::runScan(const QString &root, const std::function<void()> &walk)
         ddlb_drive->setEnabled(false); // the drive must not change under a running scan
         m_tree.Reset();
         m_treeFacts.clear();
-        m_offeredLabel.clear();
         m_treeTitle = QStringLiteral("스캔 ") + root;
+        m_treeFile.clear();
         m_selectedTreeRow = 0;
         m_factsRow = 0;
         dw_1->SetRedraw(false);
@@ -128,7 +119,21 @@ void w_list::runScan(const QString &root, const std::function<void()> &walk)
         m_progress.setPosition(0);
         st_progress->setText(QStringLiteral("준비중"));
         il_file_cnt = 0;
-        walk();
+
+        HookContext hooks = longOperationHooks();
+        // The count does the reading: the bar tells what it has found, a hundred times a second.
+        QElapsedTimer shown;
+        const auto showFound = [this, &shown](qint64 folders, qint64 files) {
+            if (shown.isValid() && shown.elapsed() < 10)
+                return;
+            shown.start();
+            hpb_1->setFormat(foundText(folders, files));
+        };
+        hpb_1->setFormat(foundText(1, 0));
+        hpb_1->setTextVisible(true);
+        const auto counted = [this] { hpb_1->setTextVisible(false); }; // the percentage follows
+        il_file_cnt = scan(hooks, {showFound, counted});
+        hpb_1->setTextVisible(false);
         wf_collapse_rows(*dw_1, 1);
         wf_expand_row(*dw_1, 1);
         ddlb_drive->setEnabled(true);
@@ -146,9 +151,7 @@ void w_list::cb_save_clicked()
 {
     if (m_tree.RowCount() <= 0)
         return; // nothing scanned or opened: there is no disc to save
-    w_save *dialog = w_save::openNew(this);
-    if (!m_offeredLabel.isEmpty())
-        dialog->sle_label->setText(m_offeredLabel);
+    w_save::openNew(this)->offerLabel(offeredLabel());
 }
 
 void w_list::cb_close_clicked()

@@ -12,6 +12,7 @@
 #include "ui/w_list.h"
 #include "ui/w_results.h"
 #include "ui/w_save.h"
+#include "widgets/elidedlabel.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -151,11 +152,11 @@ class TestArchives : public QObject {
         QCOMPARE(picture(zip), QStringLiteral("archive.bmp"));
         QCOMPARE(picture(folder), QStringLiteral("folder.bmp"));
         window.showRowFacts(member);
-        QVERIFY2(window.st_facts->text().contains(QStringLiteral(" — 압축 파일 안 · ")),
-                 qPrintable(window.st_facts->text()));
+        QVERIFY2(window.st_facts->fullText().contains(QStringLiteral(" — 압축 파일 안 · ")),
+                 qPrintable(window.st_facts->fullText()));
         window.showRowFacts(zip);
-        QVERIFY2(window.st_facts->text().contains(QStringLiteral("압축 파일 zip")),
-                 qPrintable(window.st_facts->text()));
+        QVERIFY2(window.st_facts->fullText().contains(QStringLiteral("압축 파일 zip")),
+                 qPrintable(window.st_facts->fullText()));
 
         // Saved, the member is found like any row, and the results window says where it lies.
         window.cb_save_clicked();
