@@ -17,7 +17,8 @@ namespace {
 // Copies the file at `source` into the open file `fd` and flushes it to the disc.
 bool copyInto(const QByteArray &source, int fd)
 {
-    const int in = ::open(source.constData(), O_RDONLY | O_CLOEXEC);
+    qint64 size = 0;
+    const int in = openRegularFile(QFile::decodeName(source), size);
     if (in < 0)
         return false;
     char block[1 << 16];

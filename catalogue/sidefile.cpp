@@ -10,9 +10,11 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <unistd.h>
+#include <vector>
 
 #define XXH_INLINE_ALL
 #include <xxhash.h>
@@ -157,14 +159,6 @@ Head readHead(const char *&at, const char *end, DiscFacts &disc)
     return head.fingerprint.isEmpty() ? Head() : head;
 }
 
-QByteArray readAll(const QString &path, qint64 limit = -1)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return limit < 0 ? file.readAll() : file.read(limit);
-}
-
 // Appends the rows of whole lines from `at` to `end` to `facts`.
 void parseRows(const char *at, const char *end, TreeFacts &facts)
 {
@@ -183,14 +177,24 @@ void parseRows(const char *at, const char *end, TreeFacts &facts)
 // rows are never copied into memory of their own.
 class BlockReader {
   public:
-    explicit BlockReader(const QString &path) : m_file(path), m_buffer(kBlock, Qt::Uninitialized)
+    explicit BlockReader(const QString &path) : m_buffer(kBlock, Qt::Uninitialized)
     {
-        m_atEnd = !m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+        m_fd = openRegularFile(path, m_size);
+        m_atEnd = m_fd < 0;
         fill();
     }
+    ~BlockReader()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    BlockReader(const BlockReader &) = delete;
+    BlockReader &operator=(const BlockReader &) = delete;
+
     [[nodiscard]] const char *begin() const { return m_buffer.constData(); }
     [[nodiscard]] const char *end() const { return m_buffer.constData() + m_filled; }
     [[nodiscard]] bool atEnd() const { return m_atEnd; }
+    [[nodiscard]] qint64 size() const { return m_size; }
     // Keeps the bytes from `from` on, at the buffer's start, and reads more after them; a line
     // longer than the buffer makes it grow.
     void next(const char *from)
@@ -207,13 +211,16 @@ class BlockReader {
     void fill()
     {
         while (!m_atEnd && m_filled < m_buffer.size()) {
-            const qint64 got = m_file.read(m_buffer.data() + m_filled, m_buffer.size() - m_filled);
+            const ssize_t got = ::read(m_fd, m_buffer.data() + m_filled, size_t(m_buffer.size() - m_filled));
+            if (got < 0 && errno == EINTR)
+                continue;
             m_atEnd = got <= 0;
-            m_filled += std::max<qint64>(got, 0);
+            m_filled += std::max<ssize_t>(got, 0);
         }
     }
 
-    QFile m_file;
+    int m_fd = -1;
+    qint64 m_size = 0;
     QByteArray m_buffer;
     qsizetype m_filled = 0;
     bool m_atEnd = false;
@@ -334,7 +341,7 @@ FileResult write(const QString &path, const RecordSet &tree, const TreeFacts &fa
 bool readDisc(const QString &path, DiscFacts &disc)
 {
     // The head is a few hundred bytes; the rows that follow are not read.
-    const QByteArray bytes = readAll(path, 4096);
+    const QByteArray bytes = readRegularFile(path, 4096);
     const char *at = bytes.constData();
     disc = {};
     const Head head = readHead(at, bytes.constEnd(), disc);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <QStringView>
@@ -18,9 +19,13 @@
 // bounded whatever a file holds. The loader and the search apply the same rule.
 inline constexpr qint64 kMaxLineBytes = qint64(1) << 20;
 
-// Opens a data file for reading without blocking on a pipe or a device: -1 (errno set) unless it
-// is a regular file; its size goes to `size`, and nothing past it is read.
+// Opens a file of the data folder or of Tarvek's own folder for reading, without blocking on a
+// pipe or a device: -1 (errno set) unless it is a regular file; its size goes to `size`, and
+// nothing past it is read. Every file the program reads there is opened through this.
 int openRegularFile(const QString &path, qint64 &size);
+// The first `limit` bytes of the regular file at `path` (all of it when it is shorter), read
+// through openRegularFile; empty when it cannot be read.
+[[nodiscard]] QByteArray readRegularFile(const QString &path, qint64 limit);
 
 struct FileResult {
     bool ok = false;

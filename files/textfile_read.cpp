@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -87,6 +88,27 @@ int openRegularFile(const QString &path, qint64 &size)
     }
     size = st.st_size;
     return fd;
+}
+
+QByteArray readRegularFile(const QString &path, qint64 limit)
+{
+    qint64 size = 0;
+    const int fd = openRegularFile(path, size);
+    if (fd < 0)
+        return {};
+    QByteArray bytes(qsizetype(std::max<qint64>(std::min(size, limit), 0)), Qt::Uninitialized);
+    qsizetype held = 0;
+    while (held < bytes.size()) {
+        const ssize_t got = ::pread(fd, bytes.data() + held, size_t(bytes.size() - held), held);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        held += got;
+    }
+    ::close(fd);
+    bytes.truncate(held);
+    return bytes;
 }
 
 bool restIsUtf8(int fd, qint64 offset)

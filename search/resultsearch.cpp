@@ -4,6 +4,7 @@
 #include "catalogue/layouts.h"
 #include "files/paths.h"
 #include "files/textcodec.h"
+#include "files/textfile.h"
 #include "search/search.h"
 #include "search/searchindex.h"
 
@@ -126,7 +127,8 @@ bool DiscSearch::run(const QString &path, const std::function<bool()> &blockDone
         FileCloser closer(partFd);
         return readParts(partFd, *parts, blockDone);
     }
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    qint64 size = 0;
+    const int fd = openRegularFile(path, size);
     if (fd < 0)
         return true;
     FileCloser closer(fd);

@@ -2,6 +2,7 @@
 
 #include "files/cp949table.h"
 #include "files/textcodec.h"
+#include "files/textfile.h"
 #include "search/search.h"
 
 #include <QFile>
@@ -221,7 +222,8 @@ bool stampOfOpenFile(int fd, FileStamp &stamp)
 
 bool TrigramReader::read(const QString &path, FileStamp &stamp, FileTrigrams &found)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    qint64 size = 0;
+    const int fd = openRegularFile(path, size);
     if (fd < 0)
         return false;
     bool ok = stampOfOpenFile(fd, stamp);

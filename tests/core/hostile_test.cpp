@@ -1,0 +1,143 @@
+// Data folders that fight back: pipes where files should be, side files with huge tails, crafted
+// and rewritten search indexes, and the permissions of the files a change replaces.
+
+#include "catalogue/datafiles.h"
+#include "catalogue/entries.h"
+#include "catalogue/exports.h"
+#include "catalogue/layouts.h"
+#include "catalogue/settings.h"
+#include "catalogue/sidefacts.h"
+#include "catalogue/sidefile.h"
+#include "files/fileops.h"
+#include "search/resultsearch.h"
+#include "search/search.h"
+#include "search/searchindex.h"
+#include "search/searchindexfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QByteArray kRows = "E:\\\tE:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1\r\n"
+                         "E:\\\tphoto.jpg\tline.bmp\tline.bmp\t0\t0\t0\t0\t2\r\n";
+
+void put(const QString &path, const QByteArray &bytes, int daysOld = 1)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+    file.flush();
+    if (daysOld > 0)
+        file.setFileTime(QDateTime::currentDateTime().addDays(-daysOld), QFileDevice::FileModificationTime);
+}
+
+QByteArray bytesOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+mode_t modeOf(const QString &path)
+{
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode : 0;
+}
+
+// Runs `read` while `fifo` is a pipe no one writes; true when it came back by itself. A read
+// blocked on the pipe is let go (a writer opens and closes it), so that the test ends.
+bool comesBackFromAPipe(const QString &fifo, const std::function<void()> &read)
+{
+    std::future<void> done = std::async(std::launch::async, read);
+    if (done.wait_for(std::chrono::seconds(5)) == std::future_status::ready)
+        return true;
+    while (done.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+        const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0)
+            ::close(fd);
+    }
+    return false;
+}
+
+} // namespace
+
+// Every file the program reads from the data folder and its own folder may be a pipe: each read
+// comes back at once, and the disc reads as one without that file.
+TEST(HostileFiles, APipeNeverHangsARead)
+{
+    QTemporaryDir dir;
+    const QString data = dir.path(), catalogue = data + u"/cd_a.dat"_s;
+    const QString side = SideFiles::pathFor(catalogue), index = searchIndexPath(data);
+    RecordSet tree(d_dir_tree());
+    tree.ImportString(QString::fromLatin1(kRows));
+    const struct {
+        const char *what;
+        QString pipe; // the file that is a pipe
+        std::function<void()> read;
+    } cases[] = {
+        {"the side file's rows", side, [&] { (void)SideFiles::readContents(side); }},
+        {"the side file's head", side,
+         [&] {
+             DiscFacts disc;
+             EXPECT_FALSE(SideFiles::readDisc(side, disc));
+         }},
+        {"the side facts of a result row", side,
+         [&] { EXPECT_EQ(readSideFacts(data, u"cd_a.dat"_s).row(2).size, -1); }},
+        {"the totals of the disc list", side,
+         [&] { EXPECT_EQ(readSideFacts(data, u"cd_a.dat"_s).disc().files, -1); }},
+        {"the list's export", side,
+         [&] {
+             RecordSet list(d_cdinfo());
+             list.ImportString(u"cd_a.dat\t\ta\t01"_s);
+             EXPECT_TRUE(exportDiscList(data + u"/list.csv"_s, list, data).ok);
+         }},
+        {"the search index", index,
+         [&] {
+             HookContext hooks;
+             EXPECT_TRUE(SearchIndex::candidateFiles(data, u"photo"_s, hooks).mayHold(u"cd_a.dat"_s));
+         }},
+        {"a catalogue file the results search reads", catalogue,
+         [&] {
+             ResultStore store;
+             store.reset({{u"cd_a.dat"_s, u"a"_s, {}, u"01"_s}});
+             HookContext hooks;
+             searchResults(hooks, store, data, u"photo"_s);
+             EXPECT_EQ(store.rowCount(), 0);
+         }},
+        {"a catalogue file copied to its new name", catalogue,
+         [&] {
+             fileOps().link = [](const char *, const char *) {
+                 errno = EPERM; // a file system without links: the tree is copied
+                 return -1;
+             };
+             RecordSet index(d_cdinfo()), list(d_cdinfo());
+             CatalogueEntries entries(index, list, data, u"cdinfo.dat"_s);
+             list.ImportString(u"cd_a.dat\t\ta\t01"_s);
+             index.ImportString(u"cd_a.dat\t\ta\t01"_s);
+             EXPECT_FALSE(entries.change(u"a"_s, {u"cd_b.dat"_s, {}, u"b"_s, u"01"_s}).ok);
+             resetFileOps();
+         }},
+    };
+    for (const auto &c : cases) {
+        QDir(data).removeRecursively();
+        QDir().mkpath(ownFolderPath(data));
+        put(catalogue, kRows);
+        QFile::remove(c.pipe);
+        ASSERT_EQ(::mkfifo(QFile::encodeName(c.pipe).constData(), 0644), 0) << c.what;
+        EXPECT_TRUE(comesBackFromAPipe(c.pipe, c.read)) << c.what << " waited on a pipe";
+    }
+}
