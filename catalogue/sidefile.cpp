@@ -22,6 +22,10 @@
 namespace {
 
 constexpr QByteArrayView kFormatName = "tarvek-facts\t";
+// The most a side file's head takes: a dozen short lines.
+constexpr qsizetype kMostHeadBytes = 4096;
+// The most a row's line takes: two numbers of up to 20 characters, a tab, CR LF.
+constexpr qint64 kMostRowLineBytes = 20 + 1 + 20 + 2;
 
 QByteArray number(qint64 value)
 {
@@ -360,16 +364,19 @@ Contents readContents(const QString &path)
     Contents contents;
     BlockReader file(path);
     const char *at = file.begin();
-    // The head lies in the first block, or the file is none of ours.
-    const Head head = readHead(at, file.end(), contents.facts.disc);
+    const Head head = readHead(at, std::min(file.end(), file.begin() + kMostHeadBytes), contents.facts.disc);
     contents.version = head.version;
     contents.fingerprint = head.fingerprint;
-    if (contents.fingerprint.isEmpty())
-        return contents;
     const qsizetype tab = contents.fingerprint.indexOf('\t');
-    // Room for the rows the head names, but never more than a file of a line a row needs.
     const qint64 rows = contents.fingerprint.first(std::max<qsizetype>(tab, 0)).toLongLong();
-    contents.facts.reserve(std::clamp<qint64>(rows, 0, QFileInfo(path).size() / 4));
+    // What the format allows: the head, then a line of two numbers for each row the head names,
+    // and no more rows than the catalogue file has lines. A larger file is refused before its
+    // rows are read.
+    const qint64 catalogue = catalogueBytes(path);
+    if (contents.fingerprint.isEmpty() || rows < 0 || (catalogue >= 0 && rows > catalogue / 2 + 1) ||
+        file.size() > kMostHeadBytes + (rows + 1) * kMostRowLineBytes)
+        return {};
+    contents.facts.reserve(rows);
     for (;;) {
         // Whole lines only, but for the last one of the file.
         const char *end = file.end();

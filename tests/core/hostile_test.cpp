@@ -141,3 +141,52 @@ TEST(HostileFiles, APipeNeverHangsARead)
         EXPECT_TRUE(comesBackFromAPipe(c.pipe, c.read)) << c.what << " waited on a pipe";
     }
 }
+
+// A side file is read no further than its format allows: a head, and one short line per row of
+// the tree its catalogue can hold. A file with a huge tail is refused without reading the tail.
+TEST(HostileFiles, ASideFileIsReadNoFurtherThanItsFormatAllows)
+{
+    QTemporaryDir dir;
+    const QString catalogue = dir.path() + u"/cd_a.dat"_s, side = SideFiles::pathFor(catalogue);
+    put(catalogue, kRows);
+    RecordSet tree(d_dir_tree());
+    loadDataFile(tree, catalogue);
+    TreeFacts facts;
+    facts.append({10, 20});
+    facts.append({30, 40});
+    const struct {
+        const char *what;
+        qint64 tailBytes; // past the written file
+        bool lines;       // the tail is row lines ("1\t1"); else a hole that reads as zeros
+    } cases[] = {
+        {"no tail", 0, false}, {"64 MiB of zeros", 64 << 20, false}, {"16 MiB of rows", 16 << 20, true}};
+    const auto bytesRead = [] {
+        QFile io(u"/proc/self/io"_s);
+        io.open(QIODevice::ReadOnly);
+        for (const QByteArray &line : io.readAll().split('\n')) {
+            if (line.startsWith("rchar:"))
+                return line.mid(6).trimmed().toLongLong();
+        }
+        return qint64(-1);
+    };
+    for (const auto &c : cases) {
+        ASSERT_TRUE(SideFiles::write(side, tree, facts).ok);
+        QFile file(side);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite | QIODevice::Append));
+        if (c.lines)
+            file.write(QByteArray("1\t1\r\n").repeated(int(c.tailBytes / 5)));
+        else
+            file.resize(file.size() + c.tailBytes);
+        file.close();
+        const qint64 before = bytesRead();
+        TreeFacts read;
+        EXPECT_EQ(SideFiles::read(side, tree, read), c.tailBytes == 0) << c.what;
+        const qint64 readBytes = bytesRead() - before;
+        if (before >= 0) {
+            EXPECT_LT(readBytes, 1 << 20) << c.what << ": the tail was read";
+        }
+        if (c.tailBytes == 0) {
+            EXPECT_EQ(read.at(2).size, 30);
+        }
+    }
+}
