@@ -253,6 +253,9 @@ FileResult CatalogueEntries::saveTree(const RecordSet &tree, CatalogueEntry entr
         if (fd < 0)
             return {false,
                     QStringLiteral("'%1' 파일을 저장하지 못했습니다: %2").arg(path, systemErrorText(errno))};
+        // The new tree takes the old file's place, and its permissions with it: a temporary file
+        // is made for its owner alone.
+        ::fchmod(fd, replacementMode(encoded(path)));
         ::close(fd);
         steps.target = encoded(path);
         const QString staged = QFile::decodeName(steps.staged);

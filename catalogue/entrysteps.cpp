@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -118,7 +119,7 @@ FileResult CatalogueEntries::linkTree(const QString &from, const QString &to, Fi
     if (!ok && fd >= 0 && noLinks(errno)) {
         // No links on this file system: a copy, flushed before it takes the new name.
         fd = createTemporaryFile(folder, temporary);
-        ok = fd >= 0 && copyInto(source, fd);
+        ok = fd >= 0 && ::fchmod(fd, replacementMode(source)) == 0 && copyInto(source, fd);
         const int error = errno;
         if (fd >= 0)
             ::close(fd);

@@ -190,3 +190,73 @@ TEST(HostileFiles, ASideFileIsReadNoFurtherThanItsFormatAllows)
         }
     }
 }
+
+// A replaced file keeps the permissions of the file it replaces (never those of what a link
+// there points to, and always readable by its owner); a new one gets what the umask gives.
+TEST(HostileFiles, ReplacedFilesKeepTheirPermissions)
+{
+    QTemporaryDir dir;
+    const QString data = dir.path() + u"/data"_s;
+    const mode_t umaskBefore = ::umask(027);
+    RecordSet index(d_cdinfo()), list(d_cdinfo()), tree(d_dir_tree());
+    tree.ImportString(QString::fromLatin1(kRows));
+    TreeFacts facts;
+    facts.append({1, 2});
+    facts.append({3, 4});
+    CatalogueEntries entries(index, list, data, u"cdinfo.dat"_s);
+    SearchIndex::follow(entries);
+    ASSERT_TRUE(entries.add(tree, {u"cd_a.dat"_s, {}, u"a"_s, u"01"_s}, &facts).ok);
+    const QString catalogue = data + u"/cd_a.dat"_s, side = SideFiles::pathFor(catalogue);
+    const QString idx = searchIndexPath(data);
+    EXPECT_EQ(modeOf(catalogue) & 07777, 0640u) << "a new file: 0666 less the umask";
+    HookContext hooks;
+    (void)SearchIndex::candidateFiles(data, u"photo"_s, hooks);
+    ASSERT_TRUE(QFileInfo::exists(idx));
+    QFile outside(dir.path() + u"/elsewhere"_s);
+    ASSERT_TRUE(outside.open(QIODevice::WriteOnly));
+    outside.close();
+    constexpr mode_t kLink = ~mode_t(0);
+    const struct {
+        const char *what;
+        QString path;
+        mode_t before, after; // kLink before: a symbolic link to a file of mode 0600
+        std::function<void()> change;
+    } cases[] = {
+        {"a disc saved again", catalogue, 0644, 0644,
+         [&] {
+             EXPECT_TRUE(entries.replace(tree, {u"cd_a.dat"_s, u"x"_s, u"a"_s, u"01"_s}, 1, &facts).ok);
+         }},
+        {"the index of the catalogue", data + u"/cdinfo.dat"_s, 0604, 0604,
+         [&] {
+             EXPECT_TRUE(entries.change(u"a"_s, {u"cd_a.dat"_s, u"y"_s, u"a"_s, u"02"_s}).ok);
+         }},
+        {"a side file", side, 0644, 0644,
+         [&] {
+             EXPECT_TRUE(entries.replace(tree, {u"cd_a.dat"_s, u"z"_s, u"a"_s, u"01"_s}, 1, &facts).ok);
+         }},
+        {"a search index no one can read", idx, 0000, 0400,
+         [&] {
+             EXPECT_TRUE(entries.add(tree, {u"cd_b.dat"_s, {}, u"b"_s, u"01"_s}).ok);
+             (void)SearchIndex::candidateFiles(data, u"photo"_s, hooks);
+         }},
+        {"a search index that is a link", idx, kLink, 0640,
+         [&] {
+             EXPECT_TRUE(entries.add(tree, {u"cd_c.dat"_s, {}, u"c"_s, u"01"_s}).ok);
+             (void)SearchIndex::candidateFiles(data, u"photo"_s, hooks);
+         }},
+    };
+    for (const auto &c : cases) {
+        if (c.before == kLink) {
+            ::chmod(QFile::encodeName(outside.fileName()).constData(), 0600);
+            QFile::remove(c.path);
+            ASSERT_TRUE(QFile::link(outside.fileName(), c.path));
+        } else {
+            ASSERT_EQ(::chmod(QFile::encodeName(c.path).constData(), c.before), 0) << c.what;
+        }
+        c.change();
+        EXPECT_TRUE(S_ISREG(modeOf(c.path))) << c.what;
+        EXPECT_EQ(modeOf(c.path) & 07777, c.after) << c.what;
+    }
+    EXPECT_EQ(modeOf(outside.fileName()) & 07777, 0600u) << "what the link pointed to stays as it was";
+    ::umask(umaskBefore);
+}
