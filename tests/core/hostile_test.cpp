@@ -191,6 +191,87 @@ TEST(HostileFiles, ASideFileIsReadNoFurtherThanItsFormatAllows)
     }
 }
 
+// A crafted index (its checksums made right after the bytes were changed) is refused before
+// anything is made for what it claims, and rebuilt as a damaged one is; the answer stays the
+// line scan's.
+TEST(HostileFiles, ACraftedIndexIsRefusedAndRebuilt)
+{
+    QTemporaryDir dir;
+    const QString data = dir.path(), index = searchIndexPath(data);
+    for (int i = 0; i < 6; ++i)
+        put(data + u"/cd_%1.dat"_s.arg(i), i % 2 ? kRows : QByteArray(kRows).replace("photo", "music"));
+    HookContext hooks;
+    (void)SearchIndex::candidateFiles(data, u"photo"_s, hooks);
+    const QByteArray built = bytesOf(index);
+    ASSERT_GT(built.size(), 100);
+    const qsizetype head = qsizetype(sizeof("TarvekSearchIndex 2\n")) - 1;
+    uint32_t entries;
+    uint64_t tableBytes;
+    std::memcpy(&entries, built.constData() + head + 4, 4);
+    std::memcpy(&tableBytes, built.constData() + head + 8, 8);
+    const qsizetype listsEnd = head + 32 + qsizetype(tableBytes) + qsizetype(entries) * 12; // where they end
+    const auto setWord = [](QByteArray bytes, qsizetype at, auto value) {
+        if (at + qsizetype(sizeof value) <= bytes.size())
+            std::memcpy(bytes.data() + at, &value, sizeof value);
+        return bytes;
+    };
+    const struct {
+        const char *what;
+        QByteArray bytes;
+    } cases[] = {
+        // 56 bytes: a head claiming 2^31 files in an empty table.
+        {"2^31 files in 56 bytes",
+         setWord(built.first(head) + QByteArray(36, '\0'), head, uint32_t(1) << 31)},
+        {"one file more than the table holds", setWord(built, head, uint32_t(7))},
+        {"2^31 files", setWord(built, head, uint32_t(1) << 31)},
+        {"more trigrams than the directory holds", setWord(built, head + 4, uint32_t(0xFFFFFFF0))},
+        {"a table larger than the file", setWord(built, head + 8, uint64_t(1) << 40)},
+        {"lists ending past the file", setWord(built, listsEnd, uint32_t(0xFFFFFF00))},
+    };
+    for (const auto &c : cases) {
+        QByteArray crafted = c.bytes;
+        resealIndexBytes(crafted);
+        put(index, crafted, 0);
+        SearchCandidates found;
+        EXPECT_NO_THROW(found = SearchIndex::candidateFiles(data, u"photo"_s, hooks)) << c.what;
+        for (int i = 0; i < 6; ++i)
+            EXPECT_EQ(found.mayHold(u"cd_%1.dat"_s.arg(i)), i % 2 == 1) << c.what << " " << i;
+        SearchIndexFile rebuilt;
+        ASSERT_TRUE(rebuilt.open(index)) << c.what;
+        EXPECT_EQ(rebuilt.files().size(), 6u) << c.what;
+    }
+}
+
+// An index written over in place while a search reads it (a backup copied back with cp) makes
+// that search read a damaged index, never a signal.
+TEST(HostileFiles, AnIndexRewrittenInPlaceWhileOpen)
+{
+    QTemporaryDir dir;
+    const QString data = dir.path(), index = searchIndexPath(data);
+    QByteArray rows;
+    for (int i = 0; i < 3000; ++i)
+        rows += "E:\\folder\\\tname " + QByteArray::number(i) + ".txt\tline.bmp\tline.bmp\t0\t0\t0\t0\t2\r\n";
+    for (int i = 0; i < 8; ++i)
+        put(data + u"/cd_%1.dat"_s.arg(i), rows);
+    HookContext hooks;
+    (void)SearchIndex::candidateFiles(data, u"name 12"_s, hooks);
+    const QByteArray whole = bytesOf(index);
+    for (const qsizetype cut : {qsizetype(0), qsizetype(100), whole.size() / 2}) {
+        put(index, whole, 0);
+        SearchIndexFile open;
+        ASSERT_TRUE(open.open(index));
+        {
+            QFile inPlace(index); // as cp writes over an existing file
+            ASSERT_TRUE(inPlace.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            inPlace.write(whole.first(cut));
+        }
+        std::vector<uint64_t> blocks(open.files().size(), ~uint64_t(0));
+        EXPECT_FALSE(open.forEachList([](uint32_t, const std::vector<Posting> &) {})) << cut;
+        for (const uint32_t trigram : textTrigrams(u"name 12"_s))
+            (void)open.keepHolders(trigram, blocks);
+    }
+}
+
 // A replaced file keeps the permissions of the file it replaces (never those of what a link
 // there points to, and always readable by its owner); a new one gets what the umask gives.
 TEST(HostileFiles, ReplacedFilesKeepTheirPermissions)
