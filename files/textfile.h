@@ -50,6 +50,9 @@ class TextFileReader {
     // Moves past the next line without decoding it; returns its length in bytes without the
     // line ending (0 for an empty line), -1 at end of file or on a read error.
     qint64 skipLine();
+    // The line of the file (1-based, lines passed over counted) that readLine() or skipLine()
+    // handed out last.
+    [[nodiscard]] qint64 lineNumber() const;
     void close();
 
   private:

@@ -143,6 +143,7 @@ struct TextFileReader::Private {
     qsizetype begin = 0; // first byte not yet handed out
     qsizetype end = 0;   // one past the last byte read
     qint64 unread = 0;   // bytes of the file not read yet, by its size at opening
+    qint64 lines = 0;    // lines passed, the last one handed out and those too long to keep
     bool atEnd = false;
     bool failed = false;
     QStringDecoder decoder;
@@ -161,6 +162,7 @@ void TextFileReader::Private::reset()
         ::close(fd);
     fd = -1;
     begin = end = 0;
+    lines = 0;
     atEnd = failed = false;
 }
 
@@ -297,12 +299,14 @@ bool TextFileReader::Private::nextLine(qsizetype &from, qsizetype &to)
             begin = newline - base + 1;
             scanned = 0;
             skipping = false;
+            ++lines;
             continue;
         }
         if (newline) {
             from = begin;
             to = newline - base;
             begin = to + 1;
+            ++lines;
             return true;
         }
         scanned = end - begin;
@@ -312,12 +316,15 @@ bool TextFileReader::Private::nextLine(qsizetype &from, qsizetype &to)
             scanned = 0;
         }
         if (atEnd || !fill()) {
-            if (skipping)
+            if (skipping) {
+                ++lines;
                 return false;
+            }
             if (failed || begin == end)
                 return false;
             from = begin;
             to = begin = end;
+            ++lines;
             return true;
         }
     }
@@ -342,6 +349,11 @@ qint64 TextFileReader::skipLine()
     if (to > from && d->data[to - 1] == '\r')
         --to;
     return to - from;
+}
+
+qint64 TextFileReader::lineNumber() const
+{
+    return d->lines;
 }
 
 void TextFileReader::close()

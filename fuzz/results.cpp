@@ -1,12 +1,15 @@
-// Property: the results search lists exactly the rows the loader's reader gives whose folder path
-// (first field) or name (second field) holds the text, with their line numbers and kinds, for any
-// file (which the search index finds and, its time being old, lets the search read in parts): each line read
-// by TextFileReader up to the first empty one, cut at its tabs. A text the file's encoding cannot hold
-// (U+FFFD among them, which only a broken byte decodes to) finds nothing.
+// Property: the results search lists exactly the rows the loader gives whose folder path (first
+// field) or name (second field) holds the text, with their line numbers and kinds, for any file
+// (which the search index finds and, its time being old, lets the search read in parts): each line
+// read by TextFileReader up to the first empty one that the tree takes (its number fields hold
+// numbers), cut at its tabs, numbered by its line in the file (lines passed over counted). A text the file's
+// encoding cannot hold (U+FFFD among them, which only a broken byte decodes to) finds nothing.
 //
 // Input: the text in UTF-8 up to the first NUL, then the file.
 
+#include "catalogue/layouts.h"
 #include "files/textfile.h"
+#include "records/recordset.h"
 #include "fuzz_support.h"
 #include "search/resultsearch.h"
 
@@ -22,11 +25,14 @@ QStringList expected(const QString &path, const QString &text)
     QString line;
     if (text.isEmpty() || text.contains(QChar::ReplacementCharacter) || !reader.open(path))
         return rows;
-    for (qint64 number = 1; reader.readLine(line) >= 1; ++number) {
+    RecordSet tree(d_dir_tree());
+    while (reader.readLine(line) >= 1) {
         const QStringList fields = line.split(u'\t');
+        if (!tree.appendLine(line))
+            continue; // no row of the tree
         if (fields[0].contains(text) || fields.value(1).contains(text))
             rows << QStringLiteral("%1|%2|%3|%4")
-                        .arg(QString::number(number), fields[0], fields.value(1),
+                        .arg(QString::number(reader.lineNumber()), fields[0], fields.value(1),
                              fields.value(2) == u"folder.bmp" ? QStringLiteral("d") : QStringLiteral("f"));
     }
     return rows;

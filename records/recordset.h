@@ -63,6 +63,9 @@ class RecordSet : public QObject, public RowSource {
     [[nodiscard]] FileResult SaveAs(const QString &path) const;
     // A value as SaveAs writes it, so that what is kept in memory is what the file will hold.
     [[nodiscard]] static QString asWritten(QStringView value);
+    // Whether a field of a number column reads as a number (a whole number in the int32 range,
+    // spaces around it allowed, empty for 0): a line with one that does not adds no row.
+    [[nodiscard]] static bool isNumberField(QStringView field);
     // Copies rows first..last into `target` (same layout) before row `before`;
     // a `before` past its end appends. 1, or -1 for a bad range or layout.
     int RowsCopy(qint64 first, qint64 last, RecordSet &target, qint64 before) const;

@@ -144,10 +144,13 @@ bool DiscSearch::run(const QString &path, const std::function<bool()> &blockDone
 bool DiscSearch::readBlocks(int fd, const std::function<bool()> &blockDone)
 {
     std::unique_ptr<char[]> buffer(new char[kBlockSize]);
-    qsizetype held = 0; // bytes in the buffer, the unfinished last line at its end
+    qsizetype held = 0;    // bytes in the buffer, the unfinished last line at its end
+    bool skipping = false; // inside a line longer than a block, which the loader passes over too
     for (;;) {
-        if (held == kBlockSize)
-            return true; // a line longer than a block: no catalogue line is
+        if (held == kBlockSize) {
+            skipping = true;
+            held = 0;
+        }
         ssize_t got;
         do {
             got = ::read(fd, buffer.get() + held, size_t(kBlockSize - held));
@@ -155,6 +158,19 @@ bool DiscSearch::readBlocks(int fd, const std::function<bool()> &blockDone)
         if (got < 0)
             return true;
         const bool fileEnd = got == 0;
+        if (skipping) {
+            const char *lf = static_cast<const char *>(std::memchr(buffer.get(), '\n', size_t(got)));
+            if (!lf) {
+                if (fileEnd)
+                    return blockDone();
+                continue; // the long line's bytes are dropped
+            }
+            skipping = false;
+            ++m_linesBefore; // the rows after it keep their line numbers
+            held = got - (lf + 1 - buffer.get());
+            std::memmove(buffer.get(), lf + 1, size_t(held));
+            got = 0;
+        }
         held += got;
         const char *bytes = buffer.get();
         const char *lastLf =
@@ -247,6 +263,11 @@ void DiscSearch::checkLine(QByteArrayView line, qint64 number)
     const QString name = decode(field(line, TreeColumn::name - 1));
     if (!m_path->holds && !name.contains(m_text))
         return;
+    // A line the loader does not take is no row of the tree.
+    for (int column = TreeColumn::selected; column <= TreeColumn::level; ++column) {
+        if (!RecordSet::isNumberField(decode(field(line, column - 1))))
+            return;
+    }
     if (!m_path->stored)
         m_path->stored = m_store.addPath(m_path->text);
     const bool folder = field(line, TreeColumn::bmpname - 1) == QByteArrayView("folder.bmp");

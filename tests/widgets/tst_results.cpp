@@ -1,7 +1,10 @@
 // The results window: Ctrl+Enter in the search box, the rows and their heading, opening a row in
 // the tree, sorting, closing; and the exports of the list pane's menu.
 
+#include "catalogue/datafiles.h"
+#include "catalogue/discfacts.h"
 #include "catalogue/layouts.h"
+#include "catalogue/sidefile.h"
 #include "files/filesystem.h"
 #include "support/messagelog.h"
 #include "support/programfolder.h"
@@ -14,6 +17,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -47,7 +51,7 @@ class TestResults : public QObject {
     {
         useProgramFolder(m_dir.path());
         QDir().mkpath(m_dir.path() + "/data");
-        write("cdinfo.dat", "cd_B.dat\tphotos\tB\t04\r\ncd_A.dat\tdocs\tA\t02\r\n");
+        write("cdinfo.dat", "cd_B.dat\tphotos\tB\t04\r\ncd_A.dat\tdocs\tA\t02\r\ncd_S.dat\tsizes\tS\t01\r\n");
         write("cd_A.dat", "D:\\\tD:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1\r\n"
                           "D:\\x\\\tx\tfolder.bmp\tfoldopen.bmp\t0\t0\t0\t0\t2\r\n"
                           "D:\\x\\memo\\\tmemo\tfolder.bmp\tfoldopen.bmp\t0\t0\t0\t0\t3\r\n"
@@ -96,6 +100,39 @@ class TestResults : public QObject {
 
         QTest::keyClick(results->view(), Qt::Key_Escape);
         QVERIFY(!results->isVisible());
+    }
+
+    // Each row shows its own size and date, also after a line the loader passes over.
+    void sizesAndDatesByRow()
+    {
+        QByteArray rows = "F:\\\tF:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1\r\n";
+        for (int n = 1; n <= 8; ++n) {
+            if (n == 4)
+                rows += "F:\\\tsized bad\tline.bmp\tline.bmp\t0\t0\t0\t0\tx\r\n"; // no row of the tree
+            rows += "F:\\\tsized " + QByteArray::number(n) + "\tline.bmp\tline.bmp\t0\t0\t0\t0\t2\r\n";
+        }
+        write("cd_S.dat", rows);
+        RecordSet tree(d_dir_tree());
+        loadDataFile(tree, m_dir.path() + "/data/cd_S.dat");
+        TreeFacts facts;
+        QStringList sizes;
+        for (qint64 row = 1; row <= tree.RowCount(); ++row) {
+            facts.append({1000 + 7 * row, 1700000000 + 86400 * row});
+            if (row > 1)
+                sizes << QLocale().toString(1000 + 7 * row);
+        }
+        QVERIFY(SideFiles::write(SideFiles::pathFor(m_dir.path() + "/data/cd_S.dat"), tree, facts).ok);
+        LocalFileSystem fs;
+        w_list window(fs);
+        window.open();
+        window.sle_search->setText("sized");
+        QTest::keyClick(window.sle_search, Qt::Key_Return, Qt::ControlModifier);
+        QCoreApplication::processEvents();
+        w_results *results = resultsOf(window);
+        QVERIFY(results);
+        QCOMPARE(column(*results, ResultsModel::Name).size(), 8);
+        QCOMPARE(column(*results, ResultsModel::Size), sizes);
+        QVERIFY(!column(*results, ResultsModel::Date).contains(QString()));
     }
 
     void exportsWriteTheShownRows()
