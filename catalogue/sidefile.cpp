@@ -1,5 +1,6 @@
 #include "catalogue/sidefile.h"
 
+#include "catalogue/datafiles.h"
 #include "catalogue/layouts.h"
 #include "catalogue/settings.h"
 #include "files/fileops.h"
@@ -80,10 +81,37 @@ qint64 catalogueBytes(const QString &sidePath)
     return catalogue.isFile() ? catalogue.size() : FileStat::kUnknown;
 }
 
-// The head also keeps the catalogue file's size: the disc's facts are read without its rows
-// (the list's tooltip), so without the fingerprint's check, and a catalogue written anew by
-// another program under the name of a side file left behind must not take its totals.
-void writeHead(LineSink &sink, const RecordSet &tree, const DiscFacts &disc, qint64 catalogueSize)
+// An XXH3 hash of the bytes of the side file's catalogue file, in hexadecimal; empty when it
+// cannot be read.
+QByteArray catalogueHash(const QString &sidePath)
+{
+    qint64 size = 0;
+    const int fd = openRegularFile(catalogueOf(sidePath), size);
+    if (fd < 0)
+        return {};
+    XXH3_state_t *state = XXH3_createState();
+    XXH3_64bits_reset(state);
+    std::vector<char> block(size_t(1) << 18);
+    bool ok = true;
+    for (qint64 left = size; ok && left > 0;) {
+        const ssize_t got = ::read(fd, block.data(), size_t(std::min<qint64>(left, qint64(block.size()))));
+        if (got < 0 && errno == EINTR)
+            continue;
+        ok = got > 0;
+        if (ok)
+            XXH3_64bits_update(state, block.data(), size_t(got));
+        left -= std::max<ssize_t>(got, 0);
+    }
+    const XXH64_hash_t hash = XXH3_64bits_digest(state);
+    XXH3_freeState(state);
+    ::close(fd);
+    return ok ? QByteArray::number(quint64(hash), 16) : QByteArray();
+}
+
+// The head also keeps the catalogue file's size and a hash of its bytes: the disc's facts are
+// read without its rows (the list's tooltip), and a catalogue written anew under the name of a
+// side file left behind, even of the same size, must not take its totals.
+void writeHead(LineSink &sink, const RecordSet &tree, const DiscFacts &disc, const QString &sidePath)
 {
     const auto line = [&sink](const char *key, const QString &value) {
         sink.writeLine(QString::fromLatin1(key) + u'\t' + value);
@@ -93,7 +121,8 @@ void writeHead(LineSink &sink, const RecordSet &tree, const DiscFacts &disc, qin
     };
     sink.writeLine(QString::fromLatin1(kFormatName) + QString::number(SideFiles::kVersion));
     line("rows", QString::fromLatin1(SideFiles::fingerprint(tree)));
-    count("catalogue", catalogueSize);
+    count("catalogue", catalogueBytes(sidePath));
+    line("content", QString::fromLatin1(catalogueHash(sidePath)));
     line("label", oneLine(disc.volumeLabel));
     line("type", oneLine(disc.fileSystemType));
     count("capacity", disc.capacity);
@@ -109,6 +138,7 @@ struct Head {
     int version = 0; // 0: not a side file of a version this program reads
     QByteArray fingerprint;
     qint64 catalogueSize = FileStat::kUnknown;
+    QByteArray catalogueHash; // empty in side files written before it was kept
 };
 
 // Reads the head of a side file into `disc`; `at` ends past the empty line.
@@ -143,6 +173,8 @@ Head readHead(const char *&at, const char *end, DiscFacts &disc)
             head.fingerprint = value.toByteArray();
         else if (key == "catalogue")
             head.catalogueSize = n;
+        else if (key == "content")
+            head.catalogueHash = value.toByteArray();
         else if (key == "label")
             disc.volumeLabel = QString::fromUtf8(value);
         else if (key == "type")
@@ -161,6 +193,21 @@ Head readHead(const char *&at, const char *end, DiscFacts &disc)
             disc.scanned = QDateTime::fromString(QString::fromLatin1(value), Qt::ISODate);
     }
     return head.fingerprint.isEmpty() ? Head() : head;
+}
+
+// Whether the side file with this head still belongs to its catalogue file, checked as strictly
+// as its rows are: the catalogue's bytes as they were written with it, or else a tree whose
+// fingerprint is the head's (a flag another program set changes the bytes, not the tree). A
+// catalogue of another size holds another tree.
+bool describesCatalogue(const Head &head, const QString &sidePath)
+{
+    if (head.catalogueSize != FileStat::kUnknown && head.catalogueSize != catalogueBytes(sidePath))
+        return false;
+    if (!head.catalogueHash.isEmpty() && head.catalogueHash == catalogueHash(sidePath))
+        return true;
+    RecordSet tree(d_dir_tree());
+    loadDataFile(tree, catalogueOf(sidePath));
+    return SideFiles::fingerprint(tree, head.version) == head.fingerprint;
 }
 
 // Appends the rows of whole lines from `at` to `end` to `facts`.
@@ -287,11 +334,12 @@ void Fingerprint::add(const void *data, size_t size)
 
 void Fingerprint::addRow(const RecordSet &tree, qint64 row)
 {
-    const QStringView path = tree.textAt(row, TreeColumn::fullname - 1);
-    const QStringView name = tree.textAt(row, TreeColumn::name - 1);
+    const QStringView rawPath = tree.textAt(row, TreeColumn::fullname - 1);
+    const QStringView path = asWritten(rawPath, m_pathWritten);
+    const QStringView name = asWritten(tree.textAt(row, TreeColumn::name - 1), m_nameWritten);
     // The files of a folder share its path: a path like the row before's is hashed as a length
     // of -1 only, which says the same without hashing the text again.
-    const bool samePath = m_rows > 0 && QStringView(m_previousPath) == path;
+    const bool samePath = m_rows > 0 && QStringView(m_previousPath) == rawPath;
     // Each value with its length before it, so that no two rows hash alike by shifting text.
     const qint64 fields[3] = {samePath ? -1 : path.size(), name.size(),
                               tree.numberAt(row, TreeColumn::level - 1)};
@@ -299,10 +347,22 @@ void Fingerprint::addRow(const RecordSet &tree, qint64 row)
     if (!samePath) {
         add(path.utf16(), size_t(path.size()) * 2);
         // A copy: the record set's text may move while rows are added.
-        m_previousPath.assign(path.utf16(), size_t(path.size()));
+        m_previousPath.assign(rawPath.utf16(), size_t(rawPath.size()));
     }
     add(name.utf16(), size_t(name.size()) * 2);
     ++m_rows;
+}
+
+QStringView Fingerprint::asWritten(QStringView text, QString &scratch)
+{
+    const auto control = [](QChar c) {
+        const char16_t u = c.unicode();
+        return u < 0x20 || (u >= 0x7F && u < 0xA0);
+    };
+    if (std::none_of(text.begin(), text.end(), control))
+        return text;
+    scratch = RecordSet::asWritten(text);
+    return scratch;
 }
 
 QByteArray Fingerprint::result()
@@ -331,7 +391,7 @@ FileResult write(const QString &path, const RecordSet &tree, const TreeFacts &fa
 {
     QDir().mkpath(QFileInfo(path).path());
     return writeUtf8FileAtomically(path, [&](LineSink &sink) {
-        writeHead(sink, tree, facts.disc, catalogueBytes(path));
+        writeHead(sink, tree, facts.disc, path);
         QString line;
         for (qint64 row = 1; row <= facts.rows(); ++row) {
             const FileStat stat = facts.at(row);
@@ -345,14 +405,11 @@ FileResult write(const QString &path, const RecordSet &tree, const TreeFacts &fa
 bool readDisc(const QString &path, DiscFacts &disc)
 {
     // The head is a few hundred bytes; the rows that follow are not read.
-    const QByteArray bytes = readRegularFile(path, 4096);
+    const QByteArray bytes = readRegularFile(path, kMostHeadBytes);
     const char *at = bytes.constData();
     disc = {};
     const Head head = readHead(at, bytes.constEnd(), disc);
-    // Without the rows there is no fingerprint to check: the catalogue file must at least be as
-    // large as when the side file was written with it. Side files that do not say are older.
-    if (head.version == 0 ||
-        (head.catalogueSize != FileStat::kUnknown && head.catalogueSize != catalogueBytes(path))) {
+    if (head.version == 0 || !describesCatalogue(head, path)) {
         disc = {};
         return false;
     }

@@ -18,7 +18,8 @@
 // an empty line; then one line per tree row in row order, "size<TAB>mtime" ("-" for unknown; a
 // folder's size is the total of the files below it; times in seconds since 1970 UTC).
 //
-// The fingerprint is a hash of every row's path, name and level: a catalogue file changed by
+// The fingerprint is a hash of every row's path, name and level, as the catalogue file holds them
+// (a control character as a space): a catalogue file changed by
 // another program no longer matches, and its side file is ignored as a missing one is. Version 2
 // hashes with XXH3 (128 bits), fast enough to hash a tree while it loads; version 1, hashed with
 // MD5, is still read.
@@ -43,11 +44,15 @@ class Fingerprint {
   private:
     struct Hash;
     void add(const void *data, size_t size);
+    // A text as the catalogue file holds it (a control character there is a space), so that a
+    // tree hashes alike before it is saved and once it is loaded again.
+    static QStringView asWritten(QStringView text, QString &scratch);
 
     int m_version;
     qint64 m_rows = 0;
     std::unique_ptr<Hash> m_hash;
     std::u16string m_previousPath;
+    QString m_pathWritten, m_nameWritten;
 };
 
 // The side file of the catalogue file at `cataloguePath`.
