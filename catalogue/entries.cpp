@@ -191,9 +191,7 @@ void CatalogueEntries::removeStaleFiles()
 
 FileResult CatalogueEntries::ensureDataFolder() const
 {
-    if (DirectoryExists(m_dataFolder))
-        return {true, {}};
-    if (CreateDirectory(m_dataFolder) == 1)
+    if (ensureFolder(m_dataFolder))
         return {true, {}};
     return {false,
             QStringLiteral("'%1' 폴더를 만들지 못했습니다: %2").arg(m_dataFolder, systemErrorText(errno))};

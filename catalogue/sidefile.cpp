@@ -389,7 +389,8 @@ QByteArray fingerprint(const RecordSet &tree, int version)
 
 FileResult write(const QString &path, const RecordSet &tree, const TreeFacts &facts)
 {
-    QDir().mkpath(QFileInfo(path).path());
+    // The own folder below the data folder, never the data folder itself.
+    ensureFolder(QFileInfo(path).path());
     return writeUtf8FileAtomically(path, [&](LineSink &sink) {
         writeHead(sink, tree, facts.disc, path);
         QString line;

@@ -83,6 +83,10 @@ int FileClose(int handle);               // 1, or -1 for an unknown handle
 bool FileDelete(const QString &path);    // true when the file was deleted
 bool DirectoryExists(const QString &path);
 int CreateDirectory(const QString &path); // 1 created, -1 failed (one level only)
+// Makes the folder `path` (one level) unless one is there already, as another copy of the program
+// may make it at the same moment: true when a folder is there afterwards, whoever made it; false
+// with errno set otherwise (EEXIST when something else has the name).
+bool ensureFolder(const QString &path);
 QString GetCurrentDirectory();            // absolute, no trailing separator ("/" for the root)
 int ChangeDirectory(const QString &path); // 1, or -1
 

@@ -203,9 +203,7 @@ void IndexUpdate::store(FolderLock lock)
     if (lock == FolderLock::Take && !folderLock.lock(kSearchLockWaitMs))
         return;
     // The own folder is made inside the data folder, never the data folder itself.
-    const QDir data(m_folder);
-    const QFileInfo own(ownFolderPath(m_folder));
-    if (!data.exists() || (!own.isDir() && !data.mkdir(own.fileName())))
+    if (!DirectoryExists(m_folder) || !ensureFolder(ownFolderPath(m_folder)))
         return;
     // A failed write leaves the old index, which the check of each file's stamp keeps honest.
     (void)writeFileAtomically(searchIndexPath(m_folder), m_bytes);
