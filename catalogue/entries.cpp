@@ -152,6 +152,7 @@ QString CatalogueEntries::filePath(const QString &bareName) const
 
 qint64 CatalogueEntries::loadIndex()
 {
+    ++m_reads;
     m_indexStamp = versionOf(indexPath());
     return loadDataFile(m_index, indexPath());
 }
@@ -167,6 +168,7 @@ bool CatalogueEntries::catchUp()
     if (!opened && now != FileVersion{})
         return false; // there but unreadable: not taken for an empty catalogue
     m_indexStamp = now;
+    ++m_reads;
     m_index.Reset();
     if (rows.RowCount() > 0)
         rows.RowsCopy(1, rows.RowCount(), m_index, 1);
@@ -183,7 +185,7 @@ bool CatalogueEntries::catchUp()
 void CatalogueEntries::removeStaleFiles()
 {
     DataFolderLock lock(m_dataFolder);
-    if (DirectoryExists(m_dataFolder) && lock.lock()) {
+    if (DirectoryExists(m_dataFolder) && lock.lock(0)) {
         removeStaleTemporaries(m_dataFolder);
         removeStaleTemporaries(ownFolderPath(m_dataFolder)); // the side files' and the index's
     }
@@ -202,11 +204,13 @@ FileResult CatalogueEntries::begin(DataFolderLock &lock, bool *reread)
     const FileResult ready = ensureDataFolder();
     if (!ready.ok)
         return ready;
-    if (!lock.lock())
+    // The window lets input run while it waits, and may read the index anew meanwhile.
+    const quint64 readsBefore = m_reads;
+    if (!lock.lock(DataFolderLock::kWaitMs, &lockWait))
         return lock.failure();
-    const bool read = catchUp();
+    catchUp();
     if (reread)
-        *reread = read;
+        *reread = m_reads != readsBefore;
     return {true, {}};
 }
 

@@ -29,7 +29,8 @@ int openRegularFile(const QString &path, qint64 &size);
 
 struct FileResult {
     bool ok = false;
-    QString error; // for a person: what failed and on which path; empty when ok
+    QString error;          // for a person: what failed and on which path; empty when ok
+    bool cancelled = false; // the user stopped it (waiting for another copy of the program)
 };
 
 // Sequential line reader over one data file.

@@ -86,7 +86,9 @@ class IndexUpdate {
     void planFiles(const QStringList &names);
     // Reads what the plan names; false when cancelled (what was read is kept all the same).
     bool run(HookContext &hooks);
-    void store(FolderLock lock);
+    // Writes the new index under the folder's lock; a wait for the lock lets input run through
+    // `hooks`, and a cancel there gives up writing.
+    void store(FolderLock lock, HookContext &hooks);
     // The index as it now is: the old one when nothing changed.
     [[nodiscard]] const SearchIndexFile &current() const { return m_changed ? m_new : m_old; }
     void forgetOld()
@@ -195,12 +197,13 @@ bool IndexUpdate::run(HookContext &hooks)
     return !cancelled;
 }
 
-void IndexUpdate::store(FolderLock lock)
+void IndexUpdate::store(FolderLock lock, HookContext &hooks)
 {
     if (!m_changed || !m_worthWriting || !g_enabled)
         return;
     DataFolderLock folderLock(m_folder);
-    if (lock == FolderLock::Take && !folderLock.lock(kSearchLockWaitMs))
+    const LockWait wait{[&hooks](const QString &, qint64) { return hooks.cancelled(); }, {}};
+    if (lock == FolderLock::Take && !folderLock.lock(kSearchLockWaitMs, &wait))
         return;
     // The own folder is made inside the data folder, never the data folder itself.
     if (!DirectoryExists(m_folder) || !ensureFolder(ownFolderPath(m_folder)))
@@ -250,7 +253,7 @@ SearchCandidates candidateFiles(const QString &dataFolder, const QString &text, 
             update.forgetOld();
         update.planAll();
         candidates.cancelled = !update.run(hooks);
-        update.store(FolderLock::Take);
+        update.store(FolderLock::Take, hooks);
         candidates.ruledOut.clear();
         candidates.parts.clear();
         if (candidates.cancelled || narrow(update.current(), trigrams, candidates))
@@ -272,7 +275,7 @@ void refreshFiles(const QString &dataFolder, const QStringList &names, FolderLoc
     update.planFiles(names);
     HookContext none;
     if (update.run(none))
-        update.store(lock);
+        update.store(lock, none);
 }
 
 void follow(CatalogueEntries &entries)

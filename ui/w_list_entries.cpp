@@ -34,7 +34,7 @@ void w_list::ue_delete()
                    MessageIcon::Question, MessageButtons::YesNo, 2) != 1)
         return;
     const CatalogueEntries::Removal removal = m_entries.remove(row);
-    if (!removal.index.ok)
+    if (!removal.index.ok && !removal.index.cancelled)
         MessageBox(QStringLiteral("오류"), removal.index.error, MessageIcon::StopSign);
     else if (removal.fileDeleteFailed)
         MessageBox(QStringLiteral("오류"), QStringLiteral("화일 삭제 오류!\n\n") + file,
