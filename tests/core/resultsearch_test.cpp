@@ -5,6 +5,7 @@
 #include "files/textcodec.h"
 #include "files/textfile.h"
 #include "search/resultsearch.h"
+#include "support/searchedresults.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -18,22 +19,20 @@ namespace {
 
 class ResultSearch : public ::testing::Test {
   protected:
-    void write(const QString &file, const QByteArray &bytes) const
+    // Old files are those every saved disc soon is: the index trusts them and reads them in parts.
+    void write(const QString &file, const QByteArray &bytes, bool old = false) const
     {
         QFile out(m_dir.filePath(file));
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
         out.write(bytes);
+        out.flush();
+        if (old)
+            out.setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime);
     }
     // "disc:line:path|name" for each row found.
     QStringList found(const QStringList &files, const QString &text) const
     {
-        std::vector<ResultDisc> discs;
-        for (const QString &file : files)
-            discs.push_back({file, file, {}, u"01"_s});
-        ResultStore store;
-        store.reset(discs);
-        HookContext hooks;
-        searchResults(hooks, store, m_dir.path(), text);
+        const ResultStore store = searchedResults(m_dir.path(), files, text);
         QStringList rows;
         for (qsizetype row = 0; row < store.rowCount(); ++row)
             rows << u"%1:%2:%3|%4%5"_s.arg(store.discOf(row))
@@ -65,33 +64,44 @@ class ResultSearch : public ::testing::Test {
 
 TEST_F(ResultSearch, PathsAndNamesOnly)
 {
-    // 똠 is 8C 63 in CP949, and 63 is "c"; the disc search would also match "bmp" in every line.
-    write("cd_a.dat", "E:\\\tE:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1\r\n"
-                      "E:\\Memo\\\tMemo\tfolder.bmp\tfoldopen.bmp\t0\t0\t0\t0\t2\r\n"
-                      "E:\\Memo\\\t\x8C\x63.txt\tline.bmp\tline.bmp\t0\t0\t0\t0\t3\r\n"
-                      "E:\\\tmemo.txt\tline.bmp\tline.bmp\t0\t0\t0\t0\t2\r\n"
-                      "\r\n"
-                      "E:\\\tMemo after the end\tline.bmp\tline.bmp\t0\t0\t0\t0\t2\r\n");
-    write("cd_b.dat", "\xEF\xBB\xBF"
-                      "F:\\\tMemo 😀\tline.bmp\tline.bmp\t0\t0\t0\t0\t1\n");
-    write("cd_c.dat", "");
-    const QStringList files = {u"cd_b.dat"_s, u"missing.dat"_s, u"cd_a.dat"_s, u"../cd_a.dat"_s,
-                               u"cd_c.dat"_s};
-    const struct {
-        QString text;
-        QStringList rows;
-    } cases[] = {
-        {u"Memo"_s, {u"0:1:F:\\|Memo 😀"_s, u"2:2:E:\\Memo\\|Memo/"_s, u"2:3:E:\\Memo\\|똠.txt"_s}},
-        {u"memo"_s, {u"2:4:E:\\|memo.txt"_s}},
-        {u"c"_s, {}},
-        {u"똠"_s, {u"2:3:E:\\Memo\\|똠.txt"_s}},
-        {u"😀"_s, {u"0:1:F:\\|Memo 😀"_s}},
-        {u"bmp"_s, {}},
-        {u"\\Memo\\\tMemo"_s, {}},
-        {u""_s, {}},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(found(files, c.text), c.rows) << c.text.toStdString();
+    for (const bool old : {false, true}) {
+        // 똠 is 8C 63 in CP949, and 63 is "c"; the disc search would also match "bmp" in every line.
+        write("cd_a.dat",
+              "E:\\\tE:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1\r\n"
+              "E:\\Memo\\\tMemo\tfolder.bmp\tfoldopen.bmp\t0\t0\t0\t0\t2\r\n"
+              "E:\\Memo\\\t\x8C\x63.txt\tline.bmp\tline.bmp\t0\t0\t0\t0\t3\r\n"
+              "E:\\\tmemo.txt\tline.bmp\tline.bmp\t0\t0\t0\t0\t2\r\n"
+              // The text's bytes in a picture column, in another case in the name.
+              "E:\\\tmemo2.txt\tMEMO.bmp\tfolder.bmp\t0\t0\t0\t0\t2\r\n"
+              "\r\n"
+              "E:\\\tMemo after the end\tline.bmp\tline.bmp\t0\t0\t0\t0\t2\r\n",
+              old);
+        write("cd_b.dat",
+              "\xEF\xBB\xBF"
+              "F:\\\tMemo 😀\tline.bmp\tline.bmp\t0\t0\t0\t0\t1\n",
+              old);
+        write("cd_c.dat", "", old);
+        const QStringList files = {u"cd_b.dat"_s, u"missing.dat"_s, u"cd_a.dat"_s, u"../cd_a.dat"_s,
+                                   u"cd_c.dat"_s};
+        const struct {
+            QString text;
+            QStringList rows;
+        } cases[] = {
+            {u"Memo"_s, {u"0:1:F:\\|Memo 😀"_s, u"2:2:E:\\Memo\\|Memo/"_s, u"2:3:E:\\Memo\\|똠.txt"_s}},
+            {u"memo"_s, {u"2:4:E:\\|memo.txt"_s, u"2:5:E:\\|memo2.txt"_s}},
+            {u"c"_s, {}},
+            {u"똠"_s, {u"2:3:E:\\Memo\\|똠.txt"_s}},
+            {u"😀"_s, {u"0:1:F:\\|Memo 😀"_s}},
+            {u"bmp"_s, {}},
+            {u"folder"_s, {}}, // only in the picture columns of the folders
+            {u"MEMO"_s, {}},   // only in other cases
+            {u"mEmo"_s, {}},
+            {u"\\Memo\\\tMemo"_s, {}},
+            {u""_s, {}},
+        };
+        for (const auto &c : cases)
+            EXPECT_EQ(found(files, c.text), c.rows) << c.text.toStdString() << (old ? " (old files)" : "");
+    }
 }
 
 TEST_F(ResultSearch, SameRowsAsTheReaderAcrossBlocks)
