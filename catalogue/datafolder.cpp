@@ -130,8 +130,11 @@ QString DataFolderLock::holder() const
 
 FileResult DataFolderLock::failure() const
 {
-    if (m_cancelled)
-        return {false, QStringLiteral("데이터 폴더를 기다리다가 취소했습니다."), true};
+    if (m_cancelled) {
+        FileResult cancelled{false, QStringLiteral("데이터 폴더를 기다리다가 취소했습니다.")};
+        cancelled.cancelled = true;
+        return cancelled;
+    }
     const QString irregular = irregularFileProblem(m_path);
     if (!irregular.isEmpty())
         return {false, QStringLiteral("데이터 폴더를 잠그지 못했습니다: %1").arg(irregular)};

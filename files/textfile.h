@@ -29,7 +29,10 @@ int openRegularFile(const QString &path, qint64 &size);
 
 struct FileResult {
     bool ok = false;
-    QString error;          // for a person: what failed and on which path; empty when ok
+    QString error; // for a person: what failed and on which path; empty when ok
+    // Not a failure of the files: the change was not allowed (a label another disc uses), so
+    // trying again after the same change cannot help.
+    bool refused = false;
     bool cancelled = false; // the user stopped it (waiting for another copy of the program)
 };
 

@@ -9,8 +9,8 @@
 
 #include "catalogue/layouts.h"
 #include "files/textfile.h"
-#include "records/recordset.h"
 #include "fuzz_support.h"
+#include "records/recordset.h"
 #include "search/resultsearch.h"
 
 namespace {

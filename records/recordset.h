@@ -66,6 +66,8 @@ class RecordSet : public QObject, public RowSource {
     // Whether a field of a number column reads as a number (a whole number in the int32 range,
     // spaces around it allowed, empty for 0): a line with one that does not adds no row.
     [[nodiscard]] static bool isNumberField(QStringView field);
+    // The same in place, leaving a value that holds no such character untouched.
+    static void makeWritable(QString &value);
     // Copies rows first..last into `target` (same layout) before row `before`;
     // a `before` past its end appends. 1, or -1 for a bad range or layout.
     int RowsCopy(qint64 first, qint64 last, RecordSet &target, qint64 before) const;
