@@ -412,12 +412,11 @@ void Fingerprint::add(const void *data, size_t size)
 
 void Fingerprint::addRow(const RecordSet &tree, qint64 row)
 {
-    const QStringView rawPath = tree.textAt(row, TreeColumn::fullname - 1);
-    const QStringView path = asWritten(rawPath, m_pathWritten);
+    const QStringView path = asWritten(tree.textAt(row, TreeColumn::fullname - 1), m_pathWritten);
     const QStringView name = asWritten(tree.textAt(row, TreeColumn::name - 1), m_nameWritten);
     // The files of a folder share its path: a path like the row before's is hashed as a length
     // of -1 only, which says the same without hashing the text again.
-    const bool samePath = m_rows > 0 && QStringView(m_previousPath) == rawPath;
+    const bool samePath = m_rows > 0 && QStringView(m_previousPath) == path;
     // Each value with its length before it, so that no two rows hash alike by shifting text.
     const qint64 fields[3] = {samePath ? -1 : path.size(), name.size(),
                               tree.numberAt(row, TreeColumn::level - 1)};
@@ -425,7 +424,7 @@ void Fingerprint::addRow(const RecordSet &tree, qint64 row)
     if (!samePath) {
         add(path.utf16(), size_t(path.size()) * 2);
         // A copy: the record set's text may move while rows are added.
-        m_previousPath.assign(rawPath.utf16(), size_t(rawPath.size()));
+        m_previousPath.assign(path.utf16(), size_t(path.size()));
     }
     add(name.utf16(), size_t(name.size()) * 2);
     ++m_rows;
