@@ -13,7 +13,12 @@ namespace {
 // A wait this short passes unseen: another copy's change takes milliseconds.
 constexpr qint64 kShownAfterMs = 300;
 
-QProgressDialog *makeDialog()
+QString waitText(const QString &waitingFor, qint64 waitedMs)
+{
+    return QStringLiteral("%1\n\n%2초째 기다리고 있습니다.").arg(waitingFor).arg(waitedMs / 1000);
+}
+
+QProgressDialog *makeDialog(const QString &text)
 {
     QWidget *owner = dialogOwner();
     auto *dialog = new QProgressDialog(owner);
@@ -25,6 +30,8 @@ QProgressDialog *makeDialog()
     dialog->setMinimumDuration(0);
     dialog->setWindowModality(Qt::ApplicationModal);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setLabelText(text);
+    dialog->adjustSize();
     centreOver(dialog, owner);
     dialog->show();
     return dialog;
@@ -37,11 +44,11 @@ LockWait shownLockWait()
     auto dialog = std::make_shared<QPointer<QProgressDialog>>();
     LockWait wait;
     wait.waiting = [dialog](const QString &waitingFor, qint64 waitedMs) {
+        const QString text = waitText(waitingFor, waitedMs);
         if (!*dialog && waitedMs >= kShownAfterMs)
-            *dialog = makeDialog();
-        if (*dialog)
-            (*dialog)->setLabelText(
-                QStringLiteral("%1\n\n%2초째 기다리고 있습니다.").arg(waitingFor).arg(waitedMs / 1000));
+            *dialog = makeDialog(text);
+        else if (*dialog && (*dialog)->labelText() != text)
+            (*dialog)->setLabelText(text);
         while (Yield()) {
         }
         return *dialog && (*dialog)->wasCanceled();
