@@ -111,8 +111,10 @@ void TreePresenter::paintRow(QPainter &painter, const QRect &rect, const RecordS
             painter.restore();
             continue;
         }
-        const QString name = rows.GetItemString(row, TreeColumn::name);
         painter.setFont(m_font);
+        // A name longer than its room, on a narrow page beside the sizes, ends in "…" where it is cut.
+        const QString name = painter.fontMetrics().elidedText(rows.GetItemString(row, TreeColumn::name),
+                                                              Qt::ElideRight, box.width());
         const QPalette palette = QApplication::palette();
         if (state.highlighted) {
             const QRect textBox(box.left(), box.top(),

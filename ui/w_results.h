@@ -44,6 +44,8 @@ class w_results : public QWidget {
     void createControls();
     void layoutControls();
     void connectHandlers();
+    void fitDateColumn();
+    void placeFirstTime();
     void showHeading();
     void rowActivated(const QModelIndex &index);
     void exportClicked();
@@ -57,4 +59,5 @@ class w_results : public QWidget {
     QString m_text;
     bool m_searching = false;
     bool m_cancelled = false;
+    bool m_placed = false;
 };
