@@ -1,25 +1,151 @@
 #include "search/resultstore.h"
 
+#include "search/comparedbytes.h"
+#include "search/textforms.h"
+
+#include <algorithm>
+#include <limits>
+
 void ResultStore::reset(std::vector<ResultDisc> discs)
 {
     m_discs = std::move(discs);
+    m_discText.assign(m_discs.size(), {});
     m_rows.clear();
+    m_discStarts.clear();
     m_paths.clear();
     m_names.clear();
-    m_discsWithRows = 0;
 }
 
-quint32 ResultStore::addPath(const QString &path)
+int ResultStore::discOf(qsizetype row) const
 {
-    m_paths.push_back(path);
+    const auto after = std::upper_bound(m_discStarts.begin(), m_discStarts.end(), row,
+                                        [](qsizetype r, const DiscStart &start) { return r < start.row; });
+    return after == m_discStarts.begin() ? -1 : std::prev(after)->disc;
+}
+
+QString ResultStore::decoded(int disc, QByteArrayView bytes) const
+{
+    const bool utf8 = disc >= 0 && size_t(disc) < m_discText.size() && m_discText[size_t(disc)].utf8;
+    return decodedField(bytes, utf8);
+}
+
+QByteArrayView ResultStore::nameBytes(qsizetype row) const
+{
+    const Row &r = m_rows[size_t(row)];
+    return QByteArrayView(m_names.constData() + r.nameAt, qsizetype(r.nameSize));
+}
+
+QString ResultStore::pathOf(qsizetype row) const
+{
+    const int disc = discOf(row);
+    const QByteArray &path = m_paths[m_rows[size_t(row)].path];
+    const QByteArray &root = m_discText[size_t(disc)].root;
+    QByteArrayView shown = path;
+    if (!root.isEmpty() && path.startsWith(root)) {
+        // The root's own separator stays, so a path reads from the disc's top: "/photos/".
+        const bool separator = root.endsWith('/') || root.endsWith('\\');
+        shown = QByteArrayView(path).sliced(root.size() - (separator ? 1 : 0));
+    }
+    return composed(decoded(disc, shown));
+}
+
+QString ResultStore::nameOf(qsizetype row) const
+{
+    return composed(storedNameOf(row));
+}
+
+QString ResultStore::storedPathOf(qsizetype row) const
+{
+    return decoded(discOf(row), m_paths[m_rows[size_t(row)].path]);
+}
+
+QString ResultStore::storedNameOf(qsizetype row) const
+{
+    return decoded(discOf(row), nameBytes(row));
+}
+
+qsizetype ResultStore::bytesUsed() const
+{
+    qsizetype bytes = qsizetype(m_rows.capacity() * sizeof(Row)) + m_names.capacity() +
+                      qsizetype(m_paths.capacity() * sizeof(QByteArray)) +
+                      qsizetype(m_discStarts.capacity() * sizeof(DiscStart));
+    for (const QByteArray &path : m_paths)
+        bytes += path.capacity();
+    return bytes;
+}
+
+void ResultStore::setDiscText(int disc, bool utf8, const QByteArray &root)
+{
+    if (size_t(disc) >= m_discText.size())
+        m_discText.resize(size_t(disc) + 1);
+    m_discText[size_t(disc)] = {utf8, root};
+}
+
+quint32 ResultStore::addPath(int, QByteArrayView path)
+{
+    m_paths.push_back(path.toByteArray());
     return quint32(m_paths.size() - 1);
 }
 
-void ResultStore::append(int disc, qint64 line, quint32 path, QStringView name, bool folder)
+void ResultStore::append(int disc, qint64 line, quint32 path, QByteArrayView name, bool folder)
 {
-    if (m_rows.empty() || m_rows.back().disc != quint32(disc))
-        ++m_discsWithRows; // rows come disc by disc
-    m_rows.push_back({quint32(disc), quint32(line), path, quint32(m_names.size()),
-                      quint32(name.size()) & 0x7FFFFFFF, folder ? 1u : 0u});
-    m_names.append(name);
+    if (m_discStarts.empty() || m_discStarts.back().disc != disc)
+        m_discStarts.push_back({disc, rowCount()});
+    // A name longer than the 16 MiB a row can hold is cut (catalogue lines stop at 1 MiB).
+    const qsizetype size = std::min<qsizetype>(name.size(), (qsizetype(1) << 24) - 1);
+    m_rows.push_back({quint32(line), path, folder ? 1u : 0u, quint64(m_names.size()), quint64(size)});
+    m_names.append(name.first(size));
+}
+
+ResultStore ResultStore::takeRows()
+{
+    ResultStore taken;
+    taken.m_discText = m_discText;
+    // Only the discs that have rows here: the last one may begin with the next rows.
+    for (size_t i = 0; i < m_discStarts.size(); ++i) {
+        const qsizetype end = i + 1 < m_discStarts.size() ? m_discStarts[i + 1].row : rowCount();
+        if (end > m_discStarts[i].row)
+            taken.m_discStarts.push_back(m_discStarts[i]);
+    }
+    taken.m_names = std::move(m_names);
+    std::vector<quint32> renumbered(m_paths.size(), std::numeric_limits<quint32>::max());
+    for (Row row : m_rows) {
+        quint32 &to = renumbered[row.path];
+        if (to == std::numeric_limits<quint32>::max()) {
+            to = quint32(taken.m_paths.size());
+            taken.m_paths.push_back(m_paths[row.path]);
+        }
+        row.path = to;
+        taken.m_rows.push_back(row);
+    }
+    m_rows.clear();
+    m_discStarts.clear();
+    m_names.clear();
+    // The last disc goes on in the next rows.
+    if (!taken.m_discStarts.empty())
+        m_discStarts.push_back({taken.m_discStarts.back().disc, 0});
+    return taken;
+}
+
+void ResultStore::appendRows(ResultStore &&rows)
+{
+    const quint32 pathBase = quint32(m_paths.size());
+    const quint64 nameBase = quint64(m_names.size());
+    const qsizetype rowBase = rowCount();
+    for (QByteArray &path : rows.m_paths)
+        m_paths.push_back(std::move(path));
+    m_names.append(rows.m_names);
+    for (Row row : rows.m_rows) {
+        row.path += pathBase;
+        row.nameAt += nameBase;
+        m_rows.push_back(row);
+    }
+    for (const DiscStart &start : rows.m_discStarts) {
+        if (m_discStarts.empty() || m_discStarts.back().disc != start.disc)
+            m_discStarts.push_back({start.disc, rowBase + start.row});
+    }
+    for (size_t disc = 0; disc < rows.m_discText.size(); ++disc) {
+        if (!rows.m_discText[disc].root.isEmpty() || rows.m_discText[disc].utf8)
+            setDiscText(int(disc), rows.m_discText[disc].utf8, rows.m_discText[disc].root);
+    }
 }

@@ -1,6 +1,7 @@
 #include "treeview/treepresenter.h"
 
 #include "catalogue/layouts.h"
+#include "search/textforms.h"
 #include "widgets/fonts.h"
 
 #include <QApplication>
@@ -111,7 +112,8 @@ void TreePresenter::paintRow(QPainter &painter, const QRect &rect, const RecordS
             painter.restore();
             continue;
         }
-        const QString name = rows.GetItemString(row, TreeColumn::name);
+        // Composed, so that a name a Mac wrote decomposed is drawn as one syllable per cell.
+        const QString name = composed(rows.GetItemString(row, TreeColumn::name));
         painter.setFont(m_font);
         const QPalette palette = QApplication::palette();
         if (state.highlighted) {

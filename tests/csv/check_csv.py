@@ -27,7 +27,7 @@ with tempfile.TemporaryDirectory() as folder:
                     ['E:\\', NAME, '파일', '', '']], tree
     results = rows('results.csv')
     assert results == [['라벨', '설명', '구분', '폴더 경로', '이름', '종류', '크기', '날짜'],
-                       ['똠,1', '"설명", 둘', '사진', 'E:\\', NAME.replace('\t', ' '), '파일', '', '']], results
+                       ['똠,1', '"설명", 둘', '사진', '\\', NAME.replace('\t', ' '), '파일', '', '']], results
     discs = rows('list.csv')
     assert discs == [['라벨', '설명', '구분', '파일 수', '전체 크기', '스캔 날짜'],
                      ['똠,1', '"설명", 둘', '사진', '', '', '']], discs
