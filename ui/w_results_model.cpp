@@ -34,6 +34,13 @@ void ResultsModel::rowsFound(qsizetype first, qsizetype count)
     endInsertRows();
 }
 
+void ResultsModel::appendRows(ResultStore &&rows)
+{
+    const qsizetype first = m_store.rowCount();
+    m_store.appendRows(std::move(rows));
+    rowsFound(first, m_store.rowCount() - first);
+}
+
 qsizetype ResultsModel::storeRow(int row) const
 {
     return m_order.empty() ? row : qsizetype(m_order[size_t(row)]);
@@ -62,7 +69,7 @@ QString ResultsModel::text(qsizetype row, int column) const
     case Path:
         return m_store.pathOf(row);
     case Name:
-        return m_store.nameOf(row).toString();
+        return m_store.nameOf(row);
     case Size: {
         const qint64 size = facts(row).size;
         return size < 0 ? QString() : QLocale().toString(size);
@@ -119,11 +126,21 @@ void ResultsModel::sort(int column, Qt::SortOrder order)
     emit layoutAboutToBeChanged();
     std::vector<quint32> rows(static_cast<size_t>(m_shown));
     std::iota(rows.begin(), rows.end(), quint32(0));
+    // Paths and names are kept as the files hold them: each is decoded once for the sort.
+    std::vector<QString> keys;
+    if (column == Path || column == Name) {
+        keys.reserve(rows.size());
+        for (const quint32 row : rows)
+            keys.push_back(column == Path ? m_store.pathOf(row) : m_store.nameOf(row));
+    }
+    const auto sortsBefore = [&](quint32 a, quint32 b) {
+        return keys.empty() ? less(column, a, b) : keys[a].compare(keys[b], Qt::CaseInsensitive) < 0;
+    };
     // Stable, so rows that compare equal keep the order of the discs and the trees.
     if (order == Qt::AscendingOrder)
-        std::stable_sort(rows.begin(), rows.end(), [&](quint32 a, quint32 b) { return less(column, a, b); });
+        std::stable_sort(rows.begin(), rows.end(), [&](quint32 a, quint32 b) { return sortsBefore(a, b); });
     else
-        std::stable_sort(rows.begin(), rows.end(), [&](quint32 a, quint32 b) { return less(column, b, a); });
+        std::stable_sort(rows.begin(), rows.end(), [&](quint32 a, quint32 b) { return sortsBefore(b, a); });
     const QModelIndexList before = persistentIndexList();
     QModelIndexList after;
     // The selection and the current row stay on the same store rows.

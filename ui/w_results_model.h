@@ -19,6 +19,8 @@ class ResultsModel final : public QAbstractTableModel {
     // Empties the model for a new search over `discs`, coloured as the list pane colours them.
     void start(std::vector<ResultDisc> discs, std::vector<QColor> colours, std::vector<SideFacts> facts);
     void rowsFound(qsizetype first, qsizetype count);
+    // Rows of a search of the same discs, taken from its own store, after those shown.
+    void appendRows(ResultStore &&rows);
 
     [[nodiscard]] ResultStore &store() { return m_store; }
     [[nodiscard]] const ResultStore &store() const { return m_store; }

@@ -69,6 +69,8 @@ class TestResults : public QObject {
         QCOMPARE(window.list().RowCount(), qint64(2)); // the disc list fills as Enter fills it
         w_results *results = resultsOf(window);
         QVERIFY(results && results->isVisible() && results->isWindow());
+        QCOMPARE(results->queryBox()->text(), QString("memo")); // the window's own box holds the text
+        QTRY_VERIFY(!results->searching());
         QCOMPARE(results->windowTitle(), QString("검색 결과"));
         QCOMPARE(results->heading()->text(), QString("'memo': 디스크 2개에서 4개 항목"));
         // Disc list order, then tree order; a path holding the text lists every row below it.
@@ -111,6 +113,7 @@ class TestResults : public QObject {
         m_popmenu::current()->m_results->trigger();
         w_results *results = resultsOf(window);
         QVERIFY(results && results->isVisible());
+        QTRY_VERIFY(!results->searching());
         const QString path = m_dir.path() + "/out.csv";
         setCsvPathChooser([&](const QString &) { return path; });
         const auto lines = [&] {
