@@ -98,6 +98,10 @@ void w_results::showHeading()
 {
     const QLocale locale;
     const ResultStore &store = m_model->store();
+    if (!m_searching && !m_searched.asksForAnything()) {
+        m_heading->setText(QStringLiteral("찾을 이름이나 조건을 입력하세요. 글자마다 바로 찾습니다."));
+        return;
+    }
     QString line =
         QStringLiteral("'%1': 디스크 %2개에서 %3개 항목")
             .arg(m_text, locale.toString(store.discsWithRows()), locale.toString(store.rowCount()));
