@@ -71,7 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const QString &word = query.words[i];
         const bool composing = query.composing && i + 1 == query.words.size();
         const WordPattern pattern(word, rule, composing);
-        const QString holding = QStringLiteral("x ") + word.normalized(QString::NormalizationForm_D) + QStringLiteral(" y");
+        const QString holding =
+            QStringLiteral("x ") + word.normalized(QString::NormalizationForm_D) + QStringLiteral(" y");
         if (!pattern.foundIn(codePoints(comparedForm(holding, rule))))
             fail("a word is found in a text that holds it", shown(word));
         if (!pattern.foundIn(compared))

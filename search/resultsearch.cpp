@@ -14,7 +14,11 @@
 #include <QStringEncoder>
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <optional>
+#include <thread>
 
 #include <cerrno>
 #include <cstring>
@@ -355,26 +359,85 @@ ResultsOutcome searchResults(HookContext &hooks, ResultStore &store, const QStri
     if (candidates.cancelled)
         return {true};
     hooks.setMaximum(discs);
+    const auto searched = [&](int disc) {
+        const ResultDisc &entry = store.discs()[size_t(disc)];
+        return isBareFileName(entry.file) && candidates.mayHold(entry.file) &&
+               matcher.discPasses(entry.label, entry.category);
+    };
     qsizetype reported = store.rowCount();
-    const auto blockDone = [&] {
+    const auto report = [&] {
         if (found && store.rowCount() > reported)
             found(reported, store.rowCount() - reported);
         reported = store.rowCount();
+    };
+    const auto blockDone = [&] {
+        report();
         return !hooks.cancelled();
     };
+    // The discs are taken from both ends: this thread takes them from the front, in order, its
+    // rows going to the store as they are found (the first screen comes from the first discs);
+    // a helper takes them from the back, keeping each disc's rows until this thread reaches it.
+    std::mutex mutex;
+    std::condition_variable keptOne;
+    int front = 0;    // the discs before this one are this thread's
+    int back = discs; // the discs from here on are the helper's
+    std::vector<std::optional<ResultStore>> kept{size_t(discs)};
+    std::atomic<bool> stop = false;
+    ResultsOutcome helperOutcome;
+    std::thread helper;
+    if (std::thread::hardware_concurrency() > 1 && discs > 1) {
+        helper = std::thread([&] {
+            for (;;) {
+                int disc;
+                {
+                    std::lock_guard lock(mutex);
+                    if (stop || back <= front)
+                        break;
+                    disc = --back;
+                }
+                ResultStore own;
+                if (searched(disc)) {
+                    const ResultDisc &entry = store.discs()[size_t(disc)];
+                    DiscSearch search(own, disc, matcher, dataFolder, helperOutcome);
+                    (void)search.run(
+                        entry.file, [&] { return !stop; }, candidates.partsOf(entry.file));
+                }
+                {
+                    std::lock_guard lock(mutex);
+                    kept[size_t(disc)] = std::move(own);
+                }
+                keptOne.notify_all();
+            }
+        });
+    }
     for (int disc = 0; disc < discs && !outcome.cancelled; ++disc) {
         if (hooks.cancelled()) {
             outcome.cancelled = true;
             break;
         }
-        const ResultDisc &entry = store.discs()[size_t(disc)];
-        if (isBareFileName(entry.file) && candidates.mayHold(entry.file) &&
-            matcher.discPasses(entry.label, entry.category)) {
-            DiscSearch search(store, disc, matcher, dataFolder, outcome);
-            outcome.cancelled = !search.run(entry.file, blockDone, candidates.partsOf(entry.file));
+        std::unique_lock lock(mutex);
+        if (disc < back) {
+            front = disc + 1;
+            lock.unlock();
+            if (searched(disc)) {
+                DiscSearch search(store, disc, matcher, dataFolder, outcome);
+                outcome.cancelled = !search.run(store.discs()[size_t(disc)].file, blockDone,
+                                                candidates.partsOf(store.discs()[size_t(disc)].file));
+            }
+        } else {
+            keptOne.wait(lock, [&] { return kept[size_t(disc)].has_value(); });
+            ResultStore rows = std::move(*kept[size_t(disc)]);
+            kept[size_t(disc)].reset();
+            lock.unlock();
+            store.appendRows(std::move(rows));
+            report();
         }
         hooks.advance();
     }
+    stop = true;
+    if (helper.joinable())
+        helper.join();
+    outcome.unknownFacts += helperOutcome.unknownFacts;
     return outcome;
 }
 
