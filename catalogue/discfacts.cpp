@@ -44,6 +44,7 @@ DiscFacts volumeFactsOf(const QString &root)
 void TreeFacts::clear()
 {
     disc = {};
+    notes.clear();
     // Let go of the memory, not only of the rows: the next tree may be far smaller.
     std::vector<qint64>().swap(m_sizes);
     std::vector<qint64>().swap(m_mtimes);

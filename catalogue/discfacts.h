@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue/rownotes.h"
 #include "files/filesystem.h"
 
 #include <QDateTime>
@@ -24,7 +25,8 @@ struct DiscFacts {
 
 // The size and date of every row of a folder tree, held beside its record set, one for one by
 // row (row 1 first), in two plain arrays: 16 bytes a row. A file's size is its own, a folder's
-// the total of the files below it. They are known only while there is one for every row.
+// the total of the files below it. They are known only while there is one for every row; the
+// notes of some rows go with them.
 class TreeFacts {
   public:
     void clear();
@@ -41,6 +43,8 @@ class TreeFacts {
     [[nodiscard]] bool describes(qint64 treeRows) const { return treeRows > 0 && rows() == treeRows; }
 
     DiscFacts disc;
+    // What is known of some rows only, each kind under its name (catalogue/rownotes.h).
+    TreeNotes notes;
 
   private:
     std::vector<qint64> m_sizes;

@@ -19,6 +19,12 @@
 
 namespace {
 
+// Version 1 hashed the rows with MD5; later versions hash them alike with XXH3.
+bool usesXxh3(int version)
+{
+    return version != 1;
+}
+
 constexpr QByteArrayView kFormatName = "tarvek-facts\t";
 
 QByteArray number(qint64 value)
@@ -119,8 +125,9 @@ Head readHead(const char *&at, const char *end, DiscFacts &disc)
         return line.endsWith('\r') ? line.chopped(1) : line;
     };
     const QByteArrayView format = nextLine();
-    head.version = format == "tarvek-facts\t1" ? 1 : format == "tarvek-facts\t2" ? 2 : 0;
-    if (head.version == 0)
+    const bool ours = format.startsWith(kFormatName) && format.size() == kFormatName.size() + 1;
+    head.version = ours ? format.back() - '0' : 0;
+    if (head.version < 1 || head.version > SideFiles::kVersion)
         return {};
     for (;;) {
         if (at >= end)
@@ -165,17 +172,79 @@ QByteArray readAll(const QString &path, qint64 limit = -1)
     return limit < 0 ? file.readAll() : file.read(limit);
 }
 
-// Appends the rows of whole lines from `at` to `end` to `facts`.
-void parseRows(const char *at, const char *end, TreeFacts &facts)
+bool isEmptyLine(const char *at, const char *end)
+{
+    return at < end && (*at == '\n' || (*at == '\r' && (at + 1 == end || at[1] == '\n')));
+}
+
+const char *pastLine(const char *at, const char *end)
+{
+    const char *eol = static_cast<const char *>(std::memchr(at, '\n', size_t(end - at)));
+    return eol ? eol + 1 : end;
+}
+
+// Appends the rows of whole lines from `at` to `end` to `facts`, up to an empty line (which ends
+// them: the notes follow); returns where it stopped, past that empty line.
+const char *parseRows(const char *at, const char *end, TreeFacts &facts, bool &rowsEnded)
 {
     while (at < end) {
+        if (isEmptyLine(at, end)) {
+            rowsEnded = true;
+            return pastLine(at, end);
+        }
         FileStat stat;
         stat.size = parseNumber(at, end);
         if (at < end && *at == '\t')
             stat.mtime = parseNumber(++at, end);
-        while (at < end && *at++ != '\n') {
-        }
+        at = pastLine(at, end);
         facts.append(stat);
+    }
+    return at;
+}
+
+// Takes the note lines of whole lines from `at` to `end`: "[kind]" starts the notes of a kind,
+// "row<TAB>text" is one note of it. Rows out of order or outside the tree, and lines of no kind,
+// are passed over.
+void parseNotes(const char *at, const char *end, TreeFacts &facts, RowNotes *&kind)
+{
+    while (at < end) {
+        const char *next = pastLine(at, end);
+        QByteArrayView line(at, next - at);
+        while (line.endsWith('\n') || line.endsWith('\r'))
+            line.chop(1);
+        at = next;
+        if (line.startsWith('[') && line.endsWith(']')) {
+            const QByteArrayView name = line.sliced(1, line.size() - 2);
+            kind = TreeNotes::isKindName(name) ? &facts.notes.of(name) : nullptr;
+            continue;
+        }
+        const qsizetype tab = line.indexOf('\t');
+        if (!kind || tab <= 0)
+            continue;
+        const char *digits = line.data();
+        const qint64 row = parseNumber(digits, line.data() + tab);
+        const bool ascending = kind->isEmpty() || kind->all().back().first < row;
+        if (row >= 1 && row <= facts.rows() && ascending)
+            kind->set(row, line.sliced(tab + 1).toByteArray());
+    }
+}
+
+void writeNotes(LineSink &sink, const TreeNotes &notes)
+{
+    bool first = true;
+    for (const auto &[kind, rows] : notes.kinds()) {
+        if (rows.isEmpty() || !TreeNotes::isKindName(kind))
+            continue;
+        if (first)
+            sink.writeLine(u"");
+        first = false;
+        sink.writeLine(u'[' + QString::fromLatin1(kind) + u']');
+        for (const auto &[row, text] : rows.all()) {
+            // A note's own tabs separate its fields; a line break would end it.
+            QString line = QString::fromUtf8(text);
+            line.replace(u'\r', u' ').replace(u'\n', u' ');
+            sink.writeLine(QString::number(row) + u'\t' + line);
+        }
     }
 }
 
@@ -241,7 +310,7 @@ struct Fingerprint::Hash {
 
 Fingerprint::Fingerprint(int version) : m_version(version), m_hash(std::make_unique<Hash>())
 {
-    if (m_version != 1) {
+    if (usesXxh3(m_version)) {
         m_hash->xxh3 = XXH3_createState();
         XXH3_128bits_reset(m_hash->xxh3);
     }
@@ -328,6 +397,7 @@ FileResult write(const QString &path, const RecordSet &tree, const TreeFacts &fa
             if (!sink.writeLine(line))
                 return;
         }
+        writeNotes(sink, facts.notes);
     });
 }
 
@@ -363,12 +433,17 @@ Contents readContents(const QString &path)
     // Room for the rows the head names, but never more than a file of a line a row needs.
     const qint64 rows = contents.fingerprint.first(std::max<qsizetype>(tab, 0)).toLongLong();
     contents.facts.reserve(std::clamp<qint64>(rows, 0, QFileInfo(path).size() / 4));
+    bool rowsEnded = false;
+    RowNotes *kind = nullptr;
     for (;;) {
         // Whole lines only, but for the last one of the file.
         const char *end = file.end();
         while (!file.atEnd() && end > at && end[-1] != '\n')
             --end;
-        parseRows(at, end, contents.facts);
+        if (!rowsEnded)
+            at = parseRows(at, end, contents.facts, rowsEnded);
+        if (rowsEnded)
+            parseNotes(at, end, contents.facts, kind);
         if (file.atEnd())
             return contents;
         file.next(end);
@@ -381,7 +456,7 @@ bool accept(Contents &&contents, const RecordSet &tree, TreeFacts &facts, Finger
     facts.clear();
     if (contents.fingerprint.isEmpty() || !contents.facts.describes(tree.RowCount()))
         return false;
-    const bool hashed = loaded && loaded->version() == contents.version;
+    const bool hashed = loaded && usesXxh3(loaded->version()) == usesXxh3(contents.version);
     if (contents.fingerprint != (hashed ? loaded->result() : fingerprint(tree, contents.version)))
         return false;
     facts = std::move(contents.facts);

@@ -12,19 +12,21 @@
 // the data folder's own folder (catalogue/settings.h), named after the catalogue file with
 // ".facts" appended. The catalogue file itself stays as the earlier Windows version writes it.
 //
-// Plain UTF-8 text, lines ending in CR LF: the line "tarvek-facts<TAB>2" (format and version);
+// Plain UTF-8 text, lines ending in CR LF: the line "tarvek-facts<TAB>3" (format and version);
 // "key<TAB>value" lines, the first "rows<TAB>count<TAB>fingerprint", then "catalogue<TAB>bytes"
 // (the catalogue file's size when the side file was written), then the disc's facts;
 // an empty line; then one line per tree row in row order, "size<TAB>mtime" ("-" for unknown; a
-// folder's size is the total of the files below it; times in seconds since 1970 UTC).
+// folder's size is the total of the files below it; times in seconds since 1970 UTC). When some
+// rows have notes (catalogue/rownotes.h), an empty line follows the rows, then for each kind of
+// note a line "[kind]" and one line "row<TAB>text" per row that has one, in row order.
 //
 // The fingerprint is a hash of every row's path, name and level: a catalogue file changed by
-// another program no longer matches, and its side file is ignored as a missing one is. Version 2
-// hashes with XXH3 (128 bits), fast enough to hash a tree while it loads; version 1, hashed with
-// MD5, is still read.
+// another program no longer matches, and its side file is ignored as a missing one is. Versions
+// 2 and 3 hash with XXH3 (128 bits), fast enough to hash a tree while it loads; version 1, hashed
+// with MD5, is still read, as is version 2, which has no notes.
 namespace SideFiles {
 
-constexpr int kVersion = 2;
+constexpr int kVersion = 3;
 
 // The fingerprint of rows added one after the other, so that a tree is hashed as it loads.
 class Fingerprint {

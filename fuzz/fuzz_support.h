@@ -153,6 +153,7 @@ class Input {
         m_pos = end < m_size ? end + 1 : end;
         return part;
     }
+    [[nodiscard]] bool atEnd() const { return m_pos >= m_size; }
     QByteArray rest()
     {
         QByteArray part(reinterpret_cast<const char *>(m_data + m_pos), qsizetype(m_size - m_pos));

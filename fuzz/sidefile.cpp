@@ -42,6 +42,8 @@ TreeFacts fixedFacts()
         facts.append(stat);
     facts.disc.volumeLabel = QStringLiteral("여행");
     facts.disc.files = 2;
+    facts.notes.of("kind").set(2, "a\tb");
+    facts.notes.of("other").set(3, "가");
     return facts;
 }
 
@@ -52,7 +54,16 @@ void readAsTheProgramDoes(const QString &path, const RecordSet &tree)
     if (SideFiles::read(path, tree, facts))
         check(facts.rows() == tree.RowCount(), "accepted facts have one row per tree row");
     else
-        check(facts.rows() == 0, "rejected facts hold no rows");
+        check(facts.rows() == 0 && facts.notes.kinds().empty(), "rejected facts hold no rows or notes");
+    for (const auto &[kind, notes] : facts.notes.kinds()) {
+        check(TreeNotes::isKindName(kind), "a kind of notes has a kind's name");
+        qint64 previous = 0;
+        for (const auto &[row, text] : notes.all()) {
+            check(row > previous && row <= tree.RowCount(), "notes are of the tree's rows, in order");
+            check(!text.isEmpty() && !text.contains('\n'), "a note is one line of text");
+            previous = row;
+        }
+    }
     DiscFacts disc;
     (void)SideFiles::readDisc(path, disc);
 }
@@ -81,6 +92,15 @@ void makeTree(fuzz::Input &input, RecordSet &tree, TreeFacts &facts)
         tree.SetItem(row, TreeColumn::level, numberOf(fields.value(0)) & 0xFF);
         facts.append({numberOf(fields.value(2)), numberOf(fields.value(3))});
     }
+    // Then notes, a line each: "kind<TAB>row<TAB>text".
+    while (!input.atEnd()) {
+        const QList<QByteArray> fields = input.until('\n').split('\t');
+        const qint64 row = numberOf(fields.value(1));
+        const QByteArray text = fields.mid(2).join('\t');
+        if (TreeNotes::isKindName(fields.value(0)) && row >= 1 && row <= tree.RowCount() &&
+            !text.contains('\r') && QString::fromUtf8(text).toUtf8() == text)
+            facts.notes.of(fields.value(0)).set(row, text);
+    }
 }
 
 void checkRoundTrip(const RecordSet &tree, const TreeFacts &written, const QString &path)
@@ -91,6 +111,10 @@ void checkRoundTrip(const RecordSet &tree, const TreeFacts &written, const QStri
     for (qint64 row = 1; row <= tree.RowCount(); ++row) {
         check(read.at(row).size == written.at(row).size, "a row's size reads back");
         check(read.at(row).mtime == written.at(row).mtime, "a row's date reads back");
+    }
+    for (const auto &[kind, notes] : written.notes.kinds()) {
+        for (const auto &[row, text] : notes.all())
+            check(read.notes.of(kind).at(row) == text, "a note reads back");
     }
     QString label = written.disc.volumeLabel;
     label.replace(u'\t', u' ').replace(u'\r', u' ').replace(u'\n', u' ');

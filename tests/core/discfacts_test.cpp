@@ -159,8 +159,12 @@ TEST(SideFile, VersionsFingerprintsAndNumbersAsWrittenByHand)
         {"1", md5, "12\t-5\r\n-\t-\r\n", u"12 -5 ? ?"_s}, // written before XXH3
         {"1", xxh3, "12\t-5\r\n-\t-\r\n", {}},
         {"2", md5, "12\t-5\r\n-\t-\r\n", {}},
-        {"3", xxh3, "12\t-5\r\n-\t-\r\n", {}}, // a later format
-        {"2", xxh3, "12\t-5\r\n", {}},         // a row missing
+        {"3", xxh3, "12\t-5\r\n-\t-\r\n", u"12 -5 ? ?"_s},
+        {"3", xxh3, "12\t-5\r\n-\t-\r\n\r\n[hash]\r\n2\tab\r\n", u"12 -5 ? ?"_s}, // notes follow
+        {"3", xxh3, "12\t-5\r\n\r\n-\t-\r\n", {}},                                // rows cut short
+        {"4", xxh3, "12\t-5\r\n-\t-\r\n", {}},                                    // a later format
+        {"2x", xxh3, "12\t-5\r\n-\t-\r\n", {}},
+        {"2", xxh3, "12\t-5\r\n", {}}, // a row missing
         {"2", xxh3,
          "999999999999999999\t-999999999999999999\r\n9223372036854775807\t99999999999999999999\r\n",
          u"999999999999999999 -999999999999999999 9223372036854775807 ?"_s},
@@ -173,7 +177,7 @@ TEST(SideFile, VersionsFingerprintsAndNumbersAsWrittenByHand)
         side.close();
         TreeFacts facts;
         // The loader's own fingerprint stands in for the side file's version 2 only.
-        const bool hashed = c.version == "2";
+        const bool hashed = c.version == "2" || c.version == "3";
         SideFiles::Fingerprint again;
         for (qint64 row = 1; hashed && row <= tree.RowCount(); ++row)
             again.addRow(tree, row);
@@ -189,6 +193,56 @@ TEST(SideFile, VersionsFingerprintsAndNumbersAsWrittenByHand)
         EXPECT_EQ(sizes.join(u' '), c.sizes) << c.rows.toStdString();
     }
     EXPECT_EQ(loaded.result(), xxh3); // hashed while loading, as after
+}
+
+TEST(SideFile, NotesOfSomeRowsByKind)
+{
+    QTemporaryDir dir;
+    const QString catalogue = dir.path() + u"/cd_x.dat"_s;
+    QFile file(catalogue);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("E:/\tE:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1\r\n"
+               "E:/\ta.zip\tfolder.bmp\tfoldopen.bmp\t0\t0\t0\t0\t2\r\n"
+               "E:/a.zip/\tb.txt\tline.bmp\tline.bmp\t0\t0\t0\t0\t3\r\n\r\n");
+    file.close();
+    RecordSet tree(d_dir_tree());
+    loadDataFile(tree, catalogue);
+    const QByteArray rows = "5\t1\r\n5\t2\r\n5\t3\r\n";
+    const struct {
+        QByteArray notes;  // as written after the rows
+        QStringList found; // "kind row text" of every note read
+    } cases[] = {
+        {"", {}},
+        {"\r\n[archive]\r\n2\tzip\r\n[hash]\r\n3\t00ff\r\n", {u"archive 2 zip"_s, u"hash 3 00ff"_s}},
+        {"\r\n[a-1]\r\n1\tx\ty\r\n3\t\xea\xb0\x80\r\n", {u"a-1 1 x\ty"_s, u"a-1 3 가"_s}},
+        // rows outside the tree, out of order, without a text or a kind, and names that are none
+        {"\r\n1\tlost\r\n[k]\r\n0\tx\r\n4\tx\r\n2\tb\r\n1\ta\r\n3\r\n[k k]\r\n3\tc\r\n[]\r\n3\td\r\n",
+         {u"k 2 b"_s}},
+    };
+    for (const auto &c : cases) {
+        QFile side(SideFiles::pathFor(catalogue));
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(side).path()) && side.open(QIODevice::WriteOnly));
+        side.write("tarvek-facts\t3\r\nrows\t" + SideFiles::fingerprint(tree) + "\r\n\r\n" + rows + c.notes);
+        side.close();
+        TreeFacts facts;
+        ASSERT_TRUE(SideFiles::read(side.fileName(), tree, facts)) << c.notes.toStdString();
+        QStringList found;
+        for (const auto &[kind, notes] : facts.notes.kinds()) {
+            for (const auto &[row, text] : notes.all())
+                found << QString::fromLatin1(kind) + u' ' + QString::number(row) + u' ' +
+                             QString::fromUtf8(text);
+        }
+        EXPECT_EQ(found, c.found) << c.notes.toStdString();
+        EXPECT_EQ(facts.at(3).mtime, 3);
+        // Written again, they read back the same.
+        ASSERT_TRUE(SideFiles::write(side.fileName(), tree, facts).ok);
+        TreeFacts again;
+        ASSERT_TRUE(SideFiles::read(side.fileName(), tree, again));
+        for (const auto &[kind, notes] : facts.notes.kinds()) {
+            for (const auto &[row, text] : notes.all())
+                EXPECT_EQ(again.notes.of(kind).at(row), text) << kind.toStdString() << row;
+        }
+    }
 }
 
 TEST(SideFile, DiscFactsOnlyWhileTheCatalogueFileIsAsLarge)
