@@ -260,7 +260,8 @@ TEST(ListBoxModelTest, DecomposedNamesSortAsComposed)
     EXPECT_FALSE(listsBefore(mac, QStringLiteral("동영상")));
     EXPECT_TRUE(listsBefore(mac, QStringLiteral("사진")));
     // Equal when composed: the exact text decides, so the order stays fixed.
-    EXPECT_NE(listsBefore(mac, QStringLiteral("맥에서 복사")), listsBefore(QStringLiteral("맥에서 복사"), mac));
+    EXPECT_NE(listsBefore(mac, QStringLiteral("맥에서 복사")),
+              listsBefore(QStringLiteral("맥에서 복사"), mac));
 }
 
 TEST(ListingPatternTest, Matching)

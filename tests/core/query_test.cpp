@@ -20,13 +20,14 @@ std::string shown(const ResultQuery &query)
         parts << u"-["_s + word + u"]"_s;
     for (const KindFilter &kinds : query.kinds)
         parts << u"kind:%1%2%3"_s.arg(kinds.folders ? u"D"_s : QString(), kinds.files ? u"F"_s : QString(),
-                                       kinds.extensions.mid(0, 3).join(u','));
+                                      kinds.extensions.mid(0, 3).join(u','));
     for (const SizeRange &size : query.sizes)
-        parts << u"size:%1..%2"_s.arg(size.least).arg(size.most == std::numeric_limits<qint64>::max()
-                                                             ? u"max"_s
-                                                             : QString::number(size.most));
+        parts << u"size:%1..%2"_s.arg(size.least)
+                     .arg(size.most == std::numeric_limits<qint64>::max() ? u"max"_s
+                                                                          : QString::number(size.most));
     for (const DateRange &date : query.dates)
-        parts << u"date:%1..%2"_s.arg(date.from.toString(u"yyyy-MM-dd"_s), date.until.toString(u"yyyy-MM-dd"_s));
+        parts << u"date:%1..%2"_s.arg(date.from.toString(u"yyyy-MM-dd"_s),
+                                      date.until.toString(u"yyyy-MM-dd"_s));
     for (const QStringList &codes : query.categories)
         parts << u"cat:"_s + codes.join(u',');
     for (const QString &disc : query.discs)

@@ -73,7 +73,9 @@ TEST_F(Search, CanonicallyEquivalentTextMatches)
 {
     const auto nfd = [](const QString &text) { return text.normalized(QString::NormalizationForm_D); };
     const QByteArray mark = "\xEF\xBB\xBF";
-    const auto line = [&](const QString &name) { return mark + (u"/m/D/\t"_s + name + u"\tline.bmp\r\n"_s).toUtf8(); };
+    const auto line = [&](const QString &name) {
+        return mark + (u"/m/D/\t"_s + name + u"\tline.bmp\r\n"_s).toUtf8();
+    };
     // A CP949 compatibility ideograph (KS X 1001 keeps duplicates by reading), which composes
     // to its unified ideograph.
     char16_t compatibility = 0;
@@ -95,8 +97,8 @@ TEST_F(Search, CanonicallyEquivalentTextMatches)
         {line(nfd(u"해변.jpg"_s)), u"해변"_s, true},
         {line(u"해변.jpg"_s), nfd(u"해변"_s), true},
         {line(u"해"_s + nfd(u"변.jpg"_s)), u"해변.jpg"_s, true}, // partly decomposed
-        {line(nfd(u"바다 사진.JPG"_s)), u"사진.jpg"_s, false}, // case still counts here
-        {line(nfd(u"바다 사진.JPG"_s)), u"D/\t바다"_s, true},  // the whole line
+        {line(nfd(u"바다 사진.JPG"_s)), u"사진.jpg"_s, false},   // case still counts here
+        {line(nfd(u"바다 사진.JPG"_s)), u"D/\t바다"_s, true},    // the whole line
         {line(nfd(u"café"_s)), u"café"_s, true},
         {line(nfd(u"café"_s)), u"cafe"_s, false}, // é is not e
         {"D:\\\t" + compatibilityBytes + ".txt\r\n", unified, true},

@@ -13,8 +13,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
-#include <QInputMethodEvent>
 #include <QHeaderView>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -63,10 +63,13 @@ class TestResults : public QObject {
             return QString::fromUtf8(text).normalized(QString::NormalizationForm_D).toUtf8();
         };
         write("cd_C.dat", "\xEF\xBB\xBF/media/u/C/\tC\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1\r\n"
-                          "/media/u/C/" + nfd("사진") + "/\t" + nfd("사진") + "\tfolder.bmp\tfoldopen.bmp\t0\t0\t0\t0\t2\r\n" +
-                          "/media/u/C/" + nfd("사진") + "/\t" + nfd("해변.jpg") + "\tline.bmp\tline.bmp\t0\t0\t0\t0\t3\r\n" +
-                          "/media/u/C/\t" + nfd("사시미.txt") + "\tline.bmp\tline.bmp\t0\t0\t0\t0\t2\r\n" +
-                          "/media/u/C/\t" + nfd("삿갓.txt") + "\tline.bmp\tline.bmp\t0\t0\t0\t0\t2\r\n");
+                          "/media/u/C/" +
+                              nfd("사진") + "/\t" + nfd("사진") +
+                              "\tfolder.bmp\tfoldopen.bmp\t0\t0\t0\t0\t2\r\n" + "/media/u/C/" + nfd("사진") +
+                              "/\t" + nfd("해변.jpg") + "\tline.bmp\tline.bmp\t0\t0\t0\t0\t3\r\n" +
+                              "/media/u/C/\t" + nfd("사시미.txt") +
+                              "\tline.bmp\tline.bmp\t0\t0\t0\t0\t2\r\n" + "/media/u/C/\t" + nfd("삿갓.txt") +
+                              "\tline.bmp\tline.bmp\t0\t0\t0\t0\t2\r\n");
     }
     void cleanup() { setCsvPathChooser({}); }
 
@@ -128,8 +131,10 @@ class TestResults : public QObject {
         };
         QTest::keyClicks(results->queryBox(), "m");
         typed("m");
-        QCOMPARE(column(*results, ResultsModel::Name), QStringList({"memo", "z.txt", "memo.txt", "MEMO memo.jpg"}));
-        QCOMPARE(column(*results, ResultsModel::Path), QStringList({"\\x\\memo\\", "\\x\\memo\\", "\\x\\", "\\"}));
+        QCOMPARE(column(*results, ResultsModel::Name),
+                 QStringList({"memo", "z.txt", "memo.txt", "MEMO memo.jpg"}));
+        QCOMPARE(column(*results, ResultsModel::Path),
+                 QStringList({"\\x\\memo\\", "\\x\\memo\\", "\\x\\", "\\"}));
         QTest::keyClicks(results->queryBox(), "emo.t");
         typed("memo.t");
         QCOMPARE(column(*results, ResultsModel::Name), QStringList({"memo.txt"}));
