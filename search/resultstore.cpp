@@ -64,6 +64,14 @@ QString ResultStore::storedNameOf(qsizetype row) const
     return decoded(discOf(row), nameBytes(row));
 }
 
+void ResultStore::squeeze()
+{
+    m_rows.shrink_to_fit();
+    m_paths.shrink_to_fit();
+    m_discStarts.shrink_to_fit();
+    m_names.squeeze();
+}
+
 qsizetype ResultStore::bytesUsed() const
 {
     qsizetype bytes = qsizetype(m_rows.capacity() * sizeof(Row)) + m_names.capacity() +
@@ -129,11 +137,16 @@ ResultStore ResultStore::takeRows()
 
 void ResultStore::appendRows(ResultStore &&rows)
 {
-    const quint32 pathBase = quint32(m_paths.size());
+    // A folder whose rows were taken in two batches comes in both: it is kept once.
+    const bool continues = !m_paths.empty() && !rows.m_paths.empty() && !rows.m_rows.empty() &&
+                           rows.m_rows.front().path == 0 && rows.m_paths.front() == m_paths.back() &&
+                           !rows.m_discStarts.empty() && !m_discStarts.empty() &&
+                           rows.m_discStarts.front().disc == m_discStarts.back().disc;
+    const quint32 pathBase = quint32(m_paths.size()) - (continues ? 1 : 0);
     const quint64 nameBase = quint64(m_names.size());
     const qsizetype rowBase = rowCount();
-    for (QByteArray &path : rows.m_paths)
-        m_paths.push_back(std::move(path));
+    for (qsizetype i = continues ? 1 : 0; i < qsizetype(rows.m_paths.size()); ++i)
+        m_paths.push_back(std::move(rows.m_paths[size_t(i)]));
     m_names.append(rows.m_names);
     for (Row row : rows.m_rows) {
         row.path += pathBase;

@@ -52,6 +52,8 @@ class ResultStore {
     [[nodiscard]] ResultStore takeRows();
     // Rows taken from a search of the same discs, after those already here.
     void appendRows(ResultStore &&rows);
+    // Gives back the room kept for more rows, once a search has ended.
+    void squeeze();
 
   private:
     struct Row {

@@ -50,18 +50,31 @@ void ResultsRunner::stop()
     m_pending.reset();
 }
 
+void ResultsRunner::dispose(ResultStore &&rows)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_disposed.push_back(std::move(rows));
+    }
+    m_wake.notify_all();
+}
+
 void ResultsRunner::work()
 {
     for (;;) {
         std::unique_ptr<Job> job;
+        std::vector<ResultStore> disposed;
         {
             std::unique_lock lock(m_mutex);
-            m_wake.wait(lock, [this] { return m_quit || m_pending; });
+            m_wake.wait(lock, [this] { return m_quit || m_pending || !m_disposed.empty(); });
             if (m_quit)
                 return;
             job = std::move(m_pending);
+            disposed.swap(m_disposed);
         }
-        run(*job);
+        disposed.clear();
+        if (job)
+            run(*job);
     }
 }
 

@@ -28,6 +28,8 @@ class ResultsRunner : public QObject {
     quint64 start(std::vector<ResultDisc> discs, const QString &dataFolder, const ResultQuery &query);
     // Drops the search that runs.
     void stop();
+    // Frees rows on the runner's thread, before its next search.
+    void dispose(ResultStore &&rows);
     [[nodiscard]] quint64 current() const { return m_generation; }
 
     // Run on the window's thread, for the current search only.
@@ -48,6 +50,7 @@ class ResultsRunner : public QObject {
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::unique_ptr<Job> m_pending;
+    std::vector<ResultStore> m_disposed;
     bool m_quit = false;
     std::atomic<quint64> m_generation = 0;
     std::thread m_thread;

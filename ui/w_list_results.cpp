@@ -45,6 +45,7 @@ void w_list::ue_results()
             return discs;
         };
         m_results->openRow = [this](qsizetype row) { openResult(row); };
+        connect(&m_index, &RecordSet::changed, m_results, &w_results::discsChanged);
     }
     m_results->searchFor(sle_search->text());
 }

@@ -52,6 +52,10 @@ class w_results : public QWidget {
     // and the controls' filters.
     [[nodiscard]] ResultQuery currentQuery() const;
 
+    // Told by the main window when the catalogue's entries change: the next search asks for the
+    // discs again.
+    void discsChanged();
+
     // Set by the main window: the discs to search, in the list's order, with their colours.
     std::function<std::vector<ResultDisc>(std::vector<QColor> &colours)> discsToSearch;
     // Set by the main window: opens the store's row in the tree.
@@ -105,6 +109,7 @@ class w_results : public QWidget {
     ResultQuery m_searched;
     bool m_searchedOnce = false;
     std::vector<ResultDisc> m_discs;
+    bool m_discsChanged = true;
     std::vector<QColor> m_colours;
     QHash<QString, SideFacts> m_facts; // by catalogue file, kept while the window searches
     bool m_newRowsPending = false;     // the rows shown are still those of the search before

@@ -10,13 +10,15 @@ ResultsModel::ResultsModel(QObject *parent) : QAbstractTableModel(parent)
 }
 
 void ResultsModel::start(std::vector<ResultDisc> discs, std::vector<QColor> colours,
-                         std::vector<SideFacts> facts)
+                         std::vector<SideFacts> facts, ResultStore *old)
 {
     beginResetModel();
+    if (old)
+        std::swap(*old, m_store);
     m_store.reset(std::move(discs));
     m_colours = std::move(colours);
     m_facts = std::move(facts);
-    m_order.clear();
+    std::vector<quint32>().swap(m_order);
     m_shown = 0;
     endResetModel();
 }

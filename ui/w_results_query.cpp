@@ -141,6 +141,7 @@ QString w_results::findText() const
 void w_results::searchFor(const QString &text)
 {
     m_facts.clear(); // the discs may have changed since the window last searched
+    m_discsChanged = true;
     m_preedit.clear();
     m_query->setText(text);
     m_query->setFocus();
@@ -186,9 +187,12 @@ void w_results::startSearch()
     m_searchedOnce = true;
     m_searchKey = key;
     m_searched = query;
-    m_discs = discsToSearch ? discsToSearch(m_colours) : std::vector<ResultDisc>();
-    m_colours.resize(m_discs.size());
-    fillDiscBox(m_discs);
+    if (m_discsChanged) {
+        m_discsChanged = false;
+        m_discs = discsToSearch ? discsToSearch(m_colours) : std::vector<ResultDisc>();
+        m_colours.resize(m_discs.size());
+        fillDiscBox(m_discs);
+    }
     m_newRowsPending = true;
     m_searching = true;
     m_cancelled = false;
@@ -215,7 +219,15 @@ void w_results::takeNewRows()
         facts.push_back(*kept);
     }
     m_view->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
-    m_model->start(m_discs, m_colours, std::move(facts));
+    ResultStore old;
+    m_model->start(m_discs, m_colours, std::move(facts), &old);
+    m_runner->dispose(std::move(old));
+}
+
+void w_results::discsChanged()
+{
+    m_discsChanged = true;
+    m_facts.clear();
 }
 
 void w_results::rowsArrived(ResultStore &&rows)
@@ -231,6 +243,7 @@ void w_results::searchFinished(const ResultsOutcome &outcome)
     if (m_newRowsPending)
         takeNewRows();
     m_unknownFacts = outcome.unknownFacts;
+    m_model->store().squeeze();
     m_searching = false;
     m_cancelled = outcome.cancelled;
     m_cancel->setVisible(false);

@@ -419,20 +419,33 @@ TEST_F(ResultSearch, RowsTakenInBatchesAreTheSameRows)
         {{"", u"사진"_s, true}, {u"사진/"_s, u"a.jpg"_s}, {u"사진/"_s, u"b.jpg"_s}, {"", u"사진 c.jpg"_s}},
         false);
     writeDisc(m_dir.path(), u"cd_B.dat"_s, u"D:\\"_s, {{"", u"사진.txt"_s}}, false);
-    const std::vector<ResultDisc> discs = discsOf({u"cd_A.dat"_s, u"cd_B.dat"_s});
+    // A folder whose rows lie in several read blocks, so in several batches.
+    std::vector<DiscRow> many = {{"", u"큰 사진"_s, true}};
+    for (int i = 0; i < 40000; ++i)
+        many.push_back({u"큰 사진/"_s, u"사진 %1 a long name for a long line.jpg"_s.arg(i)});
+    many.push_back({"", u"마지막 사진.jpg"_s});
+    writeDisc(m_dir.path(), u"cd_C.dat"_s, u"/media/kim/C/"_s, many, false);
+    // The large disc first: this thread takes it, in batches (a helper takes discs whole).
+    const std::vector<ResultDisc> discs = discsOf({u"cd_C.dat"_s, u"cd_A.dat"_s, u"cd_B.dat"_s});
     ResultStore whole;
     whole.reset(discs);
     HookContext hooks;
     searchResults(hooks, whole, m_dir.path(), u"사진"_s);
     ResultStore source, shown;
+    int batches = 0;
     source.reset(discs);
     shown.reset(discs);
     searchResults(hooks, source, m_dir.path(), u"사진"_s, [&](qsizetype, qsizetype) {
         shown.appendRows(source.takeRows()); // after every block, as the runner hands them on
+        ++batches;
     });
     shown.appendRows(source.takeRows());
-    EXPECT_EQ(rowsOf(shown), rowsOf(whole));
-    EXPECT_EQ(shown.discsWithRows(), 2);
-    EXPECT_EQ(rowsOf(whole).size(), 5);
-    EXPECT_EQ(whole.storedPathOf(1), u"/media/kim/A/사진/"_s);
+    EXPECT_EQ(rowsOf(shown).join(u'\n').toStdString(), rowsOf(whole).join(u'\n').toStdString());
+    EXPECT_EQ(shown.discsWithRows(), 3);
+    EXPECT_EQ(rowsOf(whole).size(), 5 + 40002);
+    // The folder is kept once however many batches its rows came in.
+    shown.squeeze();
+    whole.squeeze();
+    EXPECT_LE(shown.bytesUsed(), whole.bytesUsed()) << batches;
+    EXPECT_EQ(whole.storedPathOf(40002 + 1), u"/media/kim/A/사진/"_s);
 }
