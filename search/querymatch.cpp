@@ -16,6 +16,7 @@ WordPattern::WordPattern(const QString &word, CaseRule rule, bool composingEnd)
             element.keys = keys;
         } else if (Hangul::isInitialConsonant(text[i])) {
             element.kind = Element::Initial;
+            element.initial = Hangul::initialOf(text[i]);
         }
         m_elements.push_back(element);
     }
@@ -70,8 +71,7 @@ bool WordPattern::matchesAt(std::u32string_view text, size_t at) const
                 return false;
             break;
         case Element::Initial:
-            if (t != element.c &&
-                !(Hangul::isSyllable(t) && Hangul::initialOf(t) == Hangul::initialOf(element.c)))
+            if (t != element.c && !(Hangul::isSyllable(t) && Hangul::initialOf(t) == element.initial))
                 return false;
             break;
         case Element::Composing:
@@ -88,7 +88,11 @@ bool WordPattern::foundIn(std::u32string_view text) const
         return true;
     if (m_elements.size() > text.size())
         return false;
+    const Element &first = m_elements.front();
     for (size_t at = 0; at + m_elements.size() <= text.size(); ++at) {
+        // Most places fail at the first character: it is looked at here alone.
+        if (first.kind == Element::Char && text[at] != first.c)
+            continue;
         if (matchesAt(text, at))
             return true;
     }

@@ -33,6 +33,7 @@ class WordPattern {
     struct Element {
         enum Kind : uint8_t { Char, Initial, Composing } kind = Char;
         char32_t c = 0;
+        int initial = -1; // of an initial consonant
         Hangul::Keys keys;
     };
     [[nodiscard]] bool matchesAt(std::u32string_view text, size_t at) const;

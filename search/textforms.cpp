@@ -155,6 +155,8 @@ bool isInitialConsonant(char32_t c)
 
 int initialOf(char32_t c)
 {
+    if (isSyllable(c))
+        return int(c - kFirstSyllable) / (kVowels * kFinals);
     const Keys keys = keystrokes(c);
     return keys.size > 0 ? initialIndexOfKey(keys.keys[0]) : -1;
 }
