@@ -14,6 +14,15 @@ void ResultStore::reset(std::vector<ResultDisc> discs)
     m_discStarts.clear();
     m_paths.clear();
     m_names.clear();
+    m_nameRuns.clear();
+}
+
+void ResultStore::push(const Row &row, QByteArrayView name)
+{
+    if (rowCount() % kNameRun == 0)
+        m_nameRuns.push_back(quint64(m_names.size()));
+    m_rows.push_back(row);
+    m_names.append(name.first(row.nameSize));
 }
 
 int ResultStore::discOf(qsizetype row) const
@@ -31,8 +40,10 @@ QString ResultStore::decoded(int disc, QByteArrayView bytes) const
 
 QByteArrayView ResultStore::nameBytes(qsizetype row) const
 {
-    const Row &r = m_rows[size_t(row)];
-    return QByteArrayView(m_names.constData() + r.nameAt, qsizetype(r.nameSize));
+    qsizetype at = qsizetype(m_nameRuns[size_t(row / kNameRun)]);
+    for (qsizetype r = row / kNameRun * kNameRun; r < row; ++r)
+        at += m_rows[size_t(r)].nameSize;
+    return QByteArrayView(m_names.constData() + at, qsizetype(m_rows[size_t(row)].nameSize));
 }
 
 QString ResultStore::pathOf(qsizetype row) const
@@ -69,16 +80,19 @@ void ResultStore::squeeze()
     m_rows.shrink_to_fit();
     m_paths.shrink_to_fit();
     m_discStarts.shrink_to_fit();
+    m_nameRuns.shrink_to_fit();
     m_names.squeeze();
 }
 
 qsizetype ResultStore::bytesUsed() const
 {
     qsizetype bytes = qsizetype(m_rows.capacity() * sizeof(Row)) + m_names.capacity() +
+                      qsizetype(m_nameRuns.capacity() * sizeof(quint64)) +
                       qsizetype(m_paths.capacity() * sizeof(QByteArray)) +
                       qsizetype(m_discStarts.capacity() * sizeof(DiscStart));
+    // Each path is an allocation of its own: Qt's header and the allocator's are about 32 bytes.
     for (const QByteArray &path : m_paths)
-        bytes += path.capacity();
+        bytes += path.capacity() + 32;
     return bytes;
 }
 
@@ -99,10 +113,9 @@ void ResultStore::append(int disc, qint64 line, quint32 path, QByteArrayView nam
 {
     if (m_discStarts.empty() || m_discStarts.back().disc != disc)
         m_discStarts.push_back({disc, rowCount()});
-    // A name longer than the 16 MiB a row can hold is cut (catalogue lines stop at 1 MiB).
-    const qsizetype size = std::min<qsizetype>(name.size(), (qsizetype(1) << 24) - 1);
-    m_rows.push_back({quint32(line), path, folder ? 1u : 0u, quint64(m_names.size()), quint64(size)});
-    m_names.append(name.first(size));
+    // A name longer than 64 KiB is cut: no file system has one (Linux stops at 255 bytes).
+    const qsizetype size = std::min<qsizetype>(name.size(), 0xFFFF);
+    push({quint32(line), path, folder ? 1u : 0u, quint16(size)}, name.first(size));
 }
 
 ResultStore ResultStore::takeRows()
@@ -115,8 +128,8 @@ ResultStore ResultStore::takeRows()
         if (end > m_discStarts[i].row)
             taken.m_discStarts.push_back(m_discStarts[i]);
     }
-    taken.m_names = std::move(m_names);
     std::vector<quint32> renumbered(m_paths.size(), std::numeric_limits<quint32>::max());
+    qsizetype nameAt = 0;
     for (Row row : m_rows) {
         quint32 &to = renumbered[row.path];
         if (to == std::numeric_limits<quint32>::max()) {
@@ -124,11 +137,13 @@ ResultStore ResultStore::takeRows()
             taken.m_paths.push_back(m_paths[row.path]);
         }
         row.path = to;
-        taken.m_rows.push_back(row);
+        taken.push(row, QByteArrayView(m_names.constData() + nameAt, row.nameSize));
+        nameAt += row.nameSize;
     }
     m_rows.clear();
     m_discStarts.clear();
     m_names.clear();
+    m_nameRuns.clear();
     // The last disc goes on in the next rows.
     if (!taken.m_discStarts.empty())
         m_discStarts.push_back({taken.m_discStarts.back().disc, 0});
@@ -143,15 +158,15 @@ void ResultStore::appendRows(ResultStore &&rows)
                            !rows.m_discStarts.empty() && !m_discStarts.empty() &&
                            rows.m_discStarts.front().disc == m_discStarts.back().disc;
     const quint32 pathBase = quint32(m_paths.size()) - (continues ? 1 : 0);
-    const quint64 nameBase = quint64(m_names.size());
     const qsizetype rowBase = rowCount();
     for (qsizetype i = continues ? 1 : 0; i < qsizetype(rows.m_paths.size()); ++i)
         m_paths.push_back(std::move(rows.m_paths[size_t(i)]));
-    m_names.append(rows.m_names);
+    qsizetype nameAt = 0;
     for (Row row : rows.m_rows) {
+        const QByteArrayView name(rows.m_names.constData() + nameAt, row.nameSize);
+        nameAt += row.nameSize;
         row.path += pathBase;
-        row.nameAt += nameBase;
-        m_rows.push_back(row);
+        push(row, name);
     }
     for (const DiscStart &start : rows.m_discStarts) {
         if (m_discStarts.empty() || m_discStarts.back().disc != start.disc)

@@ -15,8 +15,8 @@ struct ResultDisc {
 
 // The rows a results search found, kept small enough for a million: a row is the line of the
 // catalogue file it came from, a number into the shared folder paths (every file of a folder
-// names the same one) and a slice of one buffer that holds every name, both as the bytes the
-// file holds them in; the disc is known from where its rows begin. Text is decoded when asked
+// names the same one) and its name's size in one buffer that holds every name, both as the
+// bytes the file holds them in; the disc is known from where its rows begin. Text is decoded when asked
 // for: paths below the disc's root and names composed (NFC) as they are shown, or as stored.
 class ResultStore {
   public:
@@ -37,7 +37,8 @@ class ResultStore {
     [[nodiscard]] QString storedPathOf(qsizetype row) const;
     [[nodiscard]] QString storedNameOf(qsizetype row) const;
     [[nodiscard]] bool isFolder(qsizetype row) const { return m_rows[size_t(row)].folder; }
-    // Bytes held for the rows, their names and their paths.
+    // Bytes held for the rows, their names and their paths (with the overhead of each path's
+    // allocation).
     [[nodiscard]] qsizetype bytesUsed() const;
 
     // For the search: how a disc's file is encoded and the bytes of its root's path, which
@@ -56,13 +57,17 @@ class ResultStore {
     void squeeze();
 
   private:
+    // Twelve bytes: the names lie one after the other in row order, so a row keeps only the
+    // size of its own; where each run of kNameRun rows' names begins is kept beside them.
     struct Row {
         quint32 line;
         quint32 path : 31;
         quint32 folder : 1;
-        quint64 nameAt : 40;
-        quint64 nameSize : 24;
+        quint16 nameSize;
     };
+    static constexpr qsizetype kNameRun = 64;
+    // Adds a row at the end, with its name.
+    void push(const Row &row, QByteArrayView name);
     struct DiscText {
         bool utf8 = false;
         QByteArray root;
@@ -80,4 +85,5 @@ class ResultStore {
     std::vector<DiscStart> m_discStarts; // rows come disc by disc
     std::vector<QByteArray> m_paths;
     QByteArray m_names;
+    std::vector<quint64> m_nameRuns; // where the names of rows kNameRun × i on begin
 };
