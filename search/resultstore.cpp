@@ -12,7 +12,9 @@ void ResultStore::reset(std::vector<ResultDisc> discs)
     m_discText.assign(m_discs.size(), {});
     m_rows.clear();
     m_discStarts.clear();
-    m_paths.clear();
+    m_pathParts.clear();
+    m_pathBytes.clear();
+    m_lastPath.clear();
     m_names.clear();
     m_nameRuns.clear();
 }
@@ -49,7 +51,7 @@ QByteArrayView ResultStore::nameBytes(qsizetype row) const
 QString ResultStore::pathOf(qsizetype row) const
 {
     const int disc = discOf(row);
-    const QByteArray &path = m_paths[m_rows[size_t(row)].path];
+    const QByteArray path = pathBytes(m_rows[size_t(row)].path);
     const QByteArray &root = m_discText[size_t(disc)].root;
     QByteArrayView shown = path;
     if (!root.isEmpty() && path.startsWith(root)) {
@@ -67,7 +69,7 @@ QString ResultStore::nameOf(qsizetype row) const
 
 QString ResultStore::storedPathOf(qsizetype row) const
 {
-    return decoded(discOf(row), m_paths[m_rows[size_t(row)].path]);
+    return decoded(discOf(row), pathBytes(m_rows[size_t(row)].path));
 }
 
 QString ResultStore::storedNameOf(qsizetype row) const
@@ -78,7 +80,8 @@ QString ResultStore::storedNameOf(qsizetype row) const
 void ResultStore::squeeze()
 {
     m_rows.shrink_to_fit();
-    m_paths.shrink_to_fit();
+    m_pathParts.shrink_to_fit();
+    m_pathBytes.squeeze();
     m_discStarts.shrink_to_fit();
     m_nameRuns.shrink_to_fit();
     m_names.squeeze();
@@ -88,11 +91,8 @@ qsizetype ResultStore::bytesUsed() const
 {
     qsizetype bytes = qsizetype(m_rows.capacity() * sizeof(Row)) + m_names.capacity() +
                       qsizetype(m_nameRuns.capacity() * sizeof(quint64)) +
-                      qsizetype(m_paths.capacity() * sizeof(QByteArray)) +
-                      qsizetype(m_discStarts.capacity() * sizeof(DiscStart));
-    // Each path is an allocation of its own: Qt's header and the allocator's are about 32 bytes.
-    for (const QByteArray &path : m_paths)
-        bytes += path.capacity() + 32;
+                      qsizetype(m_pathParts.capacity() * sizeof(PathPart)) + m_pathBytes.capacity() +
+                      m_lastPath.capacity() + qsizetype(m_discStarts.capacity() * sizeof(DiscStart));
     return bytes;
 }
 
@@ -105,8 +105,31 @@ void ResultStore::setDiscText(int disc, bool utf8, const QByteArray &root)
 
 quint32 ResultStore::addPath(int, QByteArrayView path)
 {
-    m_paths.push_back(path.toByteArray());
-    return quint32(m_paths.size() - 1);
+    qsizetype shared = 0;
+    if (pathCount() % kPathRun != 0) {
+        const qsizetype most = std::min<qsizetype>({path.size(), m_lastPath.size(), 0xFFFFFF});
+        while (shared < most && path[shared] == m_lastPath[shared])
+            ++shared;
+    }
+    m_pathParts.push_back({quint64(m_pathBytes.size()), quint64(shared)});
+    m_pathBytes.append(path.sliced(shared));
+    m_lastPath = path.toByteArray();
+    return quint32(pathCount() - 1);
+}
+
+QByteArray ResultStore::pathBytes(quint32 path) const
+{
+    const qsizetype end = qsizetype(path) + 1;
+    const auto ownEnd = [&](qsizetype i) {
+        return i + 1 < pathCount() ? qsizetype(m_pathParts[size_t(i + 1)].at) : m_pathBytes.size();
+    };
+    QByteArray bytes;
+    for (qsizetype i = qsizetype(path) / kPathRun * kPathRun; i < end; ++i) {
+        const PathPart part = m_pathParts[size_t(i)];
+        bytes.truncate(qsizetype(part.shared));
+        bytes.append(QByteArrayView(m_pathBytes).sliced(qsizetype(part.at), ownEnd(i) - qsizetype(part.at)));
+    }
+    return bytes;
 }
 
 void ResultStore::append(int disc, qint64 line, quint32 path, QByteArrayView name, bool folder)
@@ -128,13 +151,12 @@ ResultStore ResultStore::takeRows()
         if (end > m_discStarts[i].row)
             taken.m_discStarts.push_back(m_discStarts[i]);
     }
-    std::vector<quint32> renumbered(m_paths.size(), std::numeric_limits<quint32>::max());
+    std::vector<quint32> renumbered(size_t(pathCount()), std::numeric_limits<quint32>::max());
     qsizetype nameAt = 0;
     for (Row row : m_rows) {
         quint32 &to = renumbered[row.path];
         if (to == std::numeric_limits<quint32>::max()) {
-            to = quint32(taken.m_paths.size());
-            taken.m_paths.push_back(m_paths[row.path]);
+            to = taken.addPath(0, pathBytes(row.path));
         }
         row.path = to;
         taken.push(row, QByteArrayView(m_names.constData() + nameAt, row.nameSize));
@@ -153,14 +175,23 @@ ResultStore ResultStore::takeRows()
 void ResultStore::appendRows(ResultStore &&rows)
 {
     // A folder whose rows were taken in two batches comes in both: it is kept once.
-    const bool continues = !m_paths.empty() && !rows.m_paths.empty() && !rows.m_rows.empty() &&
-                           rows.m_rows.front().path == 0 && rows.m_paths.front() == m_paths.back() &&
+    const bool continues = pathCount() > 0 && rows.pathCount() > 0 && !rows.m_rows.empty() &&
+                           rows.m_rows.front().path == 0 && rows.pathBytes(0) == m_lastPath &&
                            !rows.m_discStarts.empty() && !m_discStarts.empty() &&
                            rows.m_discStarts.front().disc == m_discStarts.back().disc;
-    const quint32 pathBase = quint32(m_paths.size()) - (continues ? 1 : 0);
+    const quint32 pathBase = quint32(pathCount()) - (continues ? 1 : 0);
     const qsizetype rowBase = rowCount();
-    for (qsizetype i = continues ? 1 : 0; i < qsizetype(rows.m_paths.size()); ++i)
-        m_paths.push_back(std::move(rows.m_paths[size_t(i)]));
+    QByteArray path;
+    for (qsizetype i = 0; i < rows.pathCount(); ++i) {
+        // Made again one after the other, each from the one before.
+        const PathPart part = rows.m_pathParts[size_t(i)];
+        const qsizetype ownEnd = i + 1 < rows.pathCount() ? qsizetype(rows.m_pathParts[size_t(i + 1)].at)
+                                                          : rows.m_pathBytes.size();
+        path.truncate(qsizetype(part.shared));
+        path.append(QByteArrayView(rows.m_pathBytes).sliced(qsizetype(part.at), ownEnd - qsizetype(part.at)));
+        if (i > 0 || !continues)
+            addPath(0, path);
+    }
     qsizetype nameAt = 0;
     for (Row row : rows.m_rows) {
         const QByteArrayView name(rows.m_names.constData() + nameAt, row.nameSize);

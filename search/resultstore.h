@@ -57,14 +57,15 @@ class ResultStore {
     void squeeze();
 
   private:
-    // Twelve bytes: the names lie one after the other in row order, so a row keeps only the
-    // size of its own; where each run of kNameRun rows' names begins is kept beside them.
-    struct Row {
+    // Ten bytes: the names lie one after the other in row order, so a row keeps only the size of
+    // its own; where each run of kNameRun rows' names begins is kept beside them.
+    struct __attribute__((packed, aligned(2))) Row {
         quint32 line;
         quint32 path : 31;
         quint32 folder : 1;
         quint16 nameSize;
     };
+    static_assert(sizeof(Row) == 10);
     static constexpr qsizetype kNameRun = 64;
     // Adds a row at the end, with its name.
     void push(const Row &row, QByteArrayView name);
@@ -83,7 +84,19 @@ class ResultStore {
     std::vector<DiscText> m_discText;
     std::vector<Row> m_rows;
     std::vector<DiscStart> m_discStarts; // rows come disc by disc
-    std::vector<QByteArray> m_paths;
+    // The folder paths, each kept as the bytes that follow what it shares with the path before
+    // it (folders in tree order share most of their path), in one buffer; every kPathRun-th one
+    // whole, so that any is made again from at most that many.
+    static constexpr qsizetype kPathRun = 64;
+    struct PathPart {
+        quint64 at : 40;     // of its own bytes in m_pathBytes
+        quint64 shared : 24; // bytes taken from the path before
+    };
+    [[nodiscard]] qsizetype pathCount() const { return qsizetype(m_pathParts.size()); }
+    [[nodiscard]] QByteArray pathBytes(quint32 path) const;
+    std::vector<PathPart> m_pathParts;
+    QByteArray m_pathBytes;
+    QByteArray m_lastPath;
     QByteArray m_names;
     std::vector<quint64> m_nameRuns; // where the names of rows kNameRun × i on begin
 };

@@ -110,10 +110,16 @@ class ResultSearch : public ::testing::Test {
 
 // One disc written as the program writes it, with its sizes and dates in a side file.
 struct DiscRow {
+    DiscRow(QString folder, QString name, bool isFolder = false, qint64 size = FileStat::kUnknown,
+            QString date = {})
+        : folder(std::move(folder)), name(std::move(name)), isFolder(isFolder), size(size),
+          date(std::move(date))
+    {
+    }
     QString folder; // below the root, "" for the root's own files
     QString name;
-    bool isFolder = false;
-    qint64 size = FileStat::kUnknown;
+    bool isFolder;
+    qint64 size;
     QString date; // yyyy-MM-dd, local time
 };
 
@@ -152,8 +158,9 @@ void writeDisc(const QString &dataFolder, const QString &file, const QString &ro
     }
     const QString path = dataFolder + u'/' + file;
     ASSERT_TRUE(writeCatalogue(tree, path).ok);
-    if (withFacts)
+    if (withFacts) {
         ASSERT_TRUE(SideFiles::write(SideFiles::pathFor(path), tree, facts).ok);
+    }
     backdate(path);
 }
 
@@ -298,10 +305,11 @@ TEST_F(ResultSearch, QueriesFindWhatAUserExpects)
             EXPECT_EQ(names.join(u'\n').toStdString(), c.names.join(u'\n').toStdString())
                 << c.text.toStdString() << " indexed " << indexed;
             EXPECT_EQ(outcome.unknownFacts, c.unknown) << c.text.toStdString();
-            if (!query.hasFactFilters())
+            if (!query.hasFactFilters()) {
                 EXPECT_EQ(rowsOf(store).join(u'\n').toStdString(),
                           reference(discs, query).join(u'\n').toStdString())
                     << c.text.toStdString();
+            }
         }
     }
     SearchIndex::setEnabled(true);
