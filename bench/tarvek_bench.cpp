@@ -1,6 +1,7 @@
 // Figures for bench/run: loading and searching a catalogue, scanning a folder tree, and
 // opening and painting a large tree in the main window. Prints "name: value" lines.
 
+#include "bench/cli.h"
 #include "bench/search_index.h"
 #include "bench/typing.h"
 #include "catalogue/datafiles.h"
@@ -376,8 +377,11 @@ int main(int argc, char **argv)
         return load(args[2]);
     if (args.size() == 4 && args[1] == u"search")
         return search(args[2], args[3]);
+    if (args.size() == 6 && args[1] == u"cli")
+        return cliFigures(args[2], args[3], args[4], args[5]);
     std::fprintf(
         stderr,
-        "usage: tarvek_bench catalogue FILE | load FILE | scan DIR | tree FILE | search DATADIR WORD\n");
+        "usage: tarvek_bench catalogue FILE | load FILE | scan DIR | tree FILE | search DATADIR WORD |\n"
+        "       cli TARVEK_CLI DATADIR WORD PLOCATE_DB\n");
     return 2;
 }

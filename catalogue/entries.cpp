@@ -1,5 +1,6 @@
 #include "catalogue/entries.h"
 #include "catalogue/entrysteps.h"
+#include "catalogue/entrytexts.h"
 
 #include "catalogue/datafiles.h"
 #include "catalogue/layouts.h"
@@ -108,6 +109,19 @@ QString CatalogueEntries::descriptionProblem(const QString &desc)
     return {};
 }
 
+QString CatalogueEntries::fieldsProblem(const QString &label, const QString &desc,
+                                        const CatalogueEntry *before)
+{
+    if (label.isEmpty())
+        return EntryTexts::missingLabel();
+    QString problem;
+    if (!before || label != before->name)
+        problem = labelProblem(label, {});
+    if (problem.isEmpty() && (!before || desc != before->desc))
+        problem = descriptionProblem(desc);
+    return problem;
+}
+
 qint64 CatalogueEntries::findLabel(const RecordSet &rows, const QString &label)
 {
     return findValue(rows, IndexColumn::name, label);
@@ -154,6 +168,22 @@ qint64 CatalogueEntries::loadIndex()
 {
     m_indexStamp = versionOf(indexPath());
     return loadDataFile(m_index, indexPath());
+}
+
+QString CatalogueEntries::indexProblem() const
+{
+    const QString path = indexPath();
+    if (versionOf(path) == FileVersion{})
+        return {};
+    const QString irregular = irregularFileProblem(path);
+    if (!irregular.isEmpty())
+        return irregular;
+    qint64 size = 0;
+    const int fd = openRegularFile(path, size);
+    if (fd < 0)
+        return QStringLiteral("'%1' 파일을 읽을 수 없습니다: %2").arg(path, systemErrorText(errno));
+    ::close(fd);
+    return {};
 }
 
 bool CatalogueEntries::catchUp()
@@ -206,6 +236,9 @@ FileResult CatalogueEntries::begin(DataFolderLock &lock, bool *reread)
         return ready;
     if (!lock.lock())
         return lock.failure();
+    const QString unreadable = indexProblem();
+    if (!unreadable.isEmpty())
+        return {false, unreadable};
     const bool read = catchUp();
     if (reread)
         *reread = read;
@@ -219,7 +252,7 @@ FileResult CatalogueEntries::add(const RecordSet &tree, const CatalogueEntry &en
     if (!ready.ok)
         return ready;
     if (otherRowUsing(0, entry.name, entry.file) > 0)
-        return {false, QStringLiteral("'%1' 라벨로 저장된 디스크가 이미 있습니다.").arg(entry.name)};
+        return {false, EntryTexts::labelInUse(entry.name), true};
     return saveTree(tree, asWritten(entry), 0, facts);
 }
 
@@ -243,7 +276,7 @@ FileResult CatalogueEntries::saveTree(const RecordSet &tree, CatalogueEntry entr
     if (isBareFileName(old.file))
         entry.file = old.file; // the disc keeps the file its entry names
     if (otherRowUsing(indexRow, {}, entry.file) > 0)
-        return {false, QStringLiteral("'%1' 파일은 다른 디스크가 쓰고 있습니다.").arg(entry.file)};
+        return {false, QStringLiteral("'%1' 파일은 다른 디스크가 쓰고 있습니다.").arg(entry.file), true};
     FileSteps steps;
     const QString path = filePath(entry.file);
     FileResult written;
@@ -330,7 +363,7 @@ FileResult CatalogueEntries::change(const QString &originalLabel, const Catalogu
         entry.file = oldFile;
     if ((entry.name != originalLabel || entry.file != oldFile) &&
         otherRowUsing(indexRow, entry.name, entry.file))
-        return {false, QStringLiteral("'%1' 라벨은 다른 디스크가 쓰고 있습니다.").arg(entry.name)};
+        return {false, QStringLiteral("'%1' 라벨은 다른 디스크가 쓰고 있습니다.").arg(entry.name), true};
     FileSteps steps;
     if (entry.file != oldFile && isBareFileName(oldFile) && fileExists(encoded(filePath(oldFile)))) {
         // Both names hold the tree until the index names the new one; then the old one goes.

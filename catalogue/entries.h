@@ -45,6 +45,12 @@ class CatalogueEntries {
     // file name's 255 bytes; a description fits its 255.
     [[nodiscard]] static QString labelProblem(const QString &label, const QString &desc);
     [[nodiscard]] static QString descriptionProblem(const QString &desc);
+    // Why the save dialog's fields cannot be saved, checked as it checks them: a label (trimmed)
+    // must be given, then the label and the description must pass the checks above. For a change
+    // of the entry `before`, only what differs from it is checked, so that an entry the earlier
+    // version wrote stays editable. Empty when they can be saved.
+    [[nodiscard]] static QString fieldsProblem(const QString &label, const QString &desc,
+                                               const CatalogueEntry *before = nullptr);
     // The label as it is saved: leading and trailing spaces off.
     [[nodiscard]] static QString trimmedLabel(const QString &label);
     // The first row holding this label, or this file: the same text if one has it, else the first
@@ -61,6 +67,11 @@ class CatalogueEntries {
 
     // Reads the index file into the index record set and notes which version of it was read.
     qint64 loadIndex();
+    // Why the index file cannot be read, in words for the user: it is there, but is no regular
+    // file or does not open. Empty when it reads, or when there is none (an empty catalogue).
+    // No change is made while it cannot be read: writing the index then would drop every entry
+    // it holds.
+    [[nodiscard]] QString indexProblem() const;
     // When the index file changed since it was last read or written here, reads it again and
     // brings the list's rows in step: rows whose disc is gone leave, the others take their entry's
     // values, highlights stay. An index that cannot be read leaves the rows alone. True when read.

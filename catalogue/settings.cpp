@@ -42,6 +42,15 @@ QString ownFolderPath(const QString &dataFolder)
     return dataFolder + kPathSeparator + QStringLiteral(".tarvek");
 }
 
+QString perUserProgramFolder()
+{
+    // As the launcher's shell does it: an unset or empty XDG_DATA_HOME means the default.
+    QString base = qEnvironmentVariable("XDG_DATA_HOME");
+    if (base.isEmpty())
+        base = QDir::homePath() + QStringLiteral("/.local/share");
+    return withoutTrailingSeparator(base) + QStringLiteral("/tarvek");
+}
+
 QString helpFilePath()
 {
     const QString inProgramFolder = gs_pgm_dir + kPathSeparator + QStringLiteral("tarvek.hlp");

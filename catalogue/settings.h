@@ -19,6 +19,10 @@ void initGlobals();
 // Tarvek's own folder below a data folder, for what the earlier Windows version does not
 // keep (sizes and dates, the search index): hidden, so the cd_*.dat listing never shows it.
 [[nodiscard]] QString ownFolderPath(const QString &dataFolder); // dataFolder + "/.tarvek"
+// The program folder an installed Tarvek works in, made on first start: its launcher starts the
+// window there and the command line finds the same catalogue in its data/. It is the folder
+// "tarvek" in ${XDG_DATA_HOME:-~/.local/share}, the per-user data folder of the freedesktop rules.
+[[nodiscard]] QString perUserProgramFolder();
 // gs_pgm_dir + "/tarvek.hlp"; when that is missing, the installed help beside the executable or
 // in the installed data folder, if there is one.
 [[nodiscard]] QString helpFilePath();

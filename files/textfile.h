@@ -25,6 +25,9 @@ int openRegularFile(const QString &path, qint64 &size);
 struct FileResult {
     bool ok = false;
     QString error; // for a person: what failed and on which path; empty when ok
+    // Not a failure of the files: the change was not allowed (a label another disc uses), so
+    // trying again after the same change cannot help.
+    bool refused = false;
 };
 
 // Sequential line reader over one data file.

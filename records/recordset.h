@@ -63,6 +63,8 @@ class RecordSet : public QObject, public RowSource {
     [[nodiscard]] FileResult SaveAs(const QString &path) const;
     // A value as SaveAs writes it, so that what is kept in memory is what the file will hold.
     [[nodiscard]] static QString asWritten(QStringView value);
+    // The same in place, leaving a value that holds no such character untouched.
+    static void makeWritable(QString &value);
     // Copies rows first..last into `target` (same layout) before row `before`;
     // a `before` past its end appends. 1, or -1 for a bad range or layout.
     int RowsCopy(qint64 first, qint64 last, RecordSet &target, qint64 before) const;

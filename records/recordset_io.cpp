@@ -2,6 +2,7 @@
 
 #include "records/recordset_columns.h"
 
+#include <algorithm>
 #include <limits>
 
 #ifdef __SSE2__
@@ -208,6 +209,18 @@ QString RecordSet::asWritten(QStringView value)
     QString text;
     appendField(text, value);
     return text;
+}
+
+void RecordSet::makeWritable(QString &value)
+{
+    const auto control =
+        std::find_if(value.cbegin(), value.cend(), [](QChar c) { return isControl(c.unicode()); });
+    if (control == value.cend())
+        return;
+    for (QChar &c : value) {
+        if (isControl(c.unicode()))
+            c = u' ';
+    }
 }
 
 int RecordSet::RowsCopy(qint64 first, qint64 last, RecordSet &target, qint64 before) const

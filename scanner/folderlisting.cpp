@@ -2,6 +2,7 @@
 
 #include "files/listbox.h"
 #include "files/paths.h"
+#include "records/recordset.h"
 
 #include <QFile>
 #include <algorithm>
@@ -33,6 +34,9 @@ ListedFolder listFolder(ScanContext &context, const FolderPath &folder)
     std::vector<Keyed> keyed;
     keyed.reserve(entries.size());
     for (DirEntry &entry : entries) {
+        // A name holds what the catalogue file will hold (a tab or a line break becomes a space),
+        // so that the tree scanned and the same tree saved and loaded again are alike.
+        RecordSet::makeWritable(entry.name);
         const bool folder = entry.kind == DirEntry::Kind::Folder;
         keyed.push_back({folder ? u'[' + entry.name + u']' : entry.name, &entry});
     }

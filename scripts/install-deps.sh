@@ -8,4 +8,5 @@ export DEBIAN_FRONTEND=noninteractive
     ca-certificates cmake ninja-build g++ make python3 \
     qt6-base-dev qt6-base-dev-tools libgl-dev libgtest-dev libxxhash-dev \
     fonts-nanum fonts-nanum-coding fontconfig qt6-translations-l10n qt6-qpa-plugins \
-    clang-format desktop-file-utils dpkg-dev strace poppler-utils genisoimage "$@" >/dev/null
+    clang-format desktop-file-utils dpkg-dev strace poppler-utils genisoimage \
+    bash-completion man-db plocate "$@" >/dev/null

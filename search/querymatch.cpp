@@ -28,8 +28,9 @@ WordPattern::WordPattern(const QString &word, CaseRule rule, bool composingEnd)
         run.clear();
     };
     for (const Element &element : m_elements) {
+        // U+FFFD is no anchor: in CP949 a broken byte decodes to it, which no bytes look like.
         const bool stands =
-            element.kind == Element::Char &&
+            element.kind == Element::Char && element.c != QChar::ReplacementCharacter &&
             (standsForItself(element.c, rule) || (rule == CaseRule::Any && foldsWithinAscii(element.c)));
         if (stands)
             run.push_back(element.c);

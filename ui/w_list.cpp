@@ -4,7 +4,6 @@
 #include "catalogue/datafolder.h"
 #include "catalogue/layouts.h"
 #include "catalogue/settings.h"
-#include "scanner/keptlistings.h"
 #include "search/searchindex.h"
 #include "treeview/treepresenter.h"
 #include "ui/accessiblenames.h"
@@ -69,7 +68,7 @@ void w_list::open()
     SearchIndex::follow(m_entries);
     m_entries.removeStaleFiles();
     m_entries.loadIndex();
-    const QString problem = irregularFileProblem(indexFilePath());
+    const QString problem = m_entries.indexProblem();
     if (!problem.isEmpty())
         MessageBox(QStringLiteral("오류"), problem, MessageIcon::StopSign);
     watchIndex();

@@ -21,7 +21,6 @@ class QFileSystemWatcher;
 class QLabel;
 class QLineEdit;
 class QMenu;
-class KeptListings;
 class QProgressBar;
 class QPushButton;
 class DiscTotals;
@@ -215,8 +214,7 @@ class w_list : public QWidget {
     QSize m_firstSize;                       // the window's first size, where the controls were put
     QHash<QWidget *, QRect> m_firstGeometry; // where the controls that grow or move were put
     QElapsedTimer m_folderShown;
-    std::unique_ptr<KeptListings> m_scanListings; // during a scan: the count's listings
-    QString m_scanRoot;                           // during a scan: the drive being scanned
+    QString m_scanRoot; // during a scan: the drive being scanned
     bool m_scanDriveLost = false;
     bool m_treeCommandsOn = false; // a scan or load put a tree in: Save and Print on at its end
     std::unique_ptr<QFileSystemWatcher> m_indexWatcher;

@@ -2,6 +2,7 @@
 
 #include "ui/w_list.h"
 
+#include "catalogue/entrytexts.h"
 #include "catalogue/layouts.h"
 #include "catalogue/utils.h"
 #include "ui/w_save.h"
@@ -28,15 +29,12 @@ void w_list::ue_delete()
     if (row < 1)
         return; // nothing highlighted: nothing is deleted
     const QString file = m_list.GetItemString(row, IndexColumn::file);
-    // The label as the file name shows it: without "cd_" and ".dat".
-    const QString label = file.mid(3, std::max<qsizetype>(0, file.size() - 7));
-    if (MessageBox(QStringLiteral("확인"), QStringLiteral("해당 폴더 정보를 삭제하시겠습니까?\n\n") + label,
+    if (MessageBox(QStringLiteral("확인"), EntryTexts::deleteQuestion(EntryTexts::labelOfFile(file)),
                    MessageIcon::Question, MessageButtons::YesNo, 2) != 1)
         return;
     const CatalogueEntries::Removal removal = m_entries.remove(row);
     if (!removal.index.ok)
         MessageBox(QStringLiteral("오류"), removal.index.error, MessageIcon::StopSign);
     else if (removal.fileDeleteFailed)
-        MessageBox(QStringLiteral("오류"), QStringLiteral("화일 삭제 오류!\n\n") + file,
-                   MessageIcon::StopSign);
+        MessageBox(QStringLiteral("오류"), EntryTexts::fileDeleteError(file), MessageIcon::StopSign);
 }

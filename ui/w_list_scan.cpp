@@ -5,8 +5,8 @@
 #include "ui/w_save.h"
 
 #include "files/paths.h"
+#include "scanner/drivescan.h"
 #include "scanner/foldercount.h"
-#include "scanner/keptlistings.h"
 #include "scanner/treebuilder.h"
 #include "widgets/messagebox.h"
 #include "widgets/yield.h"
@@ -46,16 +46,15 @@ int w_list::wf_file_cnt(const QString &as_path, qint64)
 {
     HookContext hooks = longOperationHooks();
     const std::unique_ptr<FolderWalk> walk = m_fs.walkDrive(as_path);
-    ScanContext context{hooks, walk.get(), m_scanListings.get()};
+    ScanContext context{hooks, walk.get()};
     return ::wf_file_cnt(context, as_path, il_file_cnt);
 }
 
 qint64 w_list::of_recurse_dir_list(const QString &as_path, qint64 al_parent)
 {
     HookContext hooks = longOperationHooks();
-    // With the count's listings kept, the build walk lists nothing itself.
-    const std::unique_ptr<FolderWalk> walk = m_scanListings ? nullptr : m_fs.walkDrive(as_path);
-    ScanContext context{hooks, walk.get(), m_scanListings.get(), &m_treeFacts};
+    const std::unique_ptr<FolderWalk> walk = m_fs.walkDrive(as_path);
+    ScanContext context{hooks, walk.get(), nullptr, &m_treeFacts};
     TreeBuilder builder(context, m_tree);
     return builder.of_recurse_dir_list(as_path, al_parent);
 }
@@ -96,14 +95,9 @@ void w_list::cb_scan_clicked()
         st_progress->setText(QStringLiteral("준비중"));
         il_file_cnt = 0;
 
-        // The count keeps each folder's listing for the build, so that each folder is listed once.
-        m_scanListings = std::make_unique<KeptListings>();
-        wf_file_cnt(root, 1);
-        m_progress.setMaximum(il_file_cnt);
-        m_tree.reserve(il_file_cnt); // the rows to come, without growing by doubling
-        m_treeFacts.reserve(il_file_cnt);
-        of_recurse_dir_list(root, 1);
-        m_scanListings.reset();
+        HookContext hooks = longOperationHooks();
+        const std::unique_ptr<FolderWalk> walk = m_fs.walkDrive(root);
+        il_file_cnt = scanDrive(hooks, walk.get(), root, m_tree, m_treeFacts);
         wf_collapse_rows(*dw_1, 1);
         wf_expand_row(*dw_1, 1);
         ddlb_drive->setEnabled(true);

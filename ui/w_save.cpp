@@ -3,6 +3,7 @@
 #include "ui/w_save.h"
 
 #include "catalogue/entries.h"
+#include "catalogue/entrytexts.h"
 #include "catalogue/utils.h"
 #include "ui/w_list.h"
 #include "widgets/messagebox.h"
@@ -91,21 +92,15 @@ void w_save::cb_save_clicked()
 {
     // Spaces around a label would make a second disc that looks like the first in the list.
     const QString ls_label = CatalogueEntries::trimmedLabel(sle_label->text());
-    if (ls_label.isEmpty()) {
-        MessageBox(QStringLiteral("오류"), QStringLiteral("CD 라벨을 입력하여 주세요"));
-        return;
-    }
     const QString ls_memo = sle_memo->text();
     const QString ls_gubn = ddlb_gubn->currentText();
-    // In Modify mode only what changed is checked: an entry the earlier version wrote stays editable.
     const bool isNew = cb_save->text() == kNewCaption;
-    QString problem;
-    if (isNew || ls_label != is_label_org)
-        problem = CatalogueEntries::labelProblem(ls_label, {});
-    if (problem.isEmpty() && (isNew || ls_memo != is_memo_org))
-        problem = CatalogueEntries::descriptionProblem(ls_memo);
+    const CatalogueEntry before{{}, is_memo_org, is_label_org, {}};
+    const QString problem = CatalogueEntries::fieldsProblem(ls_label, ls_memo, isNew ? nullptr : &before);
     if (!problem.isEmpty()) {
-        MessageBox(QStringLiteral("오류"), problem, MessageIcon::Exclamation);
+        // A missing label is asked for as it always was; one that cannot be saved is warned of.
+        MessageBox(QStringLiteral("오류"), problem,
+                   ls_label.isEmpty() ? MessageIcon::Information : MessageIcon::Exclamation);
         return;
     }
     w_list *main = w_list::instance();
@@ -134,11 +129,8 @@ bool w_save::saveNew(w_list &main, const CatalogueEntry &entry)
     FileResult saved;
     // A file no entry names (left by a crash) is replaced only when the user says so, as a disc is.
     if (existing > 0 || entries.fileWithoutEntry(entry.name)) {
-        const QString question = QStringLiteral("'%1' 라벨로 저장된 디스크가 이미 있습니다.\n"
-                                                "그 디스크를 지금 스캔한 내용으로 바꾸시겠습니까?")
-                                     .arg(entry.name);
-        if (MessageBox(QStringLiteral("확인"), question, MessageIcon::Question, MessageButtons::YesNo, 2) !=
-            1)
+        if (MessageBox(QStringLiteral("확인"), EntryTexts::replaceQuestion(entry.name), MessageIcon::Question,
+                       MessageButtons::YesNo, 2) != 1)
             return false;
         saved = entries.replace(main.tree(), entry, existing, &main.treeFacts());
     } else {

@@ -8,6 +8,7 @@
 #include "catalogue/layouts.h"
 #include "catalogue/sidefile.h"
 #include "catalogue/treeloader.h"
+#include "scanner/drivescan.h"
 #include "scanner/foldercount.h"
 #include "scanner/keptlistings.h"
 #include "scanner/treebuilder.h"
@@ -336,4 +337,30 @@ TEST(FactsText, FileFolderDiscAndUnknownRows)
     for (const auto &c : cases)
         EXPECT_EQ(rowFactsText(tree, c.facts, c.row), c.text) << c.row;
     EXPECT_EQ(discTooltip(facts.disc), u"전체 크기 1.2 MB (1,234,573바이트)\n파일 2개"_s);
+}
+
+TEST(ScanFacts, ADiscWithControlCharactersInItsNamesKeepsItsSizesOnceSaved)
+{
+    // A tab or a line break in a name is saved as a space: the tree the scan holds must be the
+    // one that loads again, or its side file never matches and every size of the disc is lost.
+    QTemporaryDir dir;
+    const QString root = dir.path() + u"/disc"_s, data = dir.path() + u"/data"_s;
+    ASSERT_TRUE(QDir().mkpath(root + u"/tab\there"_s));
+    makeFile(root + u"/tab\there/line\nbreak.txt"_s, 7, 1700000000);
+    HookContext hooks;
+    LocalFileSystem fs;
+    const auto walk = fs.walkDrive(root);
+    RecordSet tree(d_dir_tree());
+    TreeFacts facts;
+    scanDrive(hooks, walk.get(), root, tree, facts);
+    EXPECT_EQ(tree.GetItemString(3, TreeColumn::name), u"line break.txt"_s);
+    RecordSet index(d_cdinfo()), list(d_cdinfo());
+    CatalogueEntries entries(index, list, data, u"cdinfo.dat"_s);
+    ASSERT_TRUE(entries.add(tree, {u"cd_A.dat"_s, {}, u"A"_s, {}}, &facts).ok);
+    RecordSet loaded(d_dir_tree());
+    TreeLoad load = loadTree(hooks, loaded, data + u"/cd_A.dat"_s);
+    ASSERT_TRUE(load.opened);
+    TreeFacts read;
+    ASSERT_TRUE(SideFiles::read(SideFiles::pathFor(data + u"/cd_A.dat"_s), loaded, read));
+    EXPECT_EQ(factRows(loaded, read), factRows(tree, facts));
 }

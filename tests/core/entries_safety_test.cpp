@@ -5,12 +5,14 @@
 #include "catalogue/datafiles.h"
 #include "catalogue/datafolder.h"
 #include "catalogue/entries.h"
+#include "catalogue/entrytexts.h"
 #include "catalogue/layouts.h"
 #include "files/fileops.h"
 #include "search/search.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -169,4 +171,69 @@ TEST_F(Safety, OnlyOwnOldTemporariesAreRemoved)
     m_entries.removeStaleFiles();
     for (const auto &file : files)
         EXPECT_EQ(QFile::exists(data(file.name)), !file.removed) << file.name;
+}
+
+TEST_F(Safety, NoChangeWritesOverAnIndexThatCannotBeRead)
+{
+    // Read as empty, such an index would be written back with the new entry alone: every disc it
+    // held would leave the catalogue.
+    struct Case {
+        const char *what;
+        std::function<bool(const QString &path)> make;
+    };
+    const Case cases[] = {
+        {"a pipe",
+         [](const QString &path) { return ::mkfifo(QFile::encodeName(path).constData(), 0644) == 0; }},
+        {"a folder", [](const QString &path) { return QDir().mkdir(path); }},
+        {"a file that does not open",
+         [](const QString &path) {
+             QFile out(path);
+             // Root opens any file: there the case has nothing to show.
+             return ::geteuid() != 0 && out.open(QIODevice::WriteOnly) &&
+                    out.write("cd_A.dat\t\tA\t01\r\n") > 0 && out.setPermissions({});
+         }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir(data()).removeRecursively();
+        QDir().mkpath(data());
+        if (!c.make(data("cdinfo.dat")))
+            continue;
+        const qint64 inode = versionOf(data("cdinfo.dat")).inode;
+        m_entries.loadIndex();
+        EXPECT_NE(m_entries.indexProblem(), "");
+        const FileResult added = m_entries.add(m_tree, entry("N"));
+        EXPECT_FALSE(added.ok);
+        EXPECT_TRUE(added.error.contains("cdinfo.dat")) << qPrintable(added.error);
+        EXPECT_FALSE(m_entries.change("A", entry("B")).ok);
+        EXPECT_EQ(versionOf(data("cdinfo.dat")).inode, inode) << "the index was replaced";
+        EXPECT_FALSE(QFile::exists(data("cd_N.dat")));
+        QFile(data("cdinfo.dat")).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    }
+}
+
+TEST(EntryLabels, TheDialogChecksOnlyWhatAChangeAlters)
+{
+    const CatalogueEntry old{u"cd_a:b.dat"_s, QString(300, u'x'), u"a:b"_s, u"01"_s};
+    struct Case {
+        QString label, desc;
+        const CatalogueEntry *before;
+        bool refused;
+    };
+    const Case cases[] = {
+        {"", "", nullptr, true},                   // no label
+        {"A", "", nullptr, false},                 // a new disc
+        {"a:b", "", nullptr, true},                // a label Windows cannot hold
+        {"A", QString(256, u'설'), nullptr, true}, // a description too long
+        {"a:b", QString(300, u'x'), &old, false},  // an old entry, unchanged
+        {"a:b", "새 설명", &old, false},           // only its description changes
+        {"a:c", QString(300, u'x'), &old, true},   // a new label is checked
+        {"a:b", QString(301, u'x'), &old, true},   // and so is a new description
+        {"", QString(300, u'x'), &old, true},      // a change still needs a label
+    };
+    for (const Case &c : cases) {
+        const QString problem = CatalogueEntries::fieldsProblem(c.label, c.desc, c.before);
+        EXPECT_EQ(!problem.isEmpty(), c.refused) << qPrintable(c.label) << ' ' << qPrintable(problem);
+    }
+    EXPECT_EQ(CatalogueEntries::fieldsProblem("", ""), EntryTexts::missingLabel());
 }

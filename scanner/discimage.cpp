@@ -1,0 +1,51 @@
+#include "scanner/discimage.h"
+
+#include "files/isovolume.h"
+
+#include <QFileInfo>
+
+namespace {
+
+ImageReader &installedReader()
+{
+    static ImageReader reader;
+    return reader;
+}
+
+} // namespace
+
+void setImageReader(ImageReader reader)
+{
+    installedReader() = std::move(reader);
+}
+
+bool openDiscImage(const QString &path, DiscImage &image, QString &error)
+{
+    image = DiscImage{};
+    if (!installedReader()) {
+        error = QStringLiteral(
+                    "이미지 파일을 읽을 수 없습니다: '%1' (이 판은 이미지 파일 안을 아직 읽지 못합니다. "
+                    "이미지를 마운트해서 그 폴더를 스캔하세요)")
+                    .arg(path);
+        return false;
+    }
+    return installedReader()(path, image, error);
+}
+
+bool isDiscImageName(QStringView name)
+{
+    return name.endsWith(u".iso", Qt::CaseInsensitive) && name.size() > 4;
+}
+
+QString imageVolumeLabel(const QString &path)
+{
+    IsoVolume volume;
+    return readIsoVolume(path, volume) ? volume.label.trimmed() : QString();
+}
+
+QString imageBaseName(const QString &path)
+{
+    const QString name = QFileInfo(path).fileName();
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot > 0 ? name.left(dot) : name;
+}

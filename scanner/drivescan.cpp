@@ -1,0 +1,21 @@
+#include "scanner/drivescan.h"
+
+#include "catalogue/discfacts.h"
+#include "scanner/foldercount.h"
+#include "scanner/keptlistings.h"
+#include "scanner/treebuilder.h"
+
+qint64 scanDrive(HookContext &hooks, FolderWalk *walk, const QString &root, RecordSet &tree, TreeFacts &facts)
+{
+    KeptListings kept;
+    qint64 counted = 0;
+    ScanContext count{hooks, walk, &kept};
+    wf_file_cnt(count, root, counted);
+    hooks.setMaximum(counted);
+    tree.reserve(tree.RowCount() + counted); // the rows to come, without growing by doubling
+    facts.reserve(facts.rows() + counted);
+    // With the count's listings kept, the build walk lists nothing itself.
+    ScanContext build{hooks, nullptr, &kept, &facts};
+    TreeBuilder(build, tree).of_recurse_dir_list(root, 1);
+    return counted;
+}
