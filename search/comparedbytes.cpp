@@ -125,3 +125,18 @@ void foldAscii(const char *bytes, qsizetype size, char *out)
         out[i] = c >= 'A' && c <= 'Z' ? char(c + 0x20) : c;
     }
 }
+
+QString belowRoot(const QString &path, const QString &root)
+{
+    if (root.isEmpty() || !path.startsWith(root))
+        return path;
+    return path.mid(root.size() - (root.endsWith(u'/') || root.endsWith(u'\\') ? 1 : 0));
+}
+
+bool belowRootBytes(QByteArrayView path, QByteArrayView root, QByteArrayView &below)
+{
+    if (!root.isEmpty() && !root.endsWith('/') && !root.endsWith('\\'))
+        return false;
+    below = !root.isEmpty() && path.startsWith(root) ? path.sliced(root.size() - 1) : path;
+    return true;
+}

@@ -21,3 +21,10 @@ void comparedFromBytes(QByteArrayView bytes, bool utf8, CaseRule rule, std::u32s
 // A block of bytes with the ASCII letters lower-cased, for looking for ASCII text in any case
 // (bytes of two-byte characters may change: only a check of the decoded line decides).
 void foldAscii(const char *bytes, qsizetype size, char *out);
+
+// A folder path below its disc's root path (the first line's), the root's own separator kept
+// ("/photos/" for "/media/kim/DISC/photos/"); the whole path when it does not begin with the root.
+[[nodiscard]] QString belowRoot(const QString &path, const QString &root);
+// The same on the bytes, where that is the same: when the root ends in a separator, which no
+// two-byte character holds, so the cut lies between characters. False otherwise.
+[[nodiscard]] bool belowRootBytes(QByteArrayView path, QByteArrayView root, QByteArrayView &below);

@@ -305,12 +305,12 @@ void DiscSearch::checkLine(QByteArrayView line, qint64 number)
     if (!m_path || pathBytes != m_path->bytes) {
         Path path;
         path.bytes = pathBytes.toByteArray();
-        QByteArrayView below = pathBytes;
-        if (!m_root.isEmpty() && below.startsWith(m_root)) {
-            const bool separator = m_root.endsWith('/') || m_root.endsWith('\\');
-            below = below.sliced(m_root.size() - (separator ? 1 : 0));
-        }
-        comparedFromBytes(below, m_utf8, rule, m_name);
+        QByteArrayView below;
+        if (belowRootBytes(pathBytes, m_root, below))
+            comparedFromBytes(below, m_utf8, rule, m_name);
+        else
+            m_name = codePoints(
+                comparedForm(belowRoot(decodedField(pathBytes, m_utf8), decodedField(m_root, m_utf8)), rule));
         path.words = m_matcher.wordsIn(m_name);
         m_path = std::move(path);
     }

@@ -53,13 +53,10 @@ QString ResultStore::pathOf(qsizetype row) const
     const int disc = discOf(row);
     const QByteArray path = pathBytes(m_rows[size_t(row)].path);
     const QByteArray &root = m_discText[size_t(disc)].root;
-    QByteArrayView shown = path;
-    if (!root.isEmpty() && path.startsWith(root)) {
-        // The root's own separator stays, so a path reads from the disc's top: "/photos/".
-        const bool separator = root.endsWith('/') || root.endsWith('\\');
-        shown = QByteArrayView(path).sliced(root.size() - (separator ? 1 : 0));
-    }
-    return composed(decoded(disc, shown));
+    QByteArrayView below;
+    if (belowRootBytes(path, root, below))
+        return composed(decoded(disc, below));
+    return composed(belowRoot(decoded(disc, path), decoded(disc, root)));
 }
 
 QString ResultStore::nameOf(qsizetype row) const

@@ -348,7 +348,13 @@ void TrigramReader::convertCp949(const char *bytes, qsizetype size)
     const bool plain = cp949ToUtf8(bytes + from, size - from, m_line);
     if (!plain) {
         QStringDecoder decoder(kCp949Name, QStringConverter::Flag::Stateless);
-        m_line = comparedForm(decoder.decode(QByteArrayView(bytes, size)), CaseRule::Any).toUtf8();
+        // Ended as in the file, by a character that cannot finish a two-byte one: a lead byte
+        // left open at the line's end is U+FFFD, as the reader makes it, instead of being dropped.
+        QByteArray ended(bytes, size);
+        ended += '\n';
+        QString line = decoder.decode(ended);
+        line.chop(1);
+        m_line = comparedForm(line, CaseRule::Any).toUtf8();
     }
     m_lastRaw = plain ? bytes : nullptr;
     m_lastRawSize = size;
