@@ -47,8 +47,10 @@ bool holdsAnchor(const QByteArray &bytes, const WordPattern &word, bool utf8)
             return false;
     }
     QByteArray hay = bytes;
-    if (word.anchorFoldsAscii())
+    if (word.anchorFoldsAscii()) {
         foldAscii(bytes.constData(), bytes.size(), hay.data());
+        foldAscii(needle.constData(), needle.size(), needle.data());
+    }
     return hay.contains(needle) || (utf8 && word.anchorHasSyllable() && bytes.contains('\xE1'));
 }
 

@@ -133,9 +133,10 @@ QString belowRoot(const QString &path, const QString &root)
     return path.mid(root.size() - (root.endsWith(u'/') || root.endsWith(u'\\') ? 1 : 0));
 }
 
-bool belowRootBytes(QByteArrayView path, QByteArrayView root, QByteArrayView &below)
+bool belowRootBytes(QByteArrayView path, QByteArrayView root, const QString &rootText, QByteArrayView &below)
 {
-    if (!root.isEmpty() && !root.endsWith('/') && !root.endsWith('\\'))
+    if (!root.isEmpty() && !((root.endsWith('/') && rootText.endsWith(u'/')) ||
+                             (root.endsWith('\\') && rootText.endsWith(u'\\'))))
         return false;
     below = !root.isEmpty() && path.startsWith(root) ? path.sliced(root.size() - 1) : path;
     return true;

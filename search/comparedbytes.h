@@ -25,6 +25,8 @@ void foldAscii(const char *bytes, qsizetype size, char *out);
 // A folder path below its disc's root path (the first line's), the root's own separator kept
 // ("/photos/" for "/media/kim/DISC/photos/"); the whole path when it does not begin with the root.
 [[nodiscard]] QString belowRoot(const QString &path, const QString &root);
-// The same on the bytes, where that is the same: when the root ends in a separator, which no
-// two-byte character holds, so the cut lies between characters. False otherwise.
-[[nodiscard]] bool belowRootBytes(QByteArrayView path, QByteArrayView root, QByteArrayView &below);
+// The same on the bytes, where that is the same: when the root ends in a separator that also
+// ends its decoded text `rootText` (a broken lead byte before it would take it), so the cut lies
+// between characters. False otherwise.
+[[nodiscard]] bool belowRootBytes(QByteArrayView path, QByteArrayView root, const QString &rootText,
+                                  QByteArrayView &below);

@@ -149,6 +149,7 @@ class DiscSearch {
     QString m_file;
     bool m_utf8 = false;
     QByteArray m_root;
+    QString m_rootText; // decoded
     Needle m_needle;
     std::optional<SideFacts> m_facts;
     QByteArray m_folded;
@@ -167,6 +168,7 @@ bool DiscSearch::prepare(int fd, bool utf8)
 {
     m_utf8 = utf8;
     m_root = rootPath(fd, utf8 ? kUtf8BomSize : 0);
+    m_rootText = decodedField(m_root, utf8);
     m_store.setDiscText(m_disc, utf8, m_root);
     if (const WordPattern *word = m_matcher.anchorWord()) {
         const QString anchor = QString::fromUcs4(word->anchor().data(), qsizetype(word->anchor().size()));
@@ -180,6 +182,9 @@ bool DiscSearch::prepare(int fd, bool utf8)
             m_needle.bytes = anchor.toUtf8();
         }
         m_needle.foldAscii = word->anchorFoldsAscii();
+        // Folded as the block is: a two-byte character's second byte may be an ASCII letter.
+        if (m_needle.foldAscii)
+            foldAscii(m_needle.bytes.constData(), m_needle.bytes.size(), m_needle.bytes.data());
         m_needle.jamo = utf8 && word->anchorHasSyllable();
     }
     if (m_matcher.query().hasFactFilters())
@@ -306,7 +311,7 @@ void DiscSearch::checkLine(QByteArrayView line, qint64 number)
         Path path;
         path.bytes = pathBytes.toByteArray();
         QByteArrayView below;
-        if (belowRootBytes(pathBytes, m_root, below))
+        if (belowRootBytes(pathBytes, m_root, m_rootText, below))
             comparedFromBytes(below, m_utf8, rule, m_name);
         else
             m_name = codePoints(

@@ -53,10 +53,11 @@ QString ResultStore::pathOf(qsizetype row) const
     const int disc = discOf(row);
     const QByteArray path = pathBytes(m_rows[size_t(row)].path);
     const QByteArray &root = m_discText[size_t(disc)].root;
+    const QString rootText = decoded(disc, root);
     QByteArrayView below;
-    if (belowRootBytes(path, root, below))
+    if (belowRootBytes(path, root, rootText, below))
         return composed(decoded(disc, below));
-    return composed(belowRoot(decoded(disc, path), decoded(disc, root)));
+    return composed(belowRoot(decoded(disc, path), rootText));
 }
 
 QString ResultStore::nameOf(qsizetype row) const
