@@ -52,12 +52,28 @@ QString exactBytesText(qint64 bytes)
     return korean().toString(bytes) + QStringLiteral("바이트");
 }
 
+QString dateText(const QDateTime &when)
+{
+    if (!when.isValid())
+        return QStringLiteral("날짜 모름");
+    return korean().toString(when.toLocalTime(), QLocale::ShortFormat);
+}
+
 QString dateText(qint64 secondsSinceEpoch)
 {
-    if (secondsSinceEpoch == FileStat::kUnknown)
-        return QStringLiteral("날짜 모름");
-    return korean().toString(QDateTime::fromSecsSinceEpoch(secondsSinceEpoch).toLocalTime(),
-                             QLocale::ShortFormat);
+    return dateText(secondsSinceEpoch == FileStat::kUnknown
+                        ? QDateTime()
+                        : QDateTime::fromSecsSinceEpoch(secondsSinceEpoch));
+}
+
+QString foundText(qint64 folders, qint64 files)
+{
+    return QStringLiteral("폴더 %1, 파일 %2 찾음").arg(countText(folders, u"개"), countText(files, u"개"));
+}
+
+QString widestDateText()
+{
+    return dateText(QDateTime(QDate(2088, 12, 28), QTime(12, 58)));
 }
 
 FolderCounts folderCountsAt(const RecordSet &tree, qint64 row)

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 class KeptListings;
@@ -20,6 +21,9 @@ struct ScanContext {
     KeptListings *kept = nullptr;
     // When set, the build walk records every row's size and date here, and the disc's counts.
     TreeFacts *facts = nullptr;
+    // When set, the count walk tells after each folder it lists how many folders it has found
+    // (listed or still to be listed) and how many files.
+    std::function<void(qint64 folders, qint64 files)> showFound;
 };
 
 // A folder of the walk: its path as shown and stored in the tree, and as the file system

@@ -23,6 +23,8 @@ class ResultStore {
     void reset(std::vector<ResultDisc> discs);
 
     [[nodiscard]] const std::vector<ResultDisc> &discs() const { return m_discs; }
+    // A disc's entry as the index holds it now, after a change of its label or file.
+    void setDisc(int disc, ResultDisc now) { m_discs[size_t(disc)] = std::move(now); }
     [[nodiscard]] qsizetype rowCount() const { return qsizetype(m_rows.size()); }
     // Discs that gave at least one row.
     [[nodiscard]] int discsWithRows() const { return int(m_discStarts.size()); }

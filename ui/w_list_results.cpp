@@ -8,10 +8,10 @@
 #include "catalogue/settings.h"
 #include "files/listbox.h"
 #include "search/resultsearch.h"
-#include "treeview/expandcollapse.h"
 #include "ui/csvfile.h"
 #include "ui/indexpresenter.h"
 #include "ui/w_results.h"
+#include "widgets/messagebox.h"
 
 #include <algorithm>
 
@@ -54,6 +54,12 @@ void w_list::openResult(qsizetype storeRow)
 {
     if (busy() || !m_results)
         return;
+    catchUpWithIndex();
+    const QString problem = resultDiscProblem(storeRow);
+    if (!problem.isEmpty()) {
+        MessageBox(QStringLiteral("확인"), problem, MessageIcon::Exclamation);
+        return; // the tree on screen stays as it is
+    }
     const ResultStore &store = m_results->model().store();
     const QString file = store.discs()[size_t(store.discOf(storeRow))].file;
     const qint64 line = store.lineOf(storeRow);
@@ -69,34 +75,14 @@ void w_list::openResult(qsizetype storeRow)
     qint64 row = line <= m_tree.RowCount() && isRow(line) ? line : 0;
     for (qint64 r = 1; row == 0 && r <= m_tree.RowCount(); ++r)
         row = isRow(r) ? r : 0;
-    // The find box holds the searched word, so ">>" goes on from the row.
+    // The find box holds the searched word and the tree is left as the find leaves it, every
+    // branch open, so that ">>" goes on from the row and never lands in a folded branch.
     sle_find->setText(m_results->findText());
-    unfoldTo(row);
+    if (row > 0)
+        openWholeTree();
     showFound(row);
     activateWindow();
     raise();
-}
-
-void w_list::unfoldTo(qint64 row)
-{
-    if (row < 1)
-        return;
-    // The rows that hold it: each earlier row less deep than the last one found.
-    std::vector<qint64> holders;
-    qint64 level = m_tree.GetItemNumber(row, TreeColumn::level);
-    for (qint64 r = row - 1; r >= 1; --r) {
-        const qint64 here = m_tree.GetItemNumber(r, TreeColumn::level);
-        if (here < level) {
-            holders.push_back(r);
-            level = here;
-        }
-    }
-    dw_1->SetRedraw(false);
-    for (auto it = holders.rbegin(); it != holders.rend(); ++it) {
-        if (m_tree.GetItemNumber(*it, TreeColumn::open) != 1)
-            expandRow(m_tree, *it);
-    }
-    dw_1->SetRedraw(true);
 }
 
 void w_list::ue_export_list()

@@ -73,8 +73,8 @@ void w_list::sle_find_keydown(int key, Qt::KeyboardModifiers)
     if (!isEnterKey(key) || sle_find->text().isEmpty())
         return;
     const qint64 row = findNameRow(m_tree, sle_find->text(), 1, m_tree.RowCount());
-    if (row > 0 && cb_expand->text() == u"확장")
-        cb_expand_clicked(); // every row open, so that the row found is not hidden in a branch
+    if (row > 0)
+        openWholeTree(); // so that the row found is not hidden in a branch
     showFound(row);
     if (row <= 0)
         MessageBox(QStringLiteral("확인"), QStringLiteral("일치하는 단어를 찾을 수 없습니다."));
@@ -98,5 +98,7 @@ void w_list::cb_next_clicked()
 
 void w_list::cb_next_rbuttondown()
 {
-    sle_find->setVisible(sle_find->isHidden());
+    // The box that appears is the one the user means to type in.
+    coverSearchBox(sle_find->isHidden());
+    visibleBox()->setFocus();
 }

@@ -1,10 +1,12 @@
 #include "ui/w_results.h"
 
+#include "catalogue/factstext.h"
 #include "catalogue/settings.h"
 #include "search/resultsexport.h"
 #include "ui/csvfile.h"
 #include "ui/help.h"
 #include "ui/resultsrunner.h"
+#include "widgets/placement.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -13,6 +15,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -46,13 +49,26 @@ void w_results::createControls()
     m_view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_view->verticalHeader()->setDefaultSectionSize(m_view->fontMetrics().height() + 6);
     m_view->verticalHeader()->hide();
-    m_view->horizontalHeader()->setStretchLastSection(true);
     const int widths[] = {120, 300, 200, 90};
     for (int column = 0; column < 4; ++column)
         m_view->setColumnWidth(column, widths[column]);
+    fitDateColumn();
     m_cancel = new QPushButton(QStringLiteral("취소"), this);
     m_export = new QPushButton(QStringLiteral("내보내기"), this);
     m_close = new QPushButton(QStringLiteral("닫기"), this);
+}
+
+void w_results::fitDateColumn()
+{
+    // The date column as wide as the widest date, and in view at any width: the folder path and
+    // the name share what the label, the size and the date leave.
+    QHeaderView *header = m_view->horizontalHeader();
+    const QString widest = widestDateText();
+    const int margins = 2 * (m_view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_view) + 1);
+    m_view->setColumnWidth(ResultsModel::Date, m_view->fontMetrics().horizontalAdvance(widest) + margins + 8);
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(ResultsModel::Path, QHeaderView::Stretch);
+    header->setSectionResizeMode(ResultsModel::Name, QHeaderView::Stretch);
 }
 
 void w_results::layoutControls()
@@ -83,15 +99,20 @@ void w_results::connectHandlers()
 
 void w_results::showOnTop()
 {
-    if (!isVisible() && parentWidget()) {
-        // Over the middle of the main window, as a dialog would open.
-        QRect frame = geometry();
-        frame.moveCenter(parentWidget()->frameGeometry().center());
-        move(frame.topLeft());
-    }
+    placeFirstTime();
     show();
     raise();
     activateWindow();
+}
+
+void w_results::placeFirstTime()
+{
+    // Beside the main window the first time it opens; after that where the user left it, as
+    // large as it was.
+    if (m_placed || !parentWidget())
+        return;
+    placeBeside(this, parentWidget()->window());
+    m_placed = true;
 }
 
 void w_results::showHeading()

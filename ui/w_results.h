@@ -70,6 +70,8 @@ class w_results : public QWidget {
     void createControls();
     void layoutControls();
     void connectHandlers();
+    void fitDateColumn();
+    void placeFirstTime();
     void showHeading();
     void rowActivated(const QModelIndex &index);
     void exportClicked();
@@ -116,4 +118,5 @@ class w_results : public QWidget {
     qint64 m_unknownFacts = 0;
     bool m_searching = false;
     bool m_cancelled = false;
+    bool m_placed = false;
 };

@@ -1,5 +1,10 @@
 #include "ui/w_results_model.h"
 
+#include "catalogue/entries.h"
+#include "catalogue/factstext.h"
+#include "catalogue/layouts.h"
+#include "catalogue/settings.h"
+
 #include <QLocale>
 
 #include <algorithm>
@@ -18,6 +23,7 @@ void ResultsModel::start(std::vector<ResultDisc> discs, std::vector<QColor> colo
     m_store.reset(std::move(discs));
     m_colours = std::move(colours);
     m_facts = std::move(facts);
+    m_gone.assign(m_store.discs().size(), false);
     std::vector<quint32>().swap(m_order);
     m_shown = 0;
     endResetModel();
@@ -41,6 +47,33 @@ void ResultsModel::appendRows(ResultStore &&rows)
     const qsizetype first = m_store.rowCount();
     m_store.appendRows(std::move(rows));
     rowsFound(first, m_store.rowCount() - first);
+}
+
+void ResultsModel::followIndex(const RecordSet &index, const QString &renamedFrom, const QString &renamedTo)
+{
+    for (int disc = 0; disc < int(m_store.discs().size()); ++disc) {
+        ResultDisc now = m_store.discs()[size_t(disc)];
+        if (!renamedFrom.isEmpty() && now.file.compare(renamedFrom, Qt::CaseInsensitive) == 0) {
+            now.file = renamedTo;
+            m_facts[size_t(disc)] = readSideFacts(dataFolderPath(), renamedTo); // the side file moved with it
+        }
+        const qint64 row = CatalogueEntries::findFile(index, now.file);
+        m_gone[size_t(disc)] = row < 1;
+        if (row >= 1)
+            now = {now.file, index.GetItemString(row, IndexColumn::name),
+                   index.GetItemString(row, IndexColumn::desc), index.GetItemString(row, IndexColumn::gubn)};
+        m_store.setDisc(disc, std::move(now));
+    }
+    if (m_shown > 0)
+        emit dataChanged(this->index(0, 0), this->index(m_shown - 1, ColumnCount - 1));
+}
+
+void ResultsModel::keepFactsOf(const QString &file)
+{
+    for (size_t disc = 0; disc < m_store.discs().size(); ++disc) {
+        if (m_store.discs()[disc].file.compare(file, Qt::CaseInsensitive) == 0)
+            (void)m_facts[disc].row(1);
+    }
 }
 
 qsizetype ResultsModel::storeRow(int row) const
@@ -76,8 +109,10 @@ QString ResultsModel::text(qsizetype row, int column) const
         const qint64 size = facts(row).size;
         return size < 0 ? QString() : QLocale().toString(size);
     }
-    case Date:
-        return QLocale().toString(facts(row).modified, QLocale::ShortFormat);
+    case Date: {
+        const QDateTime modified = facts(row).modified;
+        return modified.isValid() ? dateText(modified) : QString();
+    }
     }
     return {};
 }
@@ -89,6 +124,8 @@ QVariant ResultsModel::data(const QModelIndex &index, int role) const
     const qsizetype row = storeRow(index.row());
     if (role == Qt::DisplayRole)
         return text(row, index.column());
+    if (role == Qt::ForegroundRole && discGone(row))
+        return QColor(Qt::gray); // the disc was deleted
     if (role == Qt::ForegroundRole && index.column() == Label)
         return m_colours[size_t(m_store.discOf(row))];
     if (role == Qt::TextAlignmentRole && index.column() == Size)

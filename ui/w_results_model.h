@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalogue/sidefacts.h"
+#include "records/recordset.h"
 #include "search/resultstore.h"
 
 #include <QAbstractTableModel>
@@ -28,6 +29,13 @@ class ResultsModel final : public QAbstractTableModel {
     [[nodiscard]] const ResultStore &store() const { return m_store; }
     // The store's row shown at `row` of the view.
     [[nodiscard]] qsizetype storeRow(int row) const;
+    // The discs as the index holds them now: a disc whose entry is gone has its rows greyed (its
+    // file, renamed from `renamedFrom` to `renamedTo`, first followed).
+    void followIndex(const RecordSet &index, const QString &renamedFrom = {}, const QString &renamedTo = {});
+    [[nodiscard]] bool discGone(qsizetype storeRow) const { return m_gone[size_t(m_store.discOf(storeRow))]; }
+    // Reads now the sizes and dates of the disc whose catalogue file is `file`, which are otherwise
+    // read when first shown: its rows keep them once the disc is deleted.
+    void keepFactsOf(const QString &file);
     // The shown order, empty while it is the store's own.
     [[nodiscard]] const std::vector<quint32> &order() const { return m_order; }
 
@@ -45,6 +53,7 @@ class ResultsModel final : public QAbstractTableModel {
     ResultStore m_store;
     std::vector<QColor> m_colours;
     std::vector<SideFacts> m_facts;
+    std::vector<bool> m_gone; // per disc
     std::vector<quint32> m_order;
     int m_shown = 0;
 };

@@ -41,7 +41,11 @@ void w_results::createQueryControls()
         m_category->addItem(QString::fromUtf16(category.text), QString::fromUtf16(category.code));
     m_disc = new QComboBox(this);
     m_disc->addItem(QStringLiteral("모든 디스크"), QString());
-    m_disc->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    // The filter row gives way when the window is made small: a label of any length never widens it.
+    for (QWidget *control : std::initializer_list<QWidget *>{m_kind, m_size, m_date, m_category, m_disc}) {
+        control->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        control->setMinimumWidth(36);
+    }
     m_case = new QCheckBox(QStringLiteral("대소문자 구분"), this);
     m_typed = new QTimer(this);
     m_typed->setSingleShot(true);
@@ -62,11 +66,11 @@ QLayout *w_results::queryLayout()
         filters->addWidget(text);
         filters->addWidget(control, stretch);
     };
-    add(u"종류", m_kind, 0);
-    add(u"크기", m_size, 1);
-    add(u"날짜", m_date, 1);
-    add(u"구분", m_category, 0);
-    add(u"디스크", m_disc, 0);
+    add(u"종류", m_kind, 2);
+    add(u"크기", m_size, 3);
+    add(u"날짜", m_date, 3);
+    add(u"구분", m_category, 2);
+    add(u"디스크", m_disc, 2);
     auto *layout = new QVBoxLayout;
     layout->addLayout(box);
     layout->addLayout(filters);
