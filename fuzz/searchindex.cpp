@@ -1,7 +1,8 @@
 // Property: the search index never changes the line scan's answer.
 // - a file's trigrams (TrigramReader, which converts plain CP949 lines with its own table) hold
-//   every trigram of the UTF-8 of each line up to the first empty one, each line decoded on its
-//   own by the decoder the search uses, with the bit of the block holding that line;
+//   every trigram of the UTF-8 of the compared form (composed, case folded) of each line up to
+//   the first empty one, each line decoded on its own by the decoder the search uses, and every
+//   initials key of its Hangul, with the bit of the block holding that line;
 // - an index built from them reads back the same lists and blocks;
 // - in a folder of these files, the matcher reading only the files and lines the index leaves
 //   finds exactly the files it finds reading every file whole;
@@ -20,6 +21,7 @@
 #include "fuzz_support.h"
 #include "search/search.h"
 #include "search/searchindexfile.h"
+#include "search/textforms.h"
 
 #include <QDir>
 #include <QFile>
@@ -50,13 +52,25 @@ std::map<uint32_t, uint64_t> referenceTrigrams(const QByteArray &file, const Fil
         size_t block = 0;
         while (block + 1 < layout.blocks.size() && layout.blocks[block + 1].offset <= lineStart)
             ++block;
-        QStringDecoder decoder = utf8
-                                     ? QStringDecoder(QStringDecoder::Utf8, QStringConverter::Flag::Stateless)
-                                     : QStringDecoder(kCp949Name, QStringConverter::Flag::Stateless);
-        const QByteArray bytes = QString(decoder.decode(line)).toUtf8();
+        QStringDecoder decoder =
+            utf8 ? QStringDecoder(QStringDecoder::Utf8, QStringConverter::Flag::Stateless |
+                                                            QStringConverter::Flag::ConvertInitialBom)
+                 : QStringDecoder(kCp949Name, QStringConverter::Flag::Stateless);
+        const QString compared = comparedForm(decoder.decode(line), CaseRule::Any);
+        const QByteArray bytes = compared.toUtf8();
         for (qsizetype i = 0; i + 3 <= bytes.size(); ++i)
             trigrams[uint32_t(uchar(bytes[i])) << 16 | uint32_t(uchar(bytes[i + 1])) << 8 |
                      uchar(bytes[i + 2])] |= uint64_t(1) << block;
+        // The initials keys of characters in a row that begin with a consonant.
+        const std::u32string points = codePoints(compared);
+        for (size_t i = 0; i + 1 < points.size(); ++i) {
+            const int a = Hangul::initialOf(points[i]), b = Hangul::initialOf(points[i + 1]);
+            const int c = i + 2 < points.size() ? Hangul::initialOf(points[i + 2]) : -1;
+            if (a >= 0 && b >= 0)
+                trigrams[initialsKey(a, b)] |= uint64_t(1) << block;
+            if (a >= 0 && b >= 0 && c >= 0)
+                trigrams[initialsKey(a, b, c)] |= uint64_t(1) << block;
+        }
     }
     return trigrams;
 }

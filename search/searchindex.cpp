@@ -243,8 +243,13 @@ namespace SearchIndex {
 
 SearchCandidates candidateFiles(const QString &dataFolder, const QString &text, HookContext &hooks)
 {
+    return candidateFiles(dataFolder, textTrigrams(text), hooks);
+}
+
+SearchCandidates candidateFiles(const QString &dataFolder, const std::vector<uint32_t> &trigrams,
+                                HookContext &hooks)
+{
     SearchCandidates candidates;
-    const std::vector<uint32_t> trigrams = textTrigrams(text);
     if (trigrams.empty() || !g_enabled)
         return candidates;
     for (int attempt = 0; attempt < 2; ++attempt) {

@@ -24,7 +24,7 @@ struct SearchIndexHead {
 
 namespace {
 
-constexpr char kFormatLine[] = "TarvekSearchIndex 2\n";
+constexpr char kFormatLine[] = "TarvekSearchIndex 3\n";
 constexpr qsizetype kFormatLineSize = sizeof kFormatLine - 1;
 constexpr uint32_t kBitmap = uint32_t(1) << 24;
 constexpr qsizetype kEntrySize = 12;

@@ -130,7 +130,7 @@ TEST(RowFacts, EveryRowShowsItsOwnSizeAndDate)
         ASSERT_EQ(exported.size(), store.rowCount());
         for (qsizetype r = 0; r < store.rowCount(); ++r) {
             const QString &file = listed[size_t(store.discOf(r))].file;
-            const QString name = store.nameOf(r).toString();
+            const QString name = store.nameOf(r);
             ASSERT_TRUE(expected[file].contains(name))
                 << "a result row that is no row of the tree: " << qPrintable(name);
             const RowFacts own = expected[file][name];

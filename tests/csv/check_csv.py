@@ -29,7 +29,7 @@ with tempfile.TemporaryDirectory() as folder:
                     ['E:\\', NAME, '파일', '', '']], tree
     results = rows('results.csv')
     assert results == [['라벨', '설명', '구분', '폴더 경로', '이름', '종류', '크기', '날짜'],
-                       ['똠,1', '"설명", 둘', '사진', 'E:\\', NAME.replace('\t', ' '), '파일', '', '']], results
+                       ['똠,1', '"설명", 둘', '사진', '\\', NAME.replace('\t', ' '), '파일', '', '']], results
     hostile = ['cr\rinside', 'lf\ninside', 'crlf\r\ninside', '"quoted"', 'ends in cr\r', '\ufeffmark first',
                'comma,"and"\r\n']
     tree = rows('hostile-tree.csv')
