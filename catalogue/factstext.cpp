@@ -119,13 +119,16 @@ QString archiveText(const QString &path, const ArchiveNote &note, const FolderCo
 QString plainRowFactsText(const RecordSet &tree, const TreeFacts &facts, qint64 row, bool known)
 {
     const FileStat stat = known ? facts.at(row) : FileStat();
-    const QString path = tree.GetItemString(row, TreeColumn::fullname);
+    // Composed, as drawn: a Mac writes Hangul decomposed.
+    const QString path =
+        tree.GetItemString(row, TreeColumn::fullname).normalized(QString::NormalizationForm_C);
     if (tree.GetItemString(row, TreeColumn::bmpname) != QString::fromUtf16(kFolderPicture)) {
         QString size = sizeText(stat.size);
         if (stat.size != FileStat::kUnknown)
             size += QStringLiteral(" (%1)").arg(exactBytesText(stat.size));
         return QStringLiteral("%1%2 — %3 · %4")
-            .arg(path, tree.GetItemString(row, TreeColumn::name), size, dateText(stat.mtime));
+            .arg(path, tree.GetItemString(row, TreeColumn::name).normalized(QString::NormalizationForm_C),
+                 size, dateText(stat.mtime));
     }
     if (row == 1 && known)
         return path + QStringLiteral(" — ") + discText(facts.disc, stat.mtime);

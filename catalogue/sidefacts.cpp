@@ -6,6 +6,10 @@
 #include "catalogue/layouts.h"
 #include "catalogue/sidefile.h"
 #include "files/paths.h"
+#include "files/textfile.h"
+
+#include <algorithm>
+#include <vector>
 
 struct SideFacts::Kept {
     bool discRead = false;
@@ -13,9 +17,39 @@ struct SideFacts::Kept {
     DiscSummary disc;
     TreeFacts rows;
     ArchiveRows archives; // of `rows`' notes
+
+    // The lines of the catalogue file that are no row of its tree (too long, or rejected by the
+    // tree), in rising order: the facts are kept by row, and a line after them is an earlier row.
+    std::vector<qint64> passedOver;
+
+    // The tree row of catalogue line `line`; 0 when it is none.
+    [[nodiscard]] qint64 rowOf(qint64 line) const
+    {
+        const auto after = std::lower_bound(passedOver.begin(), passedOver.end(), line);
+        if (after != passedOver.end() && *after == line)
+            return 0;
+        return line - qint64(after - passedOver.begin());
+    }
 };
 
 namespace {
+
+// Loads the tree of the catalogue file at `path` as the loader does, noting the lines that give
+// no row.
+void loadRows(const QString &path, RecordSet &tree, std::vector<qint64> &passedOver)
+{
+    TextFileReader reader;
+    if (!reader.open(path))
+        return;
+    QString line;
+    while (reader.readLine(line) >= 1) {
+        for (qint64 skipped = tree.RowCount() + qint64(passedOver.size()) + 1; skipped < reader.lineNumber();
+             ++skipped)
+            passedOver.push_back(skipped);
+        if (!tree.appendLine(line))
+            passedOver.push_back(reader.lineNumber());
+    }
+}
 
 QDateTime fromSeconds(qint64 seconds)
 {
@@ -45,7 +79,7 @@ const SideFacts::Kept *SideFacts::kept(bool withRows) const
         // The side file counts only for the tree the catalogue file holds now: its fingerprint
         // is checked against the rows the loader reads.
         RecordSet tree(d_dir_tree());
-        loadDataFile(tree, m_path);
+        loadRows(m_path, tree, kept.passedOver);
         SideFiles::read(SideFiles::pathFor(m_path), tree, kept.rows);
         kept.archives = ArchiveRows(kept.rows.notes);
     }
@@ -65,9 +99,10 @@ RowFacts SideFacts::row(qint64 line) const
     const Kept *facts = kept(true);
     if (!facts)
         return {};
-    RowFacts row = rowFactsOf(facts->rows, line);
-    row.inArchive = facts->archives.isInside(line);
-    return row;
+    const qint64 row = facts->rowOf(line);
+    RowFacts found = rowFactsOf(facts->rows, row);
+    found.inArchive = row > 0 && facts->archives.isInside(row);
+    return found;
 }
 
 DiscSummary SideFacts::disc() const

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -89,6 +90,27 @@ int openRegularFile(const QString &path, qint64 &size)
     return fd;
 }
 
+QByteArray readRegularFile(const QString &path, qint64 limit)
+{
+    qint64 size = 0;
+    const int fd = openRegularFile(path, size);
+    if (fd < 0)
+        return {};
+    QByteArray bytes(qsizetype(std::max<qint64>(std::min(size, limit), 0)), Qt::Uninitialized);
+    qsizetype held = 0;
+    while (held < bytes.size()) {
+        const ssize_t got = ::pread(fd, bytes.data() + held, size_t(bytes.size() - held), held);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        held += got;
+    }
+    ::close(fd);
+    bytes.truncate(held);
+    return bytes;
+}
+
 bool restIsUtf8(int fd, qint64 offset)
 {
     std::unique_ptr<char[]> block(new char[kReadBlock + 3]);
@@ -121,6 +143,7 @@ struct TextFileReader::Private {
     qsizetype begin = 0; // first byte not yet handed out
     qsizetype end = 0;   // one past the last byte read
     qint64 unread = 0;   // bytes of the file not read yet, by its size at opening
+    qint64 lines = 0;    // lines passed, the last one handed out and those too long to keep
     bool atEnd = false;
     bool failed = false;
     QStringDecoder decoder;
@@ -139,6 +162,7 @@ void TextFileReader::Private::reset()
         ::close(fd);
     fd = -1;
     begin = end = 0;
+    lines = 0;
     atEnd = failed = false;
 }
 
@@ -275,12 +299,14 @@ bool TextFileReader::Private::nextLine(qsizetype &from, qsizetype &to)
             begin = newline - base + 1;
             scanned = 0;
             skipping = false;
+            ++lines;
             continue;
         }
         if (newline) {
             from = begin;
             to = newline - base;
             begin = to + 1;
+            ++lines;
             return true;
         }
         scanned = end - begin;
@@ -290,12 +316,15 @@ bool TextFileReader::Private::nextLine(qsizetype &from, qsizetype &to)
             scanned = 0;
         }
         if (atEnd || !fill()) {
-            if (skipping)
+            if (skipping) {
+                ++lines;
                 return false;
+            }
             if (failed || begin == end)
                 return false;
             from = begin;
             to = begin = end;
+            ++lines;
             return true;
         }
     }
@@ -320,6 +349,11 @@ qint64 TextFileReader::skipLine()
     if (to > from && d->data[to - 1] == '\r')
         --to;
     return to - from;
+}
+
+qint64 TextFileReader::lineNumber() const
+{
+    return d->lines;
 }
 
 void TextFileReader::close()

@@ -10,6 +10,7 @@
 #include "ui/disctotals.h"
 #include "ui/help.h"
 #include "ui/indexpresenter.h"
+#include "ui/lockwait.h"
 #include "widgets/keyfilter.h"
 #include "widgets/messagebox.h"
 
@@ -67,6 +68,7 @@ void w_list::open()
 
     // Line by line until the first line that reads as empty; a missing file is an empty index.
     SearchIndex::follow(m_entries);
+    m_entries.lockWait = shownLockWait();
     m_entries.removeStaleFiles();
     m_entries.loadIndex();
     const QString problem = m_entries.indexProblem();

@@ -225,7 +225,6 @@ class w_list : public QWidget {
     // `currentFolder`, when given, receives the current folder. A scan whose drive went away is
     // cancelled.
     void refreshDrives(QString *currentFolder = nullptr);
-    [[nodiscard]] QString findExpression() const;
     // Highlights the row found (0: none) alone and scrolls to it.
     void showFound(qint64 row);
     [[nodiscard]] HookContext longOperationHooks();

@@ -50,7 +50,7 @@ void w_list::ue_delete()
     const CatalogueEntries::Removal removal = m_entries.remove(row);
     if (removal.index.ok)
         followIndex();
-    if (!removal.index.ok)
+    if (!removal.index.ok && !removal.index.cancelled)
         MessageBox(QStringLiteral("오류"), removal.index.error, MessageIcon::StopSign);
     else if (removal.fileDeleteFailed)
         MessageBox(QStringLiteral("오류"), EntryTexts::fileDeleteError(file), MessageIcon::StopSign);

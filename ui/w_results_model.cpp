@@ -16,14 +16,16 @@ ResultsModel::ResultsModel(QObject *parent) : QAbstractTableModel(parent)
 }
 
 void ResultsModel::start(std::vector<ResultDisc> discs, std::vector<QColor> colours,
-                         std::vector<SideFacts> facts)
+                         std::vector<SideFacts> facts, ResultStore *old)
 {
     beginResetModel();
+    if (old)
+        std::swap(*old, m_store);
     m_store.reset(std::move(discs));
     m_colours = std::move(colours);
     m_facts = std::move(facts);
     m_gone.assign(m_store.discs().size(), false);
-    m_order.clear();
+    std::vector<quint32>().swap(m_order);
     m_shown = 0;
     endResetModel();
 }
@@ -39,6 +41,13 @@ void ResultsModel::rowsFound(qsizetype first, qsizetype count)
             m_order.push_back(quint32(row)); // after a sort the new rows come at the end
     }
     endInsertRows();
+}
+
+void ResultsModel::appendRows(ResultStore &&rows)
+{
+    const qsizetype first = m_store.rowCount();
+    m_store.appendRows(std::move(rows));
+    rowsFound(first, m_store.rowCount() - first);
 }
 
 void ResultsModel::followIndex(const RecordSet &index, const QString &renamedFrom, const QString &renamedTo)
@@ -98,7 +107,7 @@ QString ResultsModel::text(qsizetype row, int column) const
         return facts(row).inArchive ? m_store.pathOf(row) + QStringLiteral("  (") + insideArchiveText() + u')'
                                     : m_store.pathOf(row);
     case Name:
-        return m_store.nameOf(row).toString();
+        return m_store.nameOf(row);
     case Size: {
         const qint64 size = facts(row).size;
         return size < 0 ? QString() : QLocale().toString(size);
@@ -159,11 +168,21 @@ void ResultsModel::sort(int column, Qt::SortOrder order)
     emit layoutAboutToBeChanged();
     std::vector<quint32> rows(static_cast<size_t>(m_shown));
     std::iota(rows.begin(), rows.end(), quint32(0));
+    // Paths and names are kept as the files hold them: each is decoded once for the sort.
+    std::vector<QString> keys;
+    if (column == Path || column == Name) {
+        keys.reserve(rows.size());
+        for (const quint32 row : rows)
+            keys.push_back(column == Path ? m_store.pathOf(row) : m_store.nameOf(row));
+    }
+    const auto sortsBefore = [&](quint32 a, quint32 b) {
+        return keys.empty() ? less(column, a, b) : keys[a].compare(keys[b], Qt::CaseInsensitive) < 0;
+    };
     // Stable, so rows that compare equal keep the order of the discs and the trees.
     if (order == Qt::AscendingOrder)
-        std::stable_sort(rows.begin(), rows.end(), [&](quint32 a, quint32 b) { return less(column, a, b); });
+        std::stable_sort(rows.begin(), rows.end(), [&](quint32 a, quint32 b) { return sortsBefore(a, b); });
     else
-        std::stable_sort(rows.begin(), rows.end(), [&](quint32 a, quint32 b) { return less(column, b, a); });
+        std::stable_sort(rows.begin(), rows.end(), [&](quint32 a, quint32 b) { return sortsBefore(b, a); });
     const QModelIndexList before = persistentIndexList();
     QModelIndexList after;
     // The selection and the current row stay on the same store rows.

@@ -17,9 +17,13 @@ class ResultsModel final : public QAbstractTableModel {
 
     explicit ResultsModel(QObject *parent = nullptr);
 
-    // Empties the model for a new search over `discs`, coloured as the list pane colours them.
-    void start(std::vector<ResultDisc> discs, std::vector<QColor> colours, std::vector<SideFacts> facts);
+    // Empties the model for a new search over `discs`, coloured as the list pane colours them;
+    // the rows it held go to `old` when given, to be freed where freeing a million costs no key.
+    void start(std::vector<ResultDisc> discs, std::vector<QColor> colours, std::vector<SideFacts> facts,
+               ResultStore *old = nullptr);
     void rowsFound(qsizetype first, qsizetype count);
+    // Rows of a search of the same discs, taken from its own store, after those shown.
+    void appendRows(ResultStore &&rows);
 
     [[nodiscard]] ResultStore &store() { return m_store; }
     [[nodiscard]] const ResultStore &store() const { return m_store; }

@@ -113,7 +113,8 @@ void w_save::cb_save_clicked()
         } else {
             const FileResult changed = main->changeEntry(is_label_org, entry);
             if (!changed.ok) {
-                MessageBox(QStringLiteral("오류"), changed.error, MessageIcon::StopSign);
+                if (!changed.cancelled) // a wait the user stopped needs no message
+                    MessageBox(QStringLiteral("오류"), changed.error, MessageIcon::StopSign);
                 return;
             }
         }
@@ -137,7 +138,8 @@ bool w_save::saveNew(w_list &main, const CatalogueEntry &entry)
         saved = entries.add(main.tree(), entry, &main.treeFacts());
     }
     if (!saved.ok) {
-        MessageBox(QStringLiteral("오류"), saved.error, MessageIcon::StopSign);
+        if (!saved.cancelled)
+            MessageBox(QStringLiteral("오류"), saved.error, MessageIcon::StopSign);
         return false;
     }
     main.cb_save->setEnabled(false);
