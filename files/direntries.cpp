@@ -91,21 +91,28 @@ bool looksLikeCp949Text(QStringView text)
 
 } // namespace
 
+std::optional<QString> cp949TextOf(QByteArrayView bytes)
+{
+    // ICU knows IBM's table under "CP949"; Windows' is the one Korean discs were written with.
+    // Qt's ICU decoders keep reporting an error once they had one, even after resetState(), so
+    // a decoder that met bad bytes is replaced.
+    thread_local QStringDecoder cp949;
+    if (!cp949.isValid() || cp949.hasError())
+        cp949 = QStringDecoder("windows-949", QStringConverter::Flag::Stateless);
+    QString text = cp949.decode(bytes);
+    if (!cp949.hasError() && looksLikeCp949Text(text) && !text.contains(QChar::ReplacementCharacter))
+        return text;
+    return std::nullopt;
+}
+
 QString fileNameForDisplay(QByteArrayView bytes)
 {
     if (isAscii(bytes))
         return QString::fromLatin1(bytes);
     if (bytes.isValidUtf8())
         return QString::fromUtf8(bytes);
-    // ICU knows IBM's table under "CP949"; Windows' is the one Korean discs were written with.
-    // Qt's ICU decoders keep reporting an error once they had one, even after resetState(), so
-    // a decoder that met a bad name is replaced.
-    thread_local QStringDecoder cp949;
-    if (!cp949.isValid() || cp949.hasError())
-        cp949 = QStringDecoder("windows-949", QStringConverter::Flag::Stateless);
-    QString text = cp949.decode(bytes);
-    if (!cp949.hasError() && looksLikeCp949Text(text))
-        return text;
+    if (std::optional<QString> text = cp949TextOf(bytes))
+        return *std::move(text);
     return QString::fromUtf8(bytes);
 }
 

@@ -6,6 +6,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <vector>
 
 // What the scan keeps of an entry's status: its size in bytes and its modification time in
@@ -29,6 +30,8 @@ struct DirEntry {
 // bytes are valid CP949 (a disc written by Korean Windows), the CP949 text; otherwise UTF-8 with
 // U+FFFD for each bad byte.
 [[nodiscard]] QString fileNameForDisplay(QByteArrayView bytes);
+// The text of bytes that are valid CP949 and read as Korean text would; none otherwise.
+[[nodiscard]] std::optional<QString> cp949TextOf(QByteArrayView bytes);
 
 // Lists the folders of one drive for a scan. Folders are named by their path bytes (the drive's
 // root followed by the name bytes of each folder below it, each ending in '/'), so a name that
