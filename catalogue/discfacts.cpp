@@ -45,6 +45,7 @@ void TreeFacts::clear()
 {
     disc = {};
     notes.clear();
+    thumbnails = {};
     // Let go of the memory, not only of the rows: the next tree may be far smaller.
     std::vector<qint64>().swap(m_sizes);
     std::vector<qint64>().swap(m_mtimes);

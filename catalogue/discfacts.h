@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalogue/rownotes.h"
+#include "catalogue/thumbnails.h"
 #include "files/filesystem.h"
 
 #include <QDateTime>
@@ -45,6 +46,9 @@ class TreeFacts {
     DiscFacts disc;
     // What is known of some rows only, each kind under its name (catalogue/rownotes.h).
     TreeNotes notes;
+    // The pictures' thumbnails: a scan's, or the store of the tree loaded. They go where the
+    // facts go, and only with them.
+    Thumbnails thumbnails;
 
   private:
     std::vector<qint64> m_sizes;

@@ -6,6 +6,7 @@
 #include "catalogue/layouts.h"
 #include "catalogue/settings.h"
 #include "catalogue/sidefile.h"
+#include "catalogue/thumbnails.h"
 #include "files/fileops.h"
 #include "files/paths.h"
 
@@ -322,8 +323,11 @@ FileResult CatalogueEntries::saveTree(const RecordSet &tree, CatalogueEntry entr
     const FileResult committed = commit(steps, changes);
     // The sizes follow the tree once it is saved: a side file that does not match its tree is
     // never read, so a crash in between costs the sizes, not the catalogue.
-    if (committed.ok)
+    if (committed.ok) {
         SideFiles::saveFor(path, tree, facts);
+        ThumbnailStores::saveFor(path, tree, facts ? &facts->thumbnails : nullptr,
+                                 facts && facts->describes(tree.RowCount()));
+    }
     return committed;
 }
 

@@ -4,6 +4,7 @@
 
 #include "catalogue/datafiles.h"
 #include "catalogue/sidefile.h"
+#include "catalogue/thumbnails.h"
 #include "files/fileops.h"
 
 #include <QFile>
@@ -91,10 +92,13 @@ FileResult CatalogueEntries::commit(FileSteps &steps, RowChanges &changes)
     changes.keep();
     if (!steps.obsolete.isEmpty() && steps.obsoleteRemoved) {
         const QString gone = QFile::decodeName(steps.obsolete);
-        if (steps.created.isEmpty())
+        if (steps.created.isEmpty()) {
             SideFiles::removeFor(gone);
-        else
+            ThumbnailStores::removeFor(gone);
+        } else {
             SideFiles::renameFor(gone, QFile::decodeName(steps.created));
+            ThumbnailStores::renameFor(gone, QFile::decodeName(steps.created));
+        }
     }
     if (whileLocked)
         whileLocked(steps.touchedNames());

@@ -96,31 +96,9 @@ qint64 catalogueBytes(const QString &sidePath)
     return catalogue.isFile() ? catalogue.size() : FileStat::kUnknown;
 }
 
-// An XXH3 hash of the bytes of the side file's catalogue file, in hexadecimal; empty when it
-// cannot be read.
 QByteArray catalogueHash(const QString &sidePath)
 {
-    qint64 size = 0;
-    const int fd = openRegularFile(catalogueOf(sidePath), size);
-    if (fd < 0)
-        return {};
-    XXH3_state_t *state = XXH3_createState();
-    XXH3_64bits_reset(state);
-    std::vector<char> block(size_t(1) << 18);
-    bool ok = true;
-    for (qint64 left = size; ok && left > 0;) {
-        const ssize_t got = ::read(fd, block.data(), size_t(std::min<qint64>(left, qint64(block.size()))));
-        if (got < 0 && errno == EINTR)
-            continue;
-        ok = got > 0;
-        if (ok)
-            XXH3_64bits_update(state, block.data(), size_t(got));
-        left -= std::max<ssize_t>(got, 0);
-    }
-    const XXH64_hash_t hash = XXH3_64bits_digest(state);
-    XXH3_freeState(state);
-    ::close(fd);
-    return ok ? QByteArray::number(quint64(hash), 16) : QByteArray();
+    return SideFiles::contentHash(catalogueOf(sidePath));
 }
 
 // The head also keeps the catalogue file's size and a hash of its bytes: the disc's facts are
@@ -359,6 +337,31 @@ class BlockReader {
 
 namespace SideFiles {
 
+QByteArray contentHash(const QString &cataloguePath)
+{
+    qint64 size = 0;
+    const int fd = openRegularFile(cataloguePath, size);
+    if (fd < 0)
+        return {};
+    XXH3_state_t *state = XXH3_createState();
+    XXH3_64bits_reset(state);
+    std::vector<char> block(size_t(1) << 18);
+    bool ok = true;
+    for (qint64 left = size; ok && left > 0;) {
+        const ssize_t got = ::read(fd, block.data(), size_t(std::min<qint64>(left, qint64(block.size()))));
+        if (got < 0 && errno == EINTR)
+            continue;
+        ok = got > 0;
+        if (ok)
+            XXH3_64bits_update(state, block.data(), size_t(got));
+        left -= std::max<ssize_t>(got, 0);
+    }
+    const XXH64_hash_t hash = XXH3_64bits_digest(state);
+    XXH3_freeState(state);
+    ::close(fd);
+    return ok ? QByteArray::number(quint64(hash), 16) : QByteArray();
+}
+
 QString pathFor(const QString &cataloguePath)
 {
     const QFileInfo info(cataloguePath);
@@ -557,12 +560,17 @@ void saveFor(const QString &cataloguePath, const RecordSet &tree, const TreeFact
         removeFor(cataloguePath);
 }
 
+void moveOwnFile(const QString &fromPath, const QString &toPath)
+{
+    const QByteArray from = QFile::encodeName(fromPath);
+    const QByteArray to = QFile::encodeName(toPath);
+    if (fileOps().rename(from.constData(), to.constData()) != 0)
+        ::unlink(to.constData()); // whatever held the new name before belongs to no tree now
+}
+
 void renameFor(const QString &fromCataloguePath, const QString &toCataloguePath)
 {
-    const QByteArray from = QFile::encodeName(pathFor(fromCataloguePath));
-    const QByteArray to = QFile::encodeName(pathFor(toCataloguePath));
-    if (fileOps().rename(from.constData(), to.constData()) != 0)
-        removeFor(toCataloguePath); // whatever held the new name before belongs to no tree now
+    moveOwnFile(pathFor(fromCataloguePath), pathFor(toCataloguePath));
 }
 
 void removeFor(const QString &cataloguePath)

@@ -57,6 +57,9 @@ class Fingerprint {
     QString m_pathWritten, m_nameWritten;
 };
 
+// An XXH3 hash of the bytes of the file at `cataloguePath`, in hexadecimal; empty when it cannot
+// be read.
+[[nodiscard]] QByteArray contentHash(const QString &cataloguePath);
 // The side file of the catalogue file at `cataloguePath`.
 [[nodiscard]] QString pathFor(const QString &cataloguePath);
 // The fingerprint of a tree's rows: their count, a tab and a hash of their path, name and level.
@@ -87,6 +90,9 @@ bool readDisc(const QString &path, DiscFacts &disc);
 // renamed or removed costs the sizes only, never the catalogue: these report nothing.
 void saveFor(const QString &cataloguePath, const RecordSet &tree, const TreeFacts *facts);
 void renameFor(const QString &fromCataloguePath, const QString &toCataloguePath);
+// A file kept beside a catalogue file follows its rename: when it cannot, whatever holds the new
+// name goes, as it belongs to no tree now.
+void moveOwnFile(const QString &fromPath, const QString &toPath);
 void removeFor(const QString &cataloguePath);
 
 } // namespace SideFiles

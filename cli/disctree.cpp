@@ -27,6 +27,9 @@ bool loadDiscTree(const QString &dataFolder, const CatalogueEntry &entry, Record
         tellUser(QStringLiteral("'%1' 파일을 읽을 수 없습니다.").arg(path));
         return false;
     }
-    SideFiles::accept(SideFiles::readContents(SideFiles::pathFor(path)), tree, facts, &fingerprint);
+    SideFiles::Contents contents = SideFiles::readContents(SideFiles::pathFor(path));
+    const QByteArray sideFingerprint = contents.fingerprint;
+    if (SideFiles::accept(std::move(contents), tree, facts, &fingerprint))
+        facts.thumbnails = Thumbnails::open(path, sideFingerprint); // saved again with the tree
     return true;
 }

@@ -41,8 +41,10 @@ int w_list::wf_restore(int ai_gubn, QString as_filename)
     il_file_cnt = load.lines;
     // Sizes and dates only from a side file that describes exactly the tree just read.
     SideFiles::Contents contents = sideFile.get();
-    if (!load.cancelled && load.opened)
-        SideFiles::accept(std::move(contents), m_tree, m_treeFacts, &fingerprint);
+    const QByteArray sideFingerprint = contents.fingerprint;
+    if (!load.cancelled && load.opened &&
+        SideFiles::accept(std::move(contents), m_tree, m_treeFacts, &fingerprint))
+        m_treeFacts.thumbnails = Thumbnails::open(as_filename, sideFingerprint);
     m_treeCommandsOn = true;
     wf_collapse_rows(*dw_1, 1);
     wf_expand_row(*dw_1, 1);

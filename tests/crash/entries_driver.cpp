@@ -6,13 +6,15 @@
 //   entries_driver OP DIR              OP is save (disc N), replace (A), modify (B to B2), delete (C);
 //                                      prints "done" when the change reports success
 //   entries_driver check DIR OP        every entry's file holds a whole old or new tree, its side
-//                                      file is ignored or gives that tree's sizes, and the labels
+//                                      file and its thumbnail store are ignored or give that tree's
+//                                      sizes and thumbnails, and the labels
 //                                      are those before or after OP; exit 1 otherwise
 
 #include "catalogue/datafiles.h"
 #include "catalogue/entries.h"
 #include "catalogue/layouts.h"
 #include "catalogue/sidefile.h"
+#include "catalogue/thumbnails.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -43,8 +45,11 @@ const TreeFacts &factsOf(const QString &kind)
 {
     static TreeFacts oldFacts, newFacts;
     TreeFacts &facts = kind == u"old" ? oldFacts : newFacts;
-    for (qint64 row = facts.rows() + 1; row <= treeOf(kind).RowCount(); ++row)
+    for (qint64 row = facts.rows() + 1; row <= treeOf(kind).RowCount(); ++row) {
         facts.append({(kind == u"old" ? 100 : 200) + row, 1700000000});
+        if (row > 1)
+            facts.thumbnails.add(row, (kind + QString::number(row)).toUtf8());
+    }
     return facts;
 }
 
@@ -91,6 +96,18 @@ int check(const QString &dir, const QString &op)
             sizes(facts) != sizes(factsOf(kind))) {
             std::printf("sizes of another tree: %s %s\n", qPrintable(file), qPrintable(sizes(facts)));
             return 1;
+        }
+        // The thumbnail store likewise, opened for the tree or for the catalogue file's bytes.
+        const QString path = dir + u"/"_s + file;
+        for (const Thumbnails &store :
+             {Thumbnails::open(path, SideFiles::fingerprint(tree)), Thumbnails::openUnchanged(path)}) {
+            const Thumbnails &own = factsOf(kind).thumbnails;
+            for (qint64 row = 1; !store.isEmpty() && row <= tree.RowCount(); ++row) {
+                if (store.jpegOf(row) != own.jpegOf(row)) {
+                    std::printf("thumbnails of another tree: %s row %lld\n", qPrintable(file), row);
+                    return 1;
+                }
+            }
         }
     }
     const QString before = u"A,B,C"_s;
