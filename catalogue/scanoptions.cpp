@@ -35,8 +35,12 @@ ScanOptions readScanOptions(const QString &dataFolder)
         return options;
     for (const QByteArray &line : lines) {
         const QList<QByteArray> fields = line.trimmed().split('\t');
-        if (fields.size() == 2 && fields[0] == "streamed-archives")
+        if (fields.size() != 2)
+            continue;
+        if (fields[0] == "streamed-archives")
             options.streamedArchives = fields[1] == "1";
+        else if (fields[0] == "media-facts")
+            options.mediaFacts = fields[1] != "0";
     }
     return options;
 }
@@ -47,5 +51,6 @@ FileResult writeScanOptions(const QString &dataFolder, const ScanOptions &option
     return writeUtf8FileAtomically(scanOptionsPath(dataFolder), [&](LineSink &sink) {
         sink.writeLine(QString::fromLatin1(kFormatLine));
         sink.writeLine(QStringLiteral("streamed-archives\t") + (options.streamedArchives ? u'1' : u'0'));
+        sink.writeLine(QStringLiteral("media-facts\t") + (options.mediaFacts ? u'1' : u'0'));
     });
 }

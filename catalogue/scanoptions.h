@@ -11,6 +11,8 @@
 struct ScanOptions {
     // Compressed tar files and the like are read whole for their members: slow on a DVD.
     bool streamedArchives = false;
+    // What the pictures, songs and videos are (their first bytes are read): off for a plain listing.
+    bool mediaFacts = true;
 
     bool operator==(const ScanOptions &) const = default;
 };

@@ -8,6 +8,7 @@
 #include "scanner/archivescan.h"
 #include "scanner/discimage.h"
 #include "scanner/drivescan.h"
+#include "scanner/mediascan.h"
 #include "treeview/expandcollapse.h"
 
 #include <QDir>
@@ -29,7 +30,7 @@ DiscFacts factsOfFolder(const QString &root)
 }
 
 DiscScan walk(FolderWalk *folders, const QString &root, RecordSet &tree, TreeFacts &facts,
-              ArchiveScan *archives = nullptr)
+              ArchiveScan *archives = nullptr, MediaScan *media = nullptr)
 {
     ProgressLine line;
     HookContext hooks;
@@ -44,7 +45,7 @@ DiscScan walk(FolderWalk *folders, const QString &root, RecordSet &tree, TreeFac
             line.show(status + u' ' + item);
         };
     }
-    scanDrive(hooks, folders, root, tree, facts, {}, archives);
+    scanDrive(hooks, folders, root, tree, facts, {}, archives, media);
     line.clear();
     if (InterruptGuard::interrupted())
         return {DiscScan::End::Interrupted, interruptedText()};
@@ -67,7 +68,9 @@ DiscScan scanFolder(const QString &root, RecordSet &tree, TreeFacts &facts)
     ArchiveScan archives{ArchiveLimits{}};
     const std::unique_ptr<FolderWalk> folders = archives.wrap(fs.walkDrive(drive), nullptr);
     facts.disc = factsOfFolder(drive);
-    return walk(folders.get(), drive, tree, facts, &archives);
+    // The pictures and songs are read as the window reads them with its option on.
+    MediaScan media(folders.get());
+    return walk(folders.get(), drive, tree, facts, &archives, &media);
 }
 
 DiscScan scanImage(const QString &image, RecordSet &tree, TreeFacts &facts)

@@ -6,7 +6,7 @@
 #include "scanner/treebuilder.h"
 
 qint64 scanDrive(HookContext &hooks, FolderWalk *walk, const QString &root, RecordSet &tree, TreeFacts &facts,
-                 const ScanReports &reports, ArchiveScan *archives)
+                 const ScanReports &reports, ArchiveScan *archives, MediaScan *media)
 {
     KeptListings kept;
     qint64 counted = 0;
@@ -32,7 +32,7 @@ qint64 scanDrive(HookContext &hooks, FolderWalk *walk, const QString &root, Reco
     tree.reserve(tree.RowCount() + counted); // the rows to come, without growing by doubling
     facts.reserve(facts.rows() + counted);
     // With the count's listings kept, the build walk lists nothing itself.
-    ScanContext build{buildHooks, nullptr, &kept, &facts, archives};
+    ScanContext build{buildHooks, nullptr, &kept, &facts, archives, media};
     TreeBuilder(build, tree).of_recurse_dir_list(root, 1);
     return counted;
 }

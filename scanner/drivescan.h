@@ -8,6 +8,7 @@
 #include <functional>
 
 class ArchiveScan;
+class MediaScan;
 class TreeFacts;
 
 // What a scan tells as it goes, beside its hooks.
@@ -29,5 +30,8 @@ struct ScanReports {
 // (scanner/treebuilder.h says which). Returns the number of rows the count found: the rows built,
 // but for a cancel during the build. With `archives`, whose walk `walk` is, the archives the walk
 // lists as folders get their notes (scanner/archivescan.h).
+// With `media`, the pictures, songs and videos are read as their rows are added
+// (scanner/mediascan.h).
 qint64 scanDrive(HookContext &hooks, FolderWalk *walk, const QString &root, RecordSet &tree, TreeFacts &facts,
-                 const ScanReports &reports = {}, ArchiveScan *archives = nullptr);
+                 const ScanReports &reports = {}, ArchiveScan *archives = nullptr,
+                 MediaScan *media = nullptr);

@@ -4,6 +4,7 @@
 #include "files/paths.h"
 #include "records/recordset.h"
 #include "scanner/archivescan.h"
+#include "scanner/mediascan.h"
 
 #include <QFile>
 #include <algorithm>
@@ -17,6 +18,15 @@ FolderPath rootFolder(const QString &path)
 FolderPath childFolder(const FolderPath &parent, const DirEntry &entry)
 {
     return {parent.text + entry.name + kPathSeparator, parent.bytes + entry.bytes + '/'};
+}
+
+QByteArray ListedFolder::fileBytes(qsizetype index, size_t &next) const
+{
+    while (next < otherBytes.size() && otherBytes[next].first < index)
+        ++next;
+    if (next < otherBytes.size() && otherBytes[next].first == index)
+        return otherBytes[next].second;
+    return files[index].toUtf8();
 }
 
 ListedFolder listFolder(ScanContext &context, const FolderPath &folder)
@@ -52,6 +62,8 @@ ListedFolder listFolder(ScanContext &context, const FolderPath &folder)
         if (item.entry->kind == DirEntry::Kind::Folder)
             listed.folders.push_back(std::move(*item.entry));
         else {
+            if (MediaScan::mayRead(item.entry->name) && item.entry->name.toUtf8() != item.entry->bytes)
+                listed.otherBytes.emplace_back(listed.files.size(), std::move(item.entry->bytes));
             listed.files.append(std::move(item.entry->name));
             listed.fileStats.push_back(item.entry->stat);
         }

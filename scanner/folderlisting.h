@@ -10,6 +10,7 @@
 
 class ArchiveScan;
 class KeptListings;
+class MediaScan;
 class TreeFacts;
 
 // What both walks of a scan share: the hooks of the window that runs the scan, the walk that
@@ -25,6 +26,8 @@ struct ScanContext {
     // When set, the archives the walk lists as folders (scanner/archivescan.h): their rows get
     // their notes, and an archive cut short a row that says so.
     ArchiveScan *archives = nullptr;
+    // When set, the build walk reads what the pictures, songs and videos it adds are.
+    MediaScan *media = nullptr;
     // When set, the count walk tells after each folder it lists how many folders it has found
     // (listed or still to be listed) and how many files.
     std::function<void(qint64 folders, qint64 files)> showFound = {};
@@ -44,6 +47,13 @@ struct ListedFolder {
     std::vector<DirEntry> folders;
     QStringList files;
     std::vector<FileStat> fileStats; // beside `files`, one for one
+    // The name bytes of the media files whose names are not those bytes as UTF-8 (bytes that are
+    // not UTF-8, a tab made a space), by their place in `files`, ascending: the others are opened
+    // by their names' UTF-8, and a listing keeps no second copy of every name.
+    std::vector<std::pair<qsizetype, QByteArray>> otherBytes;
+
+    // The bytes the walk opens the file `files[index]` by; `next` goes through otherBytes.
+    [[nodiscard]] QByteArray fileBytes(qsizetype index, size_t &next) const;
 };
 
 // The root of a scan from the drive path, with the separator appended when it has none.

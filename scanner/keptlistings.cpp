@@ -137,6 +137,12 @@ void KeptListings::append(const ListedFolder &listed)
         writeText(listed.files[i]);
         writeStat(listed.fileStats[size_t(i)]);
     }
+    writeCount(listed.otherBytes.size());
+    for (const auto &[index, bytes] : listed.otherBytes) {
+        writeCount(quint64(index));
+        writeCount(quint64(bytes.size()));
+        write(bytes.constData(), size_t(bytes.size()));
+    }
     ++m_listings;
 }
 
@@ -166,6 +172,14 @@ bool KeptListings::takeNext(ListedFolder &listed)
     for (quint64 i = 0; i < files; ++i) {
         listed.files.append(readText());
         listed.fileStats.push_back(readStat());
+    }
+    const quint64 others = readCount();
+    listed.otherBytes.reserve(others);
+    for (quint64 i = 0; i < others; ++i) {
+        const auto index = qsizetype(readCount());
+        QByteArray bytes(qsizetype(readCount()), Qt::Uninitialized);
+        read(bytes.data(), size_t(bytes.size()));
+        listed.otherBytes.emplace_back(index, std::move(bytes));
     }
     return true;
 }

@@ -5,6 +5,7 @@
 #include "files/paths.h"
 #include "scanner/archivescan.h"
 #include "scanner/keptlistings.h"
+#include "scanner/mediascan.h"
 
 #include <limits>
 
@@ -95,9 +96,13 @@ bool TreeBuilder::enterFolder(FolderPath path, const QString &name, qint64 level
 void TreeBuilder::finishFolder(Frame &frame)
 {
     const std::vector<FileStat> &stats = frame.listed.fileStats;
+    size_t otherBytes = 0;
     for (qsizetype i = 0; i < frame.listed.files.size(); ++i) {
         const FileStat stat = size_t(i) < stats.size() ? stats[size_t(i)] : FileStat();
         addRow(frame.path.text, frame.listed.files[i], frame.childLevel, 2, stat);
+        if (m_context.media && m_context.facts)
+            m_context.media->fileAdded(frame.path.bytes, frame.listed.fileBytes(i, otherBytes),
+                                       m_tree.RowCount(), m_context.hooks, *m_context.facts);
         if (stat.size != FileStat::kUnknown)
             addBytes(frame.total, stat.size);
     }

@@ -126,6 +126,7 @@ class w_list : public QWidget {
     QLineEdit *sle_find = nullptr;
     // Beside them: whether a scan reads compressed tar files whole (ui/w_list_image.cpp).
     QCheckBox *cbx_archives = nullptr;
+    QCheckBox *cbx_media = nullptr;
 
     // Instance variables.
     bool ib_cancel = false;
@@ -178,6 +179,9 @@ class w_list : public QWidget {
     void createArchiveControls();
     // The bounds of the archives a scan reads, the check box's choice among them.
     [[nodiscard]] ArchiveLimits archiveLimits() const;
+    [[nodiscard]] bool readsMediaFacts() const;
+    // The scan's check boxes as they stand, kept for the next start.
+    void keepScanOptions();
     // The scan of `root`, in the bracket every scan shares: `scan` fills the tree and its facts
     // with the hooks and reports it is given, and says how many rows it counted.
     void runScan(const QString &root, const std::function<qint64(HookContext &, const ScanReports &)> &scan);

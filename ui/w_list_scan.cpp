@@ -9,6 +9,7 @@
 #include "scanner/archivescan.h"
 #include "scanner/drivescan.h"
 #include "scanner/foldercount.h"
+#include "scanner/mediascan.h"
 #include "scanner/treebuilder.h"
 #include "widgets/messagebox.h"
 #include "widgets/yield.h"
@@ -92,7 +93,9 @@ void w_list::cb_scan_clicked()
         m_treeFacts.disc = volumeFactsOf(root);
         ArchiveScan archives(archiveLimits());
         const std::unique_ptr<FolderWalk> walk = archives.wrap(m_fs.walkDrive(root), &hooks);
-        return scanDrive(hooks, walk.get(), root, m_tree, m_treeFacts, reports, &archives);
+        MediaScan media(walk.get());
+        return scanDrive(hooks, walk.get(), root, m_tree, m_treeFacts, reports, &archives,
+                         readsMediaFacts() ? &media : nullptr);
     });
     m_scanRoot.clear();
     if (m_scanDriveLost)
