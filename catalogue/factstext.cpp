@@ -2,6 +2,7 @@
 
 #include "catalogue/archivenote.h"
 #include "catalogue/layouts.h"
+#include "catalogue/mediatext.h"
 
 #include <QLocale>
 
@@ -126,9 +127,13 @@ QString plainRowFactsText(const RecordSet &tree, const TreeFacts &facts, qint64 
         QString size = sizeText(stat.size);
         if (stat.size != FileStat::kUnknown)
             size += QStringLiteral(" (%1)").arg(exactBytesText(stat.size));
-        return QStringLiteral("%1%2 — %3 · %4")
+        // What a picture or a song is comes first, where a narrow status line still shows it.
+        const std::optional<MediaFacts> media = mediaFactsAt(facts, tree.RowCount(), row);
+        const QString mediaText = media ? mediaFactsText(*media) : QString();
+        return QStringLiteral("%1%2 — %3%4 · %5")
             .arg(path, tree.GetItemString(row, TreeColumn::name).normalized(QString::NormalizationForm_C),
-                 size, dateText(stat.mtime));
+                 mediaText.isEmpty() ? QString() : mediaText + QStringLiteral(" · "), size,
+                 dateText(stat.mtime));
     }
     if (row == 1 && known)
         return path + QStringLiteral(" — ") + discText(facts.disc, stat.mtime);

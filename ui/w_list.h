@@ -180,6 +180,8 @@ class w_list : public QWidget {
     // The bounds of the archives a scan reads, the check box's choice among them.
     [[nodiscard]] ArchiveLimits archiveLimits() const;
     [[nodiscard]] bool readsMediaFacts() const;
+    // The tree's tooltip for a picture row: its thumbnail, name and facts; empty for other rows.
+    [[nodiscard]] QString pictureTooltip(qint64 row) const;
     // The scan's check boxes as they stand, kept for the next start.
     void keepScanOptions();
     // The scan of `root`, in the bracket every scan shares: `scan` fills the tree and its facts

@@ -1,11 +1,13 @@
 // Sizes and dates where a user looks: the tree row's facts in the status area over the progress
-// bar, and each disc's totals as the list pane's tooltip and, when the list is wide, its columns.
+// bar, a picture row's thumbnail as the tree's tooltip, and each disc's totals as the list pane's
+// tooltip and, when the list is wide, its columns.
 
 #include "ui/w_list.h"
 
 #include "catalogue/datafiles.h"
 #include "catalogue/factstext.h"
 #include "catalogue/layouts.h"
+#include "catalogue/mediatext.h"
 #include "catalogue/settings.h"
 #include "catalogue/sidefile.h"
 #include "ui/disctotals.h"
@@ -21,11 +23,12 @@
 
 namespace {
 
-// Answers the list pane's tooltip requests with the disc's facts, read from its side file only
-// when asked: a search never reads side files.
-class DiscTooltips final : public QObject {
+// Answers a grid's tooltip requests with the text `textOf` gives for the row under the pointer,
+// made only when asked: a search never reads side files, a tree never decodes a thumbnail unasked.
+class GridTooltips final : public QObject {
   public:
-    DiscTooltips(DataGrid *grid, RecordSet &list) : QObject(grid), m_grid(grid), m_list(list)
+    GridTooltips(DataGrid *grid, std::function<QString(qint64 row)> textOf)
+        : QObject(grid), m_grid(grid), m_textOf(std::move(textOf))
     {
         grid->viewport()->installEventFilter(this);
     }
@@ -34,7 +37,7 @@ class DiscTooltips final : public QObject {
         if (event->type() != QEvent::ToolTip)
             return false;
         const auto *help = static_cast<QHelpEvent *>(event);
-        const QString text = tooltipFor(m_grid->rowAt(help->pos()));
+        const QString text = m_textOf(m_grid->rowAt(help->pos()));
         if (text.isEmpty())
             QToolTip::hideText();
         else
@@ -43,20 +46,21 @@ class DiscTooltips final : public QObject {
     }
 
   private:
-    [[nodiscard]] QString tooltipFor(qint64 row) const
-    {
-        if (row < 1 || row > m_list.RowCount())
-            return {};
-        const QString file = m_list.GetItemString(row, IndexColumn::file);
-        DiscFacts disc;
-        if (!isBareFileName(file) || !SideFiles::readDisc(SideFiles::pathFor(dataFilePath(file)), disc))
-            return QStringLiteral("크기와 날짜가 기록되지 않은 디스크입니다");
-        return discTooltip(disc);
-    }
-
     DataGrid *m_grid;
-    RecordSet &m_list;
+    std::function<QString(qint64)> m_textOf;
 };
+
+// The list pane's tooltip: the disc's facts from its side file.
+QString discTooltipFor(const RecordSet &list, qint64 row)
+{
+    if (row < 1 || row > list.RowCount())
+        return {};
+    const QString file = list.GetItemString(row, IndexColumn::file);
+    DiscFacts disc;
+    if (!isBareFileName(file) || !SideFiles::readDisc(SideFiles::pathFor(dataFilePath(file)), disc))
+        return QStringLiteral("크기와 날짜가 기록되지 않은 디스크입니다");
+    return discTooltip(disc);
+}
 
 } // namespace
 
@@ -71,7 +75,8 @@ void w_list::createFactsArea()
     auto *layout = new QHBoxLayout(hpb_1);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(st_facts);
-    new DiscTooltips(dw_list, m_list);
+    new GridTooltips(dw_list, [this](qint64 row) { return discTooltipFor(m_list, row); });
+    new GridTooltips(dw_1, [this](qint64 row) { return pictureTooltip(row); });
     // The list shows each disc's totals as columns when it is wide enough. The hidden full index
     // shares the presenter but is never drawn, so only the list's rows in view read side files.
     m_discTotals = std::make_unique<DiscTotals>(m_entries.dataFolder());
@@ -90,4 +95,20 @@ void w_list::showRowFacts(qint64 row)
         m_factsRow = row;
     const qint64 shown = m_factsRow >= 1 && m_factsRow <= m_tree.RowCount() ? m_factsRow : 1;
     st_facts->setFullText(rowFactsText(m_tree, m_treeFacts, shown));
+}
+
+QString w_list::pictureTooltip(qint64 row) const
+{
+    if (row < 1 || !m_treeFacts.describes(m_tree.RowCount()) || !m_treeFacts.thumbnails.has(row))
+        return {};
+    const QByteArray jpeg = m_treeFacts.thumbnails.jpegOf(row);
+    if (jpeg.isEmpty())
+        return {};
+    // Rich text takes the picture inline, so nothing is written anywhere to show it.
+    QString text = QStringLiteral("<img src=\"data:image/jpeg;base64,%1\"><br>%2")
+                       .arg(QString::fromLatin1(jpeg.toBase64()),
+                            m_tree.GetItemString(row, TreeColumn::name).toHtmlEscaped());
+    if (const std::optional<MediaFacts> media = mediaFactsAt(m_treeFacts, m_tree.RowCount(), row))
+        text += QStringLiteral("<br>") + mediaFactsText(*media).toHtmlEscaped();
+    return text;
 }
