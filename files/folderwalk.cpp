@@ -38,6 +38,7 @@ class LocalFolderWalk final : public FolderWalk {
 
     bool listFolder(const QByteArray &path, std::vector<DirEntry> &out) override;
     [[nodiscard]] FileStat rootStat() const override { return m_rootStat; }
+    [[nodiscard]] int openFile(const QByteArray &path) override;
 
   private:
     enum class Opened { Yes, NotWalked, Failed };
@@ -190,7 +191,32 @@ bool LocalFolderWalk::listFolder(const QByteArray &path, std::vector<DirEntry> &
     return false;
 }
 
+// Opened relative to its folder, as the folder was listed: the path has no length limit.
+int LocalFolderWalk::openFile(const QByteArray &path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    if (slash < 0 || slash + 1 == path.size() || openPath(path.first(slash + 1)) != Opened::Yes)
+        return -1;
+    return regularFileAt(m_chain.back().fd, path.sliced(slash + 1).constData());
+}
+
 } // namespace
+
+int regularFileAt(int folderFd, const char *name)
+{
+    const int fd = ::openat(folderFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    struct stat st;
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+int FolderWalk::openFile(const QByteArray &path)
+{
+    return regularFileAt(AT_FDCWD, path.constData());
+}
 
 std::unique_ptr<FolderWalk> FileSystem::walkDrive(const QString &)
 {

@@ -1,21 +1,27 @@
 #include "scanner/drivescan.h"
 
 #include "catalogue/discfacts.h"
+#include "scanner/contenthashing.h"
 #include "scanner/foldercount.h"
 #include "scanner/keptlistings.h"
 #include "scanner/treebuilder.h"
 
-qint64 scanDrive(HookContext &hooks, FolderWalk *walk, const QString &root, RecordSet &tree, TreeFacts &facts)
+qint64 scanDrive(HookContext &hooks, FolderWalk *walk, const QString &root, RecordSet &tree, TreeFacts &facts,
+                 bool hashContents)
 {
     KeptListings kept;
+    ContentHashing hashing;
+    ContentHashing *hashes = hashContents && walk ? &hashing : nullptr;
     qint64 counted = 0;
-    ScanContext count{hooks, walk, &kept};
+    ScanContext count{hooks, walk, &kept, nullptr, hashes};
     wf_file_cnt(count, root, counted);
     hooks.setMaximum(counted);
     tree.reserve(tree.RowCount() + counted); // the rows to come, without growing by doubling
     facts.reserve(facts.rows() + counted);
     // With the count's listings kept, the build walk lists nothing itself.
-    ScanContext build{hooks, nullptr, &kept, &facts};
+    ScanContext build{hooks, nullptr, &kept, &facts, hashes};
     TreeBuilder(build, tree).of_recurse_dir_list(root, 1);
+    if (hashes && !hooks.cancelled())
+        hashes->run(hooks, *walk, facts);
     return counted;
 }

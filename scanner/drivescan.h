@@ -14,5 +14,8 @@ class TreeFacts;
 // `facts` are appended to (empty them first). A cancel stops both walks where the hooks report
 // it, leaving the rows built so far (scanner/treebuilder.h says which). Returns the number of
 // rows the count found.
-qint64 scanDrive(HookContext &hooks, FolderWalk *walk, const QString &root, RecordSet &tree,
-                 TreeFacts &facts);
+//
+// With `hashContents`, every file is then read once more, whole, for the hash of its content
+// (scanner/contenthashing.h): slow, since it reads every byte of the disc. A cancel stops it too.
+qint64 scanDrive(HookContext &hooks, FolderWalk *walk, const QString &root, RecordSet &tree, TreeFacts &facts,
+                 bool hashContents = false);

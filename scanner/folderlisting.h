@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <vector>
 
+class ContentHashing;
 class KeptListings;
 class TreeFacts;
 
@@ -20,6 +21,9 @@ struct ScanContext {
     KeptListings *kept = nullptr;
     // When set, the build walk records every row's size and date here, and the disc's counts.
     TreeFacts *facts = nullptr;
+    // When set, the listings keep each file's name bytes and the build walk hands every file
+    // row to it, for the hash of its content (scanner/contenthashing.h).
+    ContentHashing *hashing = nullptr;
 };
 
 // A folder of the walk: its path as shown and stored in the tree, and as the file system
@@ -35,7 +39,8 @@ struct FolderPath {
 struct ListedFolder {
     std::vector<DirEntry> folders;
     QStringList files;
-    std::vector<FileStat> fileStats; // beside `files`, one for one
+    std::vector<FileStat> fileStats;   // beside `files`, one for one
+    std::vector<QByteArray> fileBytes; // beside `files` when the scan hashes contents, else empty
 };
 
 // The root of a scan from the drive path, with the separator appended when it has none.

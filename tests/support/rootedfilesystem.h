@@ -31,6 +31,7 @@ class RootedFileSystem : public LocalFileSystem {
                 m_fs.onListing(m_fs.listings);
             return m_walk->listFolder(path, out);
         }
+        int openFile(const QByteArray &path) override { return m_walk->openFile(path); }
 
       private:
         RootedFileSystem &m_fs;
