@@ -141,7 +141,7 @@ FileKeys build(const QString &cataloguePath, bool *stable)
     if (facts.describes(read.tree.RowCount())) {
         for (qint64 row = 1; row <= read.tree.RowCount(); ++row) {
             const qint64 size = facts.at(row).size;
-            if (size <= 0 || isFolderRow(read.tree, row))
+            if (size < 0 || isFolderRow(read.tree, row))
                 continue;
             FileKey key{quint64(size), nameKey(read.tree.textAt(row, TreeColumn::name - 1)), quint32(row), 0,
                         read.lines[size_t(row - 1)]};

@@ -12,7 +12,7 @@
 // in Tarvek's own folder beside the disc's side file ("cd_<label>.dat.keys") so that a search
 // over a thousand discs reads neither their catalogue files nor their side files.
 //
-// For each file row whose size the side file knows and is above zero: its size, the key of its
+// For each file row whose size the side file knows: its size, the key of its
 // composed name (compare/namekey.h), its row, where its line begins in the catalogue file and
 // its content hash when the side file has one. Sorted by size, largest first, then by name key,
 // so that a search from a minimum size reads only the front of each table.
@@ -81,6 +81,8 @@ class TableReader {
     [[nodiscard]] const FileKey *peek();
     void pop();
     [[nodiscard]] bool damaged() const { return m_damaged; }
+    // The key popped last.
+    [[nodiscard]] std::optional<FileKey> last() const { return m_last; }
     bool readHashes(std::vector<ContentHash> &hashes) const;
 
   private:
