@@ -1,5 +1,7 @@
 #include "ui/w_list.h"
 
+#include "compare/filekeys.h"
+
 #include "catalogue/datafiles.h"
 #include "catalogue/datafolder.h"
 #include "catalogue/layouts.h"
@@ -42,6 +44,7 @@ w_list::w_list(FileSystem &fs, QWidget *parent)
     setTabOrders();
     connectHandlers();
     createFactsArea();
+    createCompareControls();
     describeControls(*this);
 }
 
@@ -66,6 +69,7 @@ void w_list::open()
 
     // Line by line until the first line that reads as empty; a missing file is an empty index.
     SearchIndex::follow(m_entries);
+    followFileKeys(m_entries);
     m_entries.removeStaleFiles();
     m_entries.loadIndex();
     const QString problem = m_entries.indexProblem();

@@ -16,6 +16,7 @@
 #include <memory>
 #include <vector>
 
+class QCheckBox;
 class QComboBox;
 class QFileSystemWatcher;
 class QLabel;
@@ -27,6 +28,7 @@ class DiscTotals;
 class IndexPresenter;
 class TreePresenter;
 class w_results;
+class w_rowlist;
 
 // The main window: drive list, search box, command buttons, the folder tree, the
 // catalogue list, and hidden working controls. Its handlers run one at a time on the
@@ -68,6 +70,13 @@ class w_list : public QWidget {
     void ue_results();
     void ue_export_list();
     void ue_export_tree();
+    // The comparisons (ui/w_list_compare.cpp): the highlighted disc scanned again and its changes,
+    // two discs or a disc and a folder side by side, files on several discs, and a folder looked
+    // up across the catalogue.
+    void ue_rescan();
+    void ue_compare();
+    void ue_duplicates();
+    void ue_folder_check();
 
     // Handlers.
     void ddlb_drive_keydown(int key, Qt::KeyboardModifiers keyflags);
@@ -119,6 +128,8 @@ class w_list : public QWidget {
     ListBox *lb_file = nullptr;
     QLineEdit *sle_search = nullptr;
     QLineEdit *sle_find = nullptr;
+    // Beside the drive box: whether a scan hashes every file's content (ui/w_list_compare.cpp).
+    QCheckBox *cbx_hashes = nullptr;
 
     // Instance variables.
     bool ib_cancel = false;
@@ -145,6 +156,12 @@ class w_list : public QWidget {
     std::function<bool(QPrinter &)> printSetup;
     // The backup file the restore asks for goes through this too: an empty path cancels.
     std::function<QString()> chooseBackupFile;
+    // The rescan's drive, the compare's second disc or folder and the folder to check are
+    // chosen through these while set (tests); the rescan's gets the drives with the one to offer
+    // first, the compare's the labels of the other discs; "" cancels, and a path is a folder.
+    std::function<QString(const QStringList &drives)> chooseRescanDrive;
+    std::function<QString(const QStringList &labels)> chooseCompared;
+    std::function<QString()> chooseFolder;
     // The pop-up menu is shown through this; tests look at it without running its event loop.
     std::function<void(QMenu *menu, QPoint globalPosition)> popMenu;
 
@@ -155,6 +172,16 @@ class w_list : public QWidget {
   private:
     void createControls();
     void createFactsArea();
+    void createCompareControls();
+    // The scan of `root` into the tree, as the Scan button runs it.
+    void scanRoot(const QString &root);
+    // Opens the disc of `file` at tree row `row` (its line), its branch unfolded.
+    void openDiscAt(const QString &file, const QString &label, qint64 row);
+    // The discs of the list pane, or of the whole index, as the comparisons take them.
+    [[nodiscard]] std::vector<struct DuplicateDisc> discsOf(const RecordSet &rows) const;
+    // A folder of this computer scanned on the spot into `tree`, never saved.
+    bool scanFolder(const QString &folder, RecordSet &tree, TreeFacts &facts);
+    void showDuplicates(w_rowlist &window);
     void layoutControls();
     void connectHandlers();
     void setTabOrders();
@@ -219,5 +246,9 @@ class w_list : public QWidget {
     bool m_scanDriveLost = false;
     bool m_treeCommandsOn = false; // a scan or load put a tree in: Save and Print on at its end
     std::unique_ptr<QFileSystemWatcher> m_indexWatcher;
-    w_results *m_results = nullptr; // made on first use, a child so it stays over this window
+    w_results *m_results = nullptr;    // made on first use, a child so it stays over this window
+    w_rowlist *m_changes = nullptr;    // a rescan's changes
+    w_rowlist *m_compared = nullptr;   // two trees side by side
+    w_rowlist *m_duplicates = nullptr; // files on several discs
+    w_rowlist *m_checked = nullptr;    // a folder against the catalogue
 };

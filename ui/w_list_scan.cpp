@@ -12,6 +12,7 @@
 #include "widgets/yield.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -76,7 +77,11 @@ void w_list::cb_scan_clicked()
     }
     if (busy())
         return; // a scan never starts under a load or a search
-    const QString root = ddlb_drive->currentText();
+    scanRoot(ddlb_drive->currentText());
+}
+
+void w_list::scanRoot(const QString &root)
+{
     m_scanRoot = root;
     m_scanDriveLost = false;
     {
@@ -97,7 +102,8 @@ void w_list::cb_scan_clicked()
 
         HookContext hooks = longOperationHooks();
         const std::unique_ptr<FolderWalk> walk = m_fs.walkDrive(root);
-        il_file_cnt = scanDrive(hooks, walk.get(), root, m_tree, m_treeFacts);
+        il_file_cnt =
+            scanDrive(hooks, walk.get(), root, m_tree, m_treeFacts, cbx_hashes && cbx_hashes->isChecked());
         wf_collapse_rows(*dw_1, 1);
         wf_expand_row(*dw_1, 1);
         ddlb_drive->setEnabled(true);
