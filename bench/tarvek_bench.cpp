@@ -2,6 +2,7 @@
 // opening and painting a large tree in the main window. Prints "name: value" lines.
 
 #include "bench/cli.h"
+#include "bench/duplicates.h"
 #include "bench/search_index.h"
 #include "catalogue/datafiles.h"
 #include "catalogue/layouts.h"
@@ -366,11 +367,13 @@ int main(int argc, char **argv)
         return load(args[2]);
     if (args.size() == 4 && args[1] == u"search")
         return search(args[2], args[3]);
+    if (args.size() == 5 && args[1] == u"duplicates")
+        return duplicatesFigures(args[2], args[3], args[4]);
     if (args.size() == 6 && args[1] == u"cli")
         return cliFigures(args[2], args[3], args[4], args[5]);
     std::fprintf(
         stderr,
         "usage: tarvek_bench catalogue FILE | load FILE | scan DIR | tree FILE | search DATADIR WORD |\n"
-        "       cli TARVEK_CLI DATADIR WORD PLOCATE_DB\n");
+        "       cli TARVEK_CLI DATADIR WORD PLOCATE_DB | duplicates DATADIR COPYDIR FOLDER\n");
     return 2;
 }

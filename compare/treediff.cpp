@@ -1,8 +1,10 @@
 #include "compare/treediff.h"
 
 #include "catalogue/contenthash.h"
+#include "catalogue/datafiles.h"
 #include "catalogue/discfacts.h"
 #include "catalogue/layouts.h"
+#include "catalogue/sidefile.h"
 #include "compare/namekey.h"
 
 #include <algorithm>
@@ -168,4 +170,14 @@ TreeDiff diffTrees(const TreeSide &first, const TreeSide &second)
     }
     diff.rows = std::move(sorted);
     return diff;
+}
+
+bool loadDiscTree(const QString &cataloguePath, RecordSet &tree, TreeFacts &facts)
+{
+    tree.Reset();
+    facts.clear();
+    bool opened = false;
+    loadDataFile(tree, cataloguePath, &opened);
+    SideFiles::read(SideFiles::pathFor(cataloguePath), tree, facts);
+    return opened;
 }

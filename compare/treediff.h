@@ -54,3 +54,8 @@ struct TreeDiff {
 [[nodiscard]] std::vector<QString> pathsBelowRoot(const RecordSet &tree, const std::vector<qint64> &rows);
 // Whether a row of a tree is a folder's.
 [[nodiscard]] bool isFolderRow(const RecordSet &tree, qint64 row);
+
+// A saved disc's tree and its sizes and dates as the comparisons read them: the catalogue file at
+// `cataloguePath`, and its side file when it describes that tree. False when the catalogue file
+// cannot be read.
+bool loadDiscTree(const QString &cataloguePath, RecordSet &tree, TreeFacts &facts);

@@ -57,10 +57,7 @@ bool loadSaved(const QString &file, Side &side)
     if (!isBareFileName(file))
         return false;
     side.file = file;
-    bool opened = false;
-    loadDataFile(side.tree, dataFilePath(file), &opened);
-    SideFiles::read(SideFiles::pathFor(dataFilePath(file)), side.tree, side.facts);
-    return opened;
+    return loadDiscTree(dataFilePath(file), side.tree, side.facts);
 }
 
 void copyTree(const RecordSet &from, const TreeFacts &facts, Side &into)
