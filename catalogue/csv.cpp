@@ -2,6 +2,8 @@
 
 #include <QDateTime>
 
+#include <cstdlib>
+
 QString csvRecord(const QStringList &fields)
 {
     QString record;
@@ -39,5 +41,14 @@ QString csvSize(qint64 bytes)
 
 QString csvDate(const QDateTime &date)
 {
-    return date.isValid() ? date.toString(Qt::ISODate) : QString();
+    if (!date.isValid())
+        return {};
+    const QDateTime local = date.toLocalTime();
+    const int offset = local.offsetFromUtc();
+    const int minutes = std::abs(offset) / 60;
+    // Written out whole: Qt would write an offset of 0 as "Z".
+    return local.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) + (offset < 0 ? u'-' : u'+') +
+           QStringLiteral("%1:%2")
+               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }

@@ -24,6 +24,7 @@ using CsvRecordSink = std::function<bool(const QStringList &fields)>;
                                       const std::function<void(const CsvRecordSink &)> &produce);
 
 // Cell texts shared by the exports: an unknown size (-1) or a null date is an empty cell, a date
-// is ISO 8601.
+// is ISO 8601 in local time with its offset from UTC ("2024-01-01T21:00:00+09:00"), so that a
+// spreadsheet shows the time the program's own windows show.
 [[nodiscard]] QString csvSize(qint64 bytes);
 [[nodiscard]] QString csvDate(const QDateTime &date);

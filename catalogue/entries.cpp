@@ -166,6 +166,7 @@ QString CatalogueEntries::filePath(const QString &bareName) const
 
 qint64 CatalogueEntries::loadIndex()
 {
+    ++m_reads;
     m_indexStamp = versionOf(indexPath());
     return loadDataFile(m_index, indexPath());
 }
@@ -197,6 +198,7 @@ bool CatalogueEntries::catchUp()
     if (!opened && now != FileVersion{})
         return false; // there but unreadable: not taken for an empty catalogue
     m_indexStamp = now;
+    ++m_reads;
     m_index.Reset();
     if (rows.RowCount() > 0)
         rows.RowsCopy(1, rows.RowCount(), m_index, 1);
@@ -213,7 +215,7 @@ bool CatalogueEntries::catchUp()
 void CatalogueEntries::removeStaleFiles()
 {
     DataFolderLock lock(m_dataFolder);
-    if (DirectoryExists(m_dataFolder) && lock.lock()) {
+    if (DirectoryExists(m_dataFolder) && lock.lock(0)) {
         removeStaleTemporaries(m_dataFolder);
         removeStaleTemporaries(ownFolderPath(m_dataFolder)); // the side files' and the index's
     }
@@ -221,9 +223,7 @@ void CatalogueEntries::removeStaleFiles()
 
 FileResult CatalogueEntries::ensureDataFolder() const
 {
-    if (DirectoryExists(m_dataFolder))
-        return {true, {}};
-    if (CreateDirectory(m_dataFolder) == 1)
+    if (ensureFolder(m_dataFolder))
         return {true, {}};
     return {false,
             QStringLiteral("'%1' 폴더를 만들지 못했습니다: %2").arg(m_dataFolder, systemErrorText(errno))};
@@ -234,14 +234,16 @@ FileResult CatalogueEntries::begin(DataFolderLock &lock, bool *reread)
     const FileResult ready = ensureDataFolder();
     if (!ready.ok)
         return ready;
-    if (!lock.lock())
+    // The window lets input run while it waits, and may read the index anew meanwhile.
+    const quint64 readsBefore = m_reads;
+    if (!lock.lock(DataFolderLock::kWaitMs, &lockWait))
         return lock.failure();
     const QString unreadable = indexProblem();
     if (!unreadable.isEmpty())
         return {false, unreadable};
-    const bool read = catchUp();
+    catchUp();
     if (reread)
-        *reread = read;
+        *reread = m_reads != readsBefore;
     return {true, {}};
 }
 
@@ -306,6 +308,9 @@ FileResult CatalogueEntries::saveTree(const RecordSet &tree, CatalogueEntry entr
         if (fd < 0)
             return {false,
                     QStringLiteral("'%1' 파일을 저장하지 못했습니다: %2").arg(path, systemErrorText(errno))};
+        // The new tree takes the old file's place, and its permissions with it: a temporary file
+        // is made for its owner alone.
+        ::fchmod(fd, replacementMode(encoded(path)));
         ::close(fd);
         steps.target = encoded(path);
         const QString staged = QFile::decodeName(steps.staged);

@@ -77,6 +77,7 @@ class CatalogueEntries {
     // values, highlights stay. An index that cannot be read leaves the rows alone. True when read.
     bool catchUp();
     // At start-up: removes under the lock the temporary files a crash left in the data folder.
+    // It never waits: while another copy holds the lock, they stay for a later start.
     void removeStaleFiles();
 
     // A new disc: writes `tree` to the label's catalogue file, then adds the entry at the end
@@ -115,6 +116,10 @@ class CatalogueEntries {
     // kept of the discs in the data folder's own folder (the search index) follow under that lock.
     std::function<void(const QStringList &names)> whileLocked;
 
+    // What a change tells the window while it waits for another copy of the program to let go of
+    // the data folder; a change whose wait the user cancels returns a result marked cancelled.
+    LockWait lockWait;
+
     [[nodiscard]] QString dataFolder() const { return m_dataFolder; }
     [[nodiscard]] QString indexPath() const;
     [[nodiscard]] QString filePath(const QString &bareName) const;
@@ -138,4 +143,5 @@ class CatalogueEntries {
     QString m_dataFolder;
     QString m_indexName;
     FileVersion m_indexStamp; // the index file as last read or written here
+    quint64 m_reads = 0;      // how often the index was read: the window may catch up during a wait
 };

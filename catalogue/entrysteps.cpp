@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -17,7 +18,8 @@ namespace {
 // Copies the file at `source` into the open file `fd` and flushes it to the disc.
 bool copyInto(const QByteArray &source, int fd)
 {
-    const int in = ::open(source.constData(), O_RDONLY | O_CLOEXEC);
+    qint64 size = 0;
+    const int in = openRegularFile(QFile::decodeName(source), size);
     if (in < 0)
         return false;
     char block[1 << 16];
@@ -117,7 +119,7 @@ FileResult CatalogueEntries::linkTree(const QString &from, const QString &to, Fi
     if (!ok && fd >= 0 && noLinks(errno)) {
         // No links on this file system: a copy, flushed before it takes the new name.
         fd = createTemporaryFile(folder, temporary);
-        ok = fd >= 0 && copyInto(source, fd);
+        ok = fd >= 0 && ::fchmod(fd, replacementMode(source)) == 0 && copyInto(source, fd);
         const int error = errno;
         if (fd >= 0)
             ::close(fd);

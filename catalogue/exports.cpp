@@ -24,9 +24,12 @@ FileResult exportTree(const QString &path, const RecordSet &tree, const TreeFact
     return writeCsvFile(path, kRowHeading, [&](const CsvRecordSink &sink) {
         for (qint64 row = 1; row <= tree.RowCount(); ++row) {
             const bool folder = tree.GetItemString(row, TreeColumn::bmpname) == kFolderPicture;
+            // Names as a reader expects them, composed (a Mac writes Hangul decomposed).
             const QStringList cells =
-                QStringList{tree.GetItemString(row, TreeColumn::fullname),
-                            tree.GetItemString(row, TreeColumn::name), kindText(folder)} +
+                QStringList{
+                    tree.GetItemString(row, TreeColumn::fullname).normalized(QString::NormalizationForm_C),
+                    tree.GetItemString(row, TreeColumn::name).normalized(QString::NormalizationForm_C),
+                    kindText(folder)} +
                 factCells(rowFactsOf(facts, row));
             if (!sink(cells))
                 return;

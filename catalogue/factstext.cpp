@@ -52,12 +52,28 @@ QString exactBytesText(qint64 bytes)
     return korean().toString(bytes) + QStringLiteral("바이트");
 }
 
+QString dateText(const QDateTime &when)
+{
+    if (!when.isValid())
+        return QStringLiteral("날짜 모름");
+    return korean().toString(when.toLocalTime(), QLocale::ShortFormat);
+}
+
 QString dateText(qint64 secondsSinceEpoch)
 {
-    if (secondsSinceEpoch == FileStat::kUnknown)
-        return QStringLiteral("날짜 모름");
-    return korean().toString(QDateTime::fromSecsSinceEpoch(secondsSinceEpoch).toLocalTime(),
-                             QLocale::ShortFormat);
+    return dateText(secondsSinceEpoch == FileStat::kUnknown
+                        ? QDateTime()
+                        : QDateTime::fromSecsSinceEpoch(secondsSinceEpoch));
+}
+
+QString foundText(qint64 folders, qint64 files)
+{
+    return QStringLiteral("폴더 %1, 파일 %2 찾음").arg(countText(folders, u"개"), countText(files, u"개"));
+}
+
+QString widestDateText()
+{
+    return dateText(QDateTime(QDate(2088, 12, 28), QTime(12, 58)));
 }
 
 FolderCounts folderCountsAt(const RecordSet &tree, qint64 row)
@@ -82,13 +98,16 @@ QString rowFactsText(const RecordSet &tree, const TreeFacts &facts, qint64 row)
         return {};
     const bool known = facts.describes(tree.RowCount());
     const FileStat stat = known ? facts.at(row) : FileStat();
-    const QString path = tree.GetItemString(row, TreeColumn::fullname);
+    // Composed, as drawn: a Mac writes Hangul decomposed.
+    const QString path =
+        tree.GetItemString(row, TreeColumn::fullname).normalized(QString::NormalizationForm_C);
     if (tree.GetItemString(row, TreeColumn::bmpname) != QString::fromUtf16(kFolderPicture)) {
         QString size = sizeText(stat.size);
         if (stat.size != FileStat::kUnknown)
             size += QStringLiteral(" (%1)").arg(exactBytesText(stat.size));
         return QStringLiteral("%1%2 — %3 · %4")
-            .arg(path, tree.GetItemString(row, TreeColumn::name), size, dateText(stat.mtime));
+            .arg(path, tree.GetItemString(row, TreeColumn::name).normalized(QString::NormalizationForm_C),
+                 size, dateText(stat.mtime));
     }
     if (row == 1 && known)
         return path + QStringLiteral(" — ") + discText(facts.disc, stat.mtime);

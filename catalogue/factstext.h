@@ -12,9 +12,16 @@
 [[nodiscard]] QString sizeText(qint64 bytes);
 // Every byte, with the locale's digit grouping: "4,512,345,678바이트".
 [[nodiscard]] QString exactBytesText(qint64 bytes);
-// The Korean locale's short form of a time in seconds since 1970 UTC, in local time; "날짜 모름"
-// when unknown.
+// The Korean locale's short form of a time, in local time, whatever the process's locale: every
+// date the program shows is written so. "날짜 모름" when unknown (an invalid time, or
+// FileStat::kUnknown seconds).
+[[nodiscard]] QString dateText(const QDateTime &when);
 [[nodiscard]] QString dateText(qint64 secondsSinceEpoch);
+// A date as wide as dates get, for the width of a column of them.
+[[nodiscard]] QString widestDateText();
+
+// What a scan has found so far: "폴더 1,234개, 파일 56,789개 찾음".
+[[nodiscard]] QString foundText(qint64 folders, qint64 files);
 
 // Files and folders below a folder row of a tree (by the levels of the rows after it).
 struct FolderCounts {

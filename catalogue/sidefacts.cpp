@@ -5,15 +5,48 @@
 #include "catalogue/layouts.h"
 #include "catalogue/sidefile.h"
 #include "files/paths.h"
+#include "files/textfile.h"
+
+#include <algorithm>
+#include <vector>
 
 struct SideFacts::Kept {
     bool discRead = false;
     bool rowsRead = false;
     DiscSummary disc;
     TreeFacts rows;
+    // The lines of the catalogue file that are no row of its tree (too long, or rejected by the
+    // tree), in rising order: the facts are kept by row, and a line after them is an earlier row.
+    std::vector<qint64> passedOver;
+
+    // The tree row of catalogue line `line`; 0 when it is none.
+    [[nodiscard]] qint64 rowOf(qint64 line) const
+    {
+        const auto after = std::lower_bound(passedOver.begin(), passedOver.end(), line);
+        if (after != passedOver.end() && *after == line)
+            return 0;
+        return line - qint64(after - passedOver.begin());
+    }
 };
 
 namespace {
+
+// Loads the tree of the catalogue file at `path` as the loader does, noting the lines that give
+// no row.
+void loadRows(const QString &path, RecordSet &tree, std::vector<qint64> &passedOver)
+{
+    TextFileReader reader;
+    if (!reader.open(path))
+        return;
+    QString line;
+    while (reader.readLine(line) >= 1) {
+        for (qint64 skipped = tree.RowCount() + qint64(passedOver.size()) + 1; skipped < reader.lineNumber();
+             ++skipped)
+            passedOver.push_back(skipped);
+        if (!tree.appendLine(line))
+            passedOver.push_back(reader.lineNumber());
+    }
+}
 
 QDateTime fromSeconds(qint64 seconds)
 {
@@ -43,7 +76,7 @@ const SideFacts::Kept *SideFacts::kept(bool withRows) const
         // The side file counts only for the tree the catalogue file holds now: its fingerprint
         // is checked against the rows the loader reads.
         RecordSet tree(d_dir_tree());
-        loadDataFile(tree, m_path);
+        loadRows(m_path, tree, kept.passedOver);
         SideFiles::read(SideFiles::pathFor(m_path), tree, kept.rows);
     }
     return &kept;
@@ -60,7 +93,7 @@ RowFacts rowFactsOf(const TreeFacts &facts, qint64 row)
 RowFacts SideFacts::row(qint64 line) const
 {
     const Kept *facts = kept(true);
-    return facts ? rowFactsOf(facts->rows, line) : RowFacts{};
+    return facts ? rowFactsOf(facts->rows, facts->rowOf(line)) : RowFacts{};
 }
 
 DiscSummary SideFacts::disc() const

@@ -29,8 +29,9 @@ class SideFacts {
     SideFacts() = default;
     explicit SideFacts(QString cataloguePath);
 
-    // The facts of catalogue line `line` (1-based, a row of the tree as the loader reads it),
-    // unknown when the side file does not describe the catalogue file as it is now.
+    // The facts of the tree row that catalogue line `line` (1-based) gives as the loader reads
+    // it: after a line the loader passes over, line and row differ. Unknown for a line that is
+    // no row, or when the side file does not describe the catalogue file as it is now.
     [[nodiscard]] RowFacts row(qint64 line) const;
     [[nodiscard]] DiscSummary disc() const;
 

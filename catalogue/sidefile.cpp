@@ -1,5 +1,6 @@
 #include "catalogue/sidefile.h"
 
+#include "catalogue/datafiles.h"
 #include "catalogue/layouts.h"
 #include "catalogue/settings.h"
 #include "files/fileops.h"
@@ -10,9 +11,11 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <unistd.h>
+#include <vector>
 
 #define XXH_INLINE_ALL
 #include <xxhash.h>
@@ -26,6 +29,19 @@ bool usesXxh3(int version)
 }
 
 constexpr QByteArrayView kFormatName = "tarvek-facts\t";
+// The most a side file's head takes: a dozen short lines.
+constexpr qsizetype kMostHeadBytes = 4096;
+// The most a row's line takes: two numbers of up to 20 characters, a tab, CR LF.
+constexpr qint64 kMostRowLineBytes = 20 + 1 + 20 + 2;
+// The most the notes of one row take, of every kind together; and more rows than any tree holds.
+constexpr qint64 kMostNotesPerRow = 64 * 1024;
+constexpr qint64 kMostRows = qint64(1) << 36;
+
+// Version 3 keeps notes after the rows.
+bool usesNotes(int version)
+{
+    return version >= 3;
+}
 
 QByteArray number(qint64 value)
 {
@@ -80,10 +96,37 @@ qint64 catalogueBytes(const QString &sidePath)
     return catalogue.isFile() ? catalogue.size() : FileStat::kUnknown;
 }
 
-// The head also keeps the catalogue file's size: the disc's facts are read without its rows
-// (the list's tooltip), so without the fingerprint's check, and a catalogue written anew by
-// another program under the name of a side file left behind must not take its totals.
-void writeHead(LineSink &sink, const RecordSet &tree, const DiscFacts &disc, qint64 catalogueSize)
+// An XXH3 hash of the bytes of the side file's catalogue file, in hexadecimal; empty when it
+// cannot be read.
+QByteArray catalogueHash(const QString &sidePath)
+{
+    qint64 size = 0;
+    const int fd = openRegularFile(catalogueOf(sidePath), size);
+    if (fd < 0)
+        return {};
+    XXH3_state_t *state = XXH3_createState();
+    XXH3_64bits_reset(state);
+    std::vector<char> block(size_t(1) << 18);
+    bool ok = true;
+    for (qint64 left = size; ok && left > 0;) {
+        const ssize_t got = ::read(fd, block.data(), size_t(std::min<qint64>(left, qint64(block.size()))));
+        if (got < 0 && errno == EINTR)
+            continue;
+        ok = got > 0;
+        if (ok)
+            XXH3_64bits_update(state, block.data(), size_t(got));
+        left -= std::max<ssize_t>(got, 0);
+    }
+    const XXH64_hash_t hash = XXH3_64bits_digest(state);
+    XXH3_freeState(state);
+    ::close(fd);
+    return ok ? QByteArray::number(quint64(hash), 16) : QByteArray();
+}
+
+// The head also keeps the catalogue file's size and a hash of its bytes: the disc's facts are
+// read without its rows (the list's tooltip), and a catalogue written anew under the name of a
+// side file left behind, even of the same size, must not take its totals.
+void writeHead(LineSink &sink, const RecordSet &tree, const DiscFacts &disc, const QString &sidePath)
 {
     const auto line = [&sink](const char *key, const QString &value) {
         sink.writeLine(QString::fromLatin1(key) + u'\t' + value);
@@ -93,7 +136,8 @@ void writeHead(LineSink &sink, const RecordSet &tree, const DiscFacts &disc, qin
     };
     sink.writeLine(QString::fromLatin1(kFormatName) + QString::number(SideFiles::kVersion));
     line("rows", QString::fromLatin1(SideFiles::fingerprint(tree)));
-    count("catalogue", catalogueSize);
+    count("catalogue", catalogueBytes(sidePath));
+    line("content", QString::fromLatin1(catalogueHash(sidePath)));
     line("label", oneLine(disc.volumeLabel));
     line("type", oneLine(disc.fileSystemType));
     count("capacity", disc.capacity);
@@ -109,6 +153,7 @@ struct Head {
     int version = 0; // 0: not a side file of a version this program reads
     QByteArray fingerprint;
     qint64 catalogueSize = FileStat::kUnknown;
+    QByteArray catalogueHash; // empty in side files written before it was kept
 };
 
 // Reads the head of a side file into `disc`; `at` ends past the empty line.
@@ -144,6 +189,8 @@ Head readHead(const char *&at, const char *end, DiscFacts &disc)
             head.fingerprint = value.toByteArray();
         else if (key == "catalogue")
             head.catalogueSize = n;
+        else if (key == "content")
+            head.catalogueHash = value.toByteArray();
         else if (key == "label")
             disc.volumeLabel = QString::fromUtf8(value);
         else if (key == "type")
@@ -164,12 +211,19 @@ Head readHead(const char *&at, const char *end, DiscFacts &disc)
     return head.fingerprint.isEmpty() ? Head() : head;
 }
 
-QByteArray readAll(const QString &path, qint64 limit = -1)
+// Whether the side file with this head still belongs to its catalogue file, checked as strictly
+// as its rows are: the catalogue's bytes as they were written with it, or else a tree whose
+// fingerprint is the head's (a flag another program set changes the bytes, not the tree). A
+// catalogue of another size holds another tree.
+bool describesCatalogue(const Head &head, const QString &sidePath)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return limit < 0 ? file.readAll() : file.read(limit);
+    if (head.catalogueSize != FileStat::kUnknown && head.catalogueSize != catalogueBytes(sidePath))
+        return false;
+    if (!head.catalogueHash.isEmpty() && head.catalogueHash == catalogueHash(sidePath))
+        return true;
+    RecordSet tree(d_dir_tree());
+    loadDataFile(tree, catalogueOf(sidePath));
+    return SideFiles::fingerprint(tree, head.version) == head.fingerprint;
 }
 
 bool isEmptyLine(const char *at, const char *end)
@@ -252,14 +306,24 @@ void writeNotes(LineSink &sink, const TreeNotes &notes)
 // rows are never copied into memory of their own.
 class BlockReader {
   public:
-    explicit BlockReader(const QString &path) : m_file(path), m_buffer(kBlock, Qt::Uninitialized)
+    explicit BlockReader(const QString &path) : m_buffer(kBlock, Qt::Uninitialized)
     {
-        m_atEnd = !m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+        m_fd = openRegularFile(path, m_size);
+        m_atEnd = m_fd < 0;
         fill();
     }
+    ~BlockReader()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    BlockReader(const BlockReader &) = delete;
+    BlockReader &operator=(const BlockReader &) = delete;
+
     [[nodiscard]] const char *begin() const { return m_buffer.constData(); }
     [[nodiscard]] const char *end() const { return m_buffer.constData() + m_filled; }
     [[nodiscard]] bool atEnd() const { return m_atEnd; }
+    [[nodiscard]] qint64 size() const { return m_size; }
     // Keeps the bytes from `from` on, at the buffer's start, and reads more after them; a line
     // longer than the buffer makes it grow.
     void next(const char *from)
@@ -276,13 +340,16 @@ class BlockReader {
     void fill()
     {
         while (!m_atEnd && m_filled < m_buffer.size()) {
-            const qint64 got = m_file.read(m_buffer.data() + m_filled, m_buffer.size() - m_filled);
+            const ssize_t got = ::read(m_fd, m_buffer.data() + m_filled, size_t(m_buffer.size() - m_filled));
+            if (got < 0 && errno == EINTR)
+                continue;
             m_atEnd = got <= 0;
-            m_filled += std::max<qint64>(got, 0);
+            m_filled += std::max<ssize_t>(got, 0);
         }
     }
 
-    QFile m_file;
+    int m_fd = -1;
+    qint64 m_size = 0;
     QByteArray m_buffer;
     qsizetype m_filled = 0;
     bool m_atEnd = false;
@@ -345,8 +412,8 @@ void Fingerprint::add(const void *data, size_t size)
 
 void Fingerprint::addRow(const RecordSet &tree, qint64 row)
 {
-    const QStringView path = tree.textAt(row, TreeColumn::fullname - 1);
-    const QStringView name = tree.textAt(row, TreeColumn::name - 1);
+    const QStringView path = asWritten(tree.textAt(row, TreeColumn::fullname - 1), m_pathWritten);
+    const QStringView name = asWritten(tree.textAt(row, TreeColumn::name - 1), m_nameWritten);
     // The files of a folder share its path: a path like the row before's is hashed as a length
     // of -1 only, which says the same without hashing the text again.
     const bool samePath = m_rows > 0 && QStringView(m_previousPath) == path;
@@ -361,6 +428,18 @@ void Fingerprint::addRow(const RecordSet &tree, qint64 row)
     }
     add(name.utf16(), size_t(name.size()) * 2);
     ++m_rows;
+}
+
+QStringView Fingerprint::asWritten(QStringView text, QString &scratch)
+{
+    const auto control = [](QChar c) {
+        const char16_t u = c.unicode();
+        return u < 0x20 || (u >= 0x7F && u < 0xA0);
+    };
+    if (std::none_of(text.begin(), text.end(), control))
+        return text;
+    scratch = RecordSet::asWritten(text);
+    return scratch;
 }
 
 QByteArray Fingerprint::result()
@@ -387,9 +466,10 @@ QByteArray fingerprint(const RecordSet &tree, int version)
 
 FileResult write(const QString &path, const RecordSet &tree, const TreeFacts &facts)
 {
-    QDir().mkpath(QFileInfo(path).path());
+    // The own folder below the data folder, never the data folder itself.
+    ensureFolder(QFileInfo(path).path());
     return writeUtf8FileAtomically(path, [&](LineSink &sink) {
-        writeHead(sink, tree, facts.disc, catalogueBytes(path));
+        writeHead(sink, tree, facts.disc, path);
         QString line;
         for (qint64 row = 1; row <= facts.rows(); ++row) {
             const FileStat stat = facts.at(row);
@@ -404,14 +484,11 @@ FileResult write(const QString &path, const RecordSet &tree, const TreeFacts &fa
 bool readDisc(const QString &path, DiscFacts &disc)
 {
     // The head is a few hundred bytes; the rows that follow are not read.
-    const QByteArray bytes = readAll(path, 4096);
+    const QByteArray bytes = readRegularFile(path, kMostHeadBytes);
     const char *at = bytes.constData();
     disc = {};
     const Head head = readHead(at, bytes.constEnd(), disc);
-    // Without the rows there is no fingerprint to check: the catalogue file must at least be as
-    // large as when the side file was written with it. Side files that do not say are older.
-    if (head.version == 0 ||
-        (head.catalogueSize != FileStat::kUnknown && head.catalogueSize != catalogueBytes(path))) {
+    if (head.version == 0 || !describesCatalogue(head, path)) {
         disc = {};
         return false;
     }
@@ -423,16 +500,21 @@ Contents readContents(const QString &path)
     Contents contents;
     BlockReader file(path);
     const char *at = file.begin();
-    // The head lies in the first block, or the file is none of ours.
-    const Head head = readHead(at, file.end(), contents.facts.disc);
+    const Head head = readHead(at, std::min(file.end(), file.begin() + kMostHeadBytes), contents.facts.disc);
     contents.version = head.version;
     contents.fingerprint = head.fingerprint;
-    if (contents.fingerprint.isEmpty())
-        return contents;
     const qsizetype tab = contents.fingerprint.indexOf('\t');
-    // Room for the rows the head names, but never more than a file of a line a row needs.
     const qint64 rows = contents.fingerprint.first(std::max<qsizetype>(tab, 0)).toLongLong();
-    contents.facts.reserve(std::clamp<qint64>(rows, 0, QFileInfo(path).size() / 4));
+    // What the format allows: the head, a line of two numbers for each row the head names (no
+    // more rows than the catalogue file has lines), and the notes of those rows. A larger file is
+    // refused before its rows are read.
+    const qint64 catalogue = catalogueBytes(path);
+    const qint64 mostRows = catalogue >= 0 ? catalogue / 2 + 1 : kMostRows;
+    if (contents.fingerprint.isEmpty() || rows < 0 || rows > std::min(mostRows, kMostRows) ||
+        file.size() > kMostHeadBytes + (rows + 1) * kMostRowLineBytes +
+                          (usesNotes(head.version) ? rows * kMostNotesPerRow : 0))
+        return {};
+    contents.facts.reserve(rows);
     bool rowsEnded = false;
     RowNotes *kind = nullptr;
     for (;;) {

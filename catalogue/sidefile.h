@@ -20,10 +20,11 @@
 // rows have notes (catalogue/rownotes.h), an empty line follows the rows, then for each kind of
 // note a line "[kind]" and one line "row<TAB>text" per row that has one, in row order.
 //
-// The fingerprint is a hash of every row's path, name and level: a catalogue file changed by
-// another program no longer matches, and its side file is ignored as a missing one is. Versions
-// 2 and 3 hash with XXH3 (128 bits), fast enough to hash a tree while it loads; version 1, hashed
-// with MD5, is still read, as is version 2, which has no notes.
+// The fingerprint is a hash of every row's path, name and level, as the catalogue file holds them
+// (a control character as a space): a catalogue file changed by another program no longer
+// matches, and its side file is ignored as a missing one is. Versions 2 and 3 hash with XXH3 (128
+// bits), fast enough to hash a tree while it loads; version 1, hashed with MD5, is still read, as
+// is version 2, which has no notes.
 namespace SideFiles {
 
 constexpr int kVersion = 3;
@@ -45,11 +46,15 @@ class Fingerprint {
   private:
     struct Hash;
     void add(const void *data, size_t size);
+    // A text as the catalogue file holds it (a control character there is a space), so that a
+    // tree hashes alike before it is saved and once it is loaded again.
+    static QStringView asWritten(QStringView text, QString &scratch);
 
     int m_version;
     qint64 m_rows = 0;
     std::unique_ptr<Hash> m_hash;
     std::u16string m_previousPath;
+    QString m_pathWritten, m_nameWritten;
 };
 
 // The side file of the catalogue file at `cataloguePath`.

@@ -35,7 +35,8 @@ bool printRows(Session &session, const QString &text)
             facts.push_back(readSideFacts(session.dataFolder(), store.discs()[disc].file));
         for (qsizetype row = first; row < first + count; ++row) {
             const size_t disc = size_t(store.discOf(row));
-            const TreeRow treeRow{store.pathOf(row), store.nameOf(row).toString(), store.isFolder(row),
+            // As the tree holds them, as `show --tree` prints them.
+            const TreeRow treeRow{store.storedPathOf(row), store.storedNameOf(row), store.isFolder(row),
                                   store.lineOf(row)};
             session.out.write(rowRecord(store.discs()[disc].label, treeRow, facts[disc].row(treeRow.line)));
         }

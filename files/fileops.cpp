@@ -78,6 +78,16 @@ int createTemporaryFile(const QByteArray &folder, QByteArray &path)
     return fd;
 }
 
+mode_t replacementMode(const QByteArray &target)
+{
+    struct stat st;
+    if (::lstat(target.constData(), &st) == 0 && S_ISREG(st.st_mode))
+        return (st.st_mode & 07777) | S_IRUSR;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
 void syncFolder(const QByteArray &folder)
 {
     const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

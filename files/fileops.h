@@ -38,5 +38,9 @@ void resetFileOps();
 // Creates a new temporary file in `folder` and opens it for writing; its path goes to `path`.
 // Returns the descriptor, or -1 with errno set.
 int createTemporaryFile(const QByteArray &folder, QByteArray &path);
+// The permissions of a file written to replace the one at `target`: that file's own (never those
+// of what a symbolic link there points to), and readable by its owner, so that the program can
+// read back what it wrote; where no regular file is there, those the umask gives a new file.
+[[nodiscard]] mode_t replacementMode(const QByteArray &target);
 // Makes the names in a folder (renames, links, removals) durable; errors are left alone.
 void syncFolder(const QByteArray &folder);

@@ -78,12 +78,30 @@ QString absoluteFolder(const QString &folder)
     return QDir::cleanPath(folder.isEmpty() ? QString(kPathSeparator) : folder);
 }
 
+// Whether composing (NFC) may change a text: characters below U+0300 and Hangul syllables never
+// change.
+bool mayDecompose(QStringView text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x300 && !(c.unicode() >= 0xAC00 && c.unicode() <= 0xD7A3))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 bool listsBefore(QStringView a, QStringView b)
 {
-    // Case-insensitive first, then the exact text, so that "A" and "a" keep a fixed order
-    // whatever order they were added in.
+    // Composed first, so that a name a Mac wrote decomposed sorts where its reader expects it;
+    // case-insensitive, then the exact text, so that "A" and "a" keep a fixed order whatever
+    // order they were added in.
+    if (mayDecompose(a) || mayDecompose(b)) {
+        const QString ca = a.toString().normalized(QString::NormalizationForm_C);
+        const QString cb = b.toString().normalized(QString::NormalizationForm_C);
+        if (const int folded = ca.compare(cb, Qt::CaseInsensitive); folded != 0)
+            return folded < 0;
+    }
     const int folded = a.compare(b, Qt::CaseInsensitive);
     if (folded != 0)
         return folded < 0;

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <map>
 #include <memory>
@@ -80,6 +81,22 @@ int CreateDirectory(const QString &path)
     if (path.isEmpty())
         return -1;
     return ::mkdir(QFile::encodeName(path).constData(), 0777) == 0 ? 1 : -1;
+}
+
+bool ensureFolder(const QString &path)
+{
+    if (path.isEmpty()) {
+        errno = ENOENT;
+        return false;
+    }
+    if (::mkdir(QFile::encodeName(path).constData(), 0777) == 0)
+        return true;
+    // Made by someone else since the caller looked, or before: a folder there is all that counts.
+    const int error = errno;
+    if (error == EEXIST && DirectoryExists(path))
+        return true;
+    errno = error;
+    return false;
 }
 
 QString GetCurrentDirectory()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <QStringView>
@@ -18,9 +19,13 @@
 // bounded whatever a file holds. The loader and the search apply the same rule.
 inline constexpr qint64 kMaxLineBytes = qint64(1) << 20;
 
-// Opens a data file for reading without blocking on a pipe or a device: -1 (errno set) unless it
-// is a regular file; its size goes to `size`, and nothing past it is read.
+// Opens a file of the data folder or of Tarvek's own folder for reading, without blocking on a
+// pipe or a device: -1 (errno set) unless it is a regular file; its size goes to `size`, and
+// nothing past it is read. Every file the program reads there is opened through this.
 int openRegularFile(const QString &path, qint64 &size);
+// The first `limit` bytes of the regular file at `path` (all of it when it is shorter), read
+// through openRegularFile; empty when it cannot be read.
+[[nodiscard]] QByteArray readRegularFile(const QString &path, qint64 limit);
 
 struct FileResult {
     bool ok = false;
@@ -28,6 +33,7 @@ struct FileResult {
     // Not a failure of the files: the change was not allowed (a label another disc uses), so
     // trying again after the same change cannot help.
     bool refused = false;
+    bool cancelled = false; // the user stopped it (waiting for another copy of the program)
 };
 
 // Sequential line reader over one data file.
@@ -52,6 +58,9 @@ class TextFileReader {
     [[nodiscard]] qint64 lineOffset() const;
     // True when the file open is read as UTF-8 (it began with a byte-order mark), not CP949.
     [[nodiscard]] bool isUtf8() const;
+    // The line of the file (1-based, lines passed over counted) that readLine() or skipLine()
+    // handed out last.
+    [[nodiscard]] qint64 lineNumber() const;
     void close();
 
   private:
@@ -86,6 +95,10 @@ int FileClose(int handle);               // 1, or -1 for an unknown handle
 bool FileDelete(const QString &path);    // true when the file was deleted
 bool DirectoryExists(const QString &path);
 int CreateDirectory(const QString &path); // 1 created, -1 failed (one level only)
+// Makes the folder `path` (one level) unless one is there already, as another copy of the program
+// may make it at the same moment: true when a folder is there afterwards, whoever made it; false
+// with errno set otherwise (EEXIST when something else has the name).
+bool ensureFolder(const QString &path);
 QString GetCurrentDirectory();            // absolute, no trailing separator ("/" for the root)
 int ChangeDirectory(const QString &path); // 1, or -1
 

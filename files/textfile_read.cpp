@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -89,6 +90,27 @@ int openRegularFile(const QString &path, qint64 &size)
     return fd;
 }
 
+QByteArray readRegularFile(const QString &path, qint64 limit)
+{
+    qint64 size = 0;
+    const int fd = openRegularFile(path, size);
+    if (fd < 0)
+        return {};
+    QByteArray bytes(qsizetype(std::max<qint64>(std::min(size, limit), 0)), Qt::Uninitialized);
+    qsizetype held = 0;
+    while (held < bytes.size()) {
+        const ssize_t got = ::pread(fd, bytes.data() + held, size_t(bytes.size() - held), held);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        held += got;
+    }
+    ::close(fd);
+    bytes.truncate(held);
+    return bytes;
+}
+
 bool restIsUtf8(int fd, qint64 offset)
 {
     std::unique_ptr<char[]> block(new char[kReadBlock + 3]);
@@ -123,6 +145,7 @@ struct TextFileReader::Private {
     qint64 unread = 0;     // bytes of the file not read yet, by its size at opening
     qint64 consumed = 0;   // where in the file data[0] lies
     qint64 lineStart = -1; // where in the file the line handed out last begins
+    qint64 lines = 0;      // lines passed, the last one handed out and those too long to keep
     bool atEnd = false;
     bool failed = false;
     QStringDecoder decoder;
@@ -143,6 +166,7 @@ void TextFileReader::Private::reset()
     begin = end = 0;
     consumed = 0;
     lineStart = -1;
+    lines = 0;
     atEnd = failed = false;
 }
 
@@ -280,6 +304,7 @@ bool TextFileReader::Private::nextLine(qsizetype &from, qsizetype &to)
             begin = newline - base + 1;
             scanned = 0;
             skipping = false;
+            ++lines;
             continue;
         }
         if (newline) {
@@ -287,6 +312,7 @@ bool TextFileReader::Private::nextLine(qsizetype &from, qsizetype &to)
             to = newline - base;
             begin = to + 1;
             lineStart = consumed + from;
+            ++lines;
             return true;
         }
         scanned = end - begin;
@@ -296,13 +322,16 @@ bool TextFileReader::Private::nextLine(qsizetype &from, qsizetype &to)
             scanned = 0;
         }
         if (atEnd || !fill()) {
-            if (skipping)
+            if (skipping) {
+                ++lines;
                 return false;
+            }
             if (failed || begin == end)
                 return false;
             from = begin;
             to = begin = end;
             lineStart = consumed + from;
+            ++lines;
             return true;
         }
     }
@@ -350,6 +379,11 @@ QString decodeDataLine(QByteArrayView bytes, bool utf8)
 qint64 TextFileReader::lineOffset() const
 {
     return d->lineStart;
+}
+
+qint64 TextFileReader::lineNumber() const
+{
+    return d->lines;
 }
 
 void TextFileReader::close()

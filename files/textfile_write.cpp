@@ -64,21 +64,13 @@ bool TemporaryFile::open()
     m_fd = createTemporaryFile(folderOf(m_target), m_name);
     if (m_fd < 0)
         return fail();
-    // The new file gets the old one's permissions, or those a new file would have.
     struct stat st;
-    mode_t mode;
-    if (::stat(m_target.constData(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) {
-            errno = EISDIR;
-            return fail();
-        }
-        mode = st.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
+    if (::lstat(m_target.constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        errno = EISDIR;
+        return fail();
     }
-    ::fchmod(m_fd, mode);
+    // The new file gets the old one's permissions, or those a new file would have.
+    ::fchmod(m_fd, replacementMode(m_target));
     return true;
 }
 

@@ -1,22 +1,30 @@
 // Property: the search index never changes the line scan's answer.
 // - a file's trigrams (TrigramReader, which converts plain CP949 lines with its own table) hold
-//   every trigram of the UTF-8 of each line up to the first empty one, each line decoded on its
-//   own by the decoder the search uses, with the bit of the block holding that line;
+//   every trigram of the UTF-8 of the compared form (composed, case folded) of each line up to
+//   the first empty one, each line decoded on its own by the decoder the search uses, and every
+//   initials key of its Hangul, with the bit of the block holding that line;
 // - an index built from them reads back the same lists and blocks;
 // - in a folder of these files, the matcher reading only the files and lines the index leaves
 //   finds exactly the files it finds reading every file whole;
-// - any bytes at all given as an index are either refused or read without harm.
+// - any bytes at all given as an index are either refused or read without harm, also once their
+//   checksums are made right (a checksum is no guard against a crafted file);
+// - the index built from the files, changed where the rest of the input says and its checksums
+//   made right again, is refused or read without harm from memory and from its file, and a
+//   search over it still answers: a head whose counts do not fit the file is refused.
 //
-// Input: the text (UTF-8) up to a NUL byte, then up to four files separated by NUL bytes; the
-// whole input is also tried as an index file.
+// Input: the text (UTF-8) up to a NUL byte, then up to four files separated by NUL bytes, then
+// changes to the built index: three bytes each, a position (two bytes, scaled to the index) and
+// the byte to put there. The whole input is also tried as an index file.
 
 #include "search/searchindex.h"
 #include "files/textcodec.h"
 #include "fuzz_support.h"
 #include "search/search.h"
 #include "search/searchindexfile.h"
+#include "search/textforms.h"
 
 #include <QDir>
+#include <QFile>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -44,13 +52,25 @@ std::map<uint32_t, uint64_t> referenceTrigrams(const QByteArray &file, const Fil
         size_t block = 0;
         while (block + 1 < layout.blocks.size() && layout.blocks[block + 1].offset <= lineStart)
             ++block;
-        QStringDecoder decoder = utf8
-                                     ? QStringDecoder(QStringDecoder::Utf8, QStringConverter::Flag::Stateless)
-                                     : QStringDecoder(kCp949Name, QStringConverter::Flag::Stateless);
-        const QByteArray bytes = QString(decoder.decode(line)).toUtf8();
+        QStringDecoder decoder =
+            utf8 ? QStringDecoder(QStringDecoder::Utf8, QStringConverter::Flag::Stateless |
+                                                            QStringConverter::Flag::ConvertInitialBom)
+                 : QStringDecoder(kCp949Name, QStringConverter::Flag::Stateless);
+        const QString compared = comparedForm(decoder.decode(line), CaseRule::Any);
+        const QByteArray bytes = compared.toUtf8();
         for (qsizetype i = 0; i + 3 <= bytes.size(); ++i)
             trigrams[uint32_t(uchar(bytes[i])) << 16 | uint32_t(uchar(bytes[i + 1])) << 8 |
                      uchar(bytes[i + 2])] |= uint64_t(1) << block;
+        // The initials keys of characters in a row that begin with a consonant.
+        const std::u32string points = codePoints(compared);
+        for (size_t i = 0; i + 1 < points.size(); ++i) {
+            const int a = Hangul::initialOf(points[i]), b = Hangul::initialOf(points[i + 1]);
+            const int c = i + 2 < points.size() ? Hangul::initialOf(points[i + 2]) : -1;
+            if (a >= 0 && b >= 0)
+                trigrams[initialsKey(a, b)] |= uint64_t(1) << block;
+            if (a >= 0 && b >= 0 && c >= 0)
+                trigrams[initialsKey(a, b, c)] |= uint64_t(1) << block;
+        }
     }
     return trigrams;
 }
@@ -66,14 +86,39 @@ bool holdsReference(const FileTrigrams &found, const std::map<uint32_t, uint64_t
     return true;
 }
 
-void tryAsIndex(const uint8_t *data, size_t size)
+void readWithoutHarm(const SearchIndexFile &index)
 {
-    SearchIndexFile index;
-    if (!index.openBytes(reinterpret_cast<const char *>(data), qsizetype(size)))
-        return;
     std::vector<uint64_t> files(index.files().size(), ~uint64_t(0));
     index.forEachList([](uint32_t, const std::vector<Posting> &) {});
     (void)index.keepHolders(0x616263, files);
+    for (size_t i = 0; i < index.files().size(); ++i)
+        (void)index.layout(i);
+}
+
+void tryAsIndex(const QByteArray &bytes)
+{
+    SearchIndexFile index;
+    if (!index.openBytes(bytes.constData(), bytes.size()))
+        return;
+    // Each file takes at least its name's size, its stamp and a block: a head claiming more files
+    // than that is refused before anything is made for them.
+    check(qsizetype(index.files().size()) * 56 <= bytes.size(),
+          "an index holds no more files than its bytes can");
+    readWithoutHarm(index);
+}
+
+// The bytes of an index with the changes the input asks for, its checksums made right again.
+QByteArray crafted(QByteArray bytes, fuzz::Input &input)
+{
+    for (int change = 0; change < 16 && !bytes.isEmpty(); ++change) {
+        const qsizetype at = (qsizetype(input.byte()) << 8 | input.byte()) * bytes.size() / 65536;
+        const uint8_t value = input.byte();
+        if (at == 0 && value == 0)
+            break; // the input is used up
+        bytes[at] = char(value);
+    }
+    resealIndexBytes(bytes);
+    return bytes;
 }
 
 } // namespace
@@ -81,7 +126,11 @@ void tryAsIndex(const uint8_t *data, size_t size)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     fuzz::ensureApplication();
-    tryAsIndex(data, size);
+    const QByteArray whole(reinterpret_cast<const char *>(data), qsizetype(size));
+    tryAsIndex(whole);
+    QByteArray resealed = whole;
+    resealIndexBytes(resealed);
+    tryAsIndex(resealed);
     fuzz::Input input(data, size);
     const QString text = QString::fromUtf8(input.until('\0'));
     const QString folder = QString::fromStdString(fuzz::scratchDir()) + QStringLiteral("/folder");
@@ -117,6 +166,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         check(back[i].trigrams == sets[i].trigrams && back[i].masks == sets[i].masks &&
                   built.layout(i) == sets[i].layout,
               "a built index gives back each file's trigrams and blocks");
+
+    // The built index changed as the input says, from memory and as the folder's index file: a
+    // search over it answers (what a lying list rules out is its business), and the file is then
+    // either that index, read without harm, or one rebuilt from the files.
+    const QByteArray changed = crafted(bytes, input);
+    tryAsIndex(changed);
+    {
+        QDir().mkpath(folder + QStringLiteral("/.tarvek"));
+        fuzz::writeFile(searchIndexPath(folder), changed);
+        HookContext hooks;
+        (void)SearchIndex::candidateFiles(folder, text, hooks);
+        SearchIndexFile stored;
+        if (stored.open(searchIndexPath(folder)))
+            readWithoutHarm(stored);
+        QFile::remove(searchIndexPath(folder));
+    }
 
     HookContext hooks;
     const SearchCandidates candidates = SearchIndex::candidateFiles(folder, text, hooks);

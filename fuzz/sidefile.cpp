@@ -4,15 +4,25 @@
 // - the same for a side file written for that tree with the input's bytes put into it, so that
 //   the rows past a head whose fingerprint matches are searched too;
 // - a side file written for a tree made from the input reads back equal: every row's size and
-//   date and every fact of the disc.
+//   date and every fact of the disc;
+// - when the catalogue file it was written with changes after (lines left out, doubled, or a
+//   level broken so that the loader passes the line over), its facts are taken only for the
+//   tree it was written for, the disc's facts no less strictly than the rows', and the facts of
+//   each catalogue line are those of the tree row it gives.
 //
 // Input: a mode byte (0: the input is the file; 1: the input spliced into a written file at the
 // offset of the next two bytes, replacing as many bytes as the third says; 2: a tree and its
-// facts made from the rest, a row per line "level<TAB>name<TAB>size<TAB>mtime").
+// facts made from the rest, a row per line "level<TAB>name<TAB>size<TAB>mtime"; 3: such a tree
+// saved as a catalogue file with its side file, then the catalogue changed as the last line
+// says, a letter and a row number for each change: "s" leaves the row out, "d" doubles it, "l"
+// breaks its level).
 
 #include "catalogue/sidefile.h"
+#include "catalogue/datafiles.h"
 #include "catalogue/discfacts.h"
 #include "catalogue/layouts.h"
+#include "catalogue/sidefacts.h"
+#include "files/textfile.h"
 #include "fuzz_support.h"
 
 #include <QDateTime>
@@ -128,6 +138,62 @@ void checkRoundTrip(const RecordSet &tree, const TreeFacts &written, const QStri
     check(disc.scanned == written.disc.scanned, "the scan's date reads back");
 }
 
+// The catalogue's lines after the changes `changes` asks for.
+QList<QByteArray> changedLines(QList<QByteArray> lines, const QByteArray &changes)
+{
+    for (qsizetype i = 0; i + 1 < changes.size() && !lines.isEmpty(); i += 2) {
+        const qsizetype at = uchar(changes[i + 1]) % lines.size();
+        switch (changes[i]) {
+        case 's':
+            lines.removeAt(at);
+            break;
+        case 'd':
+            lines.insert(at, lines[at]);
+            break;
+        case 'l':
+            lines[at] = lines[at].left(lines[at].lastIndexOf('\t') + 1) + "x";
+            break;
+        default:
+            break;
+        }
+    }
+    return lines;
+}
+
+void checkChangedCatalogue(const RecordSet &written, const TreeFacts &facts, const QByteArray &changes)
+{
+    static const QString catalogue = fuzz::scratchFile("cd_c.dat");
+    const QString side = SideFiles::pathFor(catalogue);
+    check(writeCatalogue(written, catalogue).ok, "the catalogue file is written");
+    check(SideFiles::write(side, written, facts).ok, "its side file is written");
+    fuzz::writeFile(catalogue, changedLines(fuzz::readFile(catalogue).split('\n'), changes).join('\n'));
+    RecordSet loaded(d_dir_tree());
+    loadDataFile(loaded, catalogue);
+    const bool sameTree = SideFiles::fingerprint(loaded) == SideFiles::fingerprint(written);
+    TreeFacts read;
+    if (SideFiles::read(side, loaded, read))
+        check(sameTree, "the rows' facts are taken only for the tree they were written for");
+    DiscFacts disc;
+    if (SideFiles::readDisc(side, disc))
+        check(sameTree, "the disc's facts are taken only for the tree they were written for");
+    // Line by line as the results window asks: the facts of the row the line gives, if any.
+    const SideFacts byLine(catalogue);
+    TextFileReader reader;
+    check(reader.open(catalogue), "the changed catalogue file can be read");
+    RecordSet rows(d_dir_tree());
+    QString line;
+    while (reader.readLine(line) >= 1) {
+        if (!rows.appendLine(line)) {
+            check(byLine.row(reader.lineNumber()).size == -1, "a line that gives no row shows no facts");
+            continue;
+        }
+        const RowFacts shown = byLine.row(reader.lineNumber());
+        const RowFacts expected = sameTree ? rowFactsOf(facts, rows.RowCount()) : RowFacts();
+        check(shown.size == expected.size && shown.modified == expected.modified,
+              "a catalogue line shows the facts of the tree row it gives");
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -135,7 +201,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     fuzz::ensureApplication();
     fuzz::Input input(data, size);
     static const QString path = fuzz::scratchFile("cd_x.dat.facts");
-    const uint8_t mode = input.byte() % 3;
+    const uint8_t mode = input.byte() % 4;
     if (mode == 0) {
         fuzz::writeFile(path, input.rest());
         readAsTheProgramDoes(path, fixedTree());
@@ -147,12 +213,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         file.replace(at, replaced, input.rest());
         fuzz::writeFile(path, file);
         readAsTheProgramDoes(path, fixedTree());
-    } else {
+    } else if (mode == 2) {
         RecordSet tree(d_dir_tree());
         TreeFacts facts;
         makeTree(input, tree, facts);
         if (tree.RowCount() > 0)
             checkRoundTrip(tree, facts, path);
+    } else {
+        RecordSet tree(d_dir_tree());
+        TreeFacts facts;
+        makeTree(input, tree, facts);
+        if (tree.RowCount() > 0)
+            checkChangedCatalogue(tree, facts, input.rest());
     }
     return 0;
 }

@@ -63,6 +63,9 @@ class RecordSet : public QObject, public RowSource {
     [[nodiscard]] FileResult SaveAs(const QString &path) const;
     // A value as SaveAs writes it, so that what is kept in memory is what the file will hold.
     [[nodiscard]] static QString asWritten(QStringView value);
+    // Whether a field of a number column reads as a number (a whole number in the int32 range,
+    // spaces around it allowed, empty for 0): a line with one that does not adds no row.
+    [[nodiscard]] static bool isNumberField(QStringView field);
     // The same in place, leaving a value that holds no such character untouched.
     static void makeWritable(QString &value);
     // Copies rows first..last into `target` (same layout) before row `before`;

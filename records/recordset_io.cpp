@@ -204,6 +204,11 @@ FileResult RecordSet::SaveAs(const QString &path) const
     });
 }
 
+bool RecordSet::isNumberField(QStringView field)
+{
+    return parseWholeNumber(field).has_value();
+}
+
 QString RecordSet::asWritten(QStringView value)
 {
     QString text;

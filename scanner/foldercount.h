@@ -7,6 +7,10 @@
 // count as soon as the hooks report a cancel. Returns 1 when the top folder was listed
 // and walked, 0 when the cancel came before it.
 //
+// The count does the scan's reading, so it shows its own progress: the bar moves by the share of
+// the tree walked (each folder's share split evenly among its subfolders), and `showFound` hears
+// how many folders and files have been found.
+//
 // The walk keeps its own stack of folders instead of recursing, so a tree thousands of
 // levels deep cannot exhaust the call stack; the order and the cancel points are those of
 // a depth-first recursion.

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 class ContentHashing;
@@ -24,6 +25,9 @@ struct ScanContext {
     // When set, the listings keep each file's name bytes and the build walk hands every file
     // row to it, for the hash of its content (scanner/contenthashing.h).
     ContentHashing *hashing = nullptr;
+    // When set, the count walk tells after each folder it lists how many folders it has found
+    // (listed or still to be listed) and how many files.
+    std::function<void(qint64 folders, qint64 files)> showFound;
 };
 
 // A folder of the walk: its path as shown and stored in the tree, and as the file system

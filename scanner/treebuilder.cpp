@@ -63,7 +63,10 @@ bool TreeBuilder::enterFolder(FolderPath path, const QString &name, qint64 level
         return false;
     ListedFolder listed;
     if (m_context.kept) {
-        m_context.kept->takeNext(listed);
+        // The kept listings run out where a cancel stopped the count: a folder it never listed
+        // gets no row, as a folder the build never began.
+        if (!m_context.kept->takeNext(listed))
+            return false;
         if (m_context.hooks.showItem)
             m_context.hooks.showItem(path.text);
     } else {

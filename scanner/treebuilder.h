@@ -8,7 +8,8 @@
 // Builds the folder tree of a scan into a record set of the tree layout: a folder's row,
 // then the rows of its subfolders (each with its own contents), then its file rows.
 // Mirrors wf_file_cnt step for step, so that an unchanged disc adds exactly as many rows
-// as were counted; with the count walk's kept listings it lists no folder a second time.
+// as were counted; with the count walk's kept listings it lists no folder a second time, and
+// after a count stopped by a cancel it builds the folders the count listed, with their files.
 // With the context's facts it records each row's size and date (a folder's size being the
 // total below it) and counts the disc's folders, files and bytes.
 class TreeBuilder {

@@ -15,13 +15,10 @@ FileResult exportResults(const QString &path, const ResultStore &store, const st
         for (qsizetype i = 0; i < store.rowCount(); ++i) {
             const qsizetype row = order.empty() ? i : qsizetype(order[size_t(i)]);
             const ResultDisc &disc = store.discs()[size_t(store.discOf(row))];
-            const QStringList cells = QStringList{disc.label,
-                                                  disc.description,
-                                                  categoryText(disc.category),
-                                                  store.pathOf(row),
-                                                  store.nameOf(row).toString(),
-                                                  kindText(store.isFolder(row))} +
-                                      factCells(facts[size_t(store.discOf(row))].row(store.lineOf(row)));
+            const QStringList cells =
+                QStringList{disc.label,        disc.description,  categoryText(disc.category),
+                            store.pathOf(row), store.nameOf(row), kindText(store.isFolder(row))} +
+                factCells(facts[size_t(store.discOf(row))].row(store.lineOf(row)));
             if (!sink(cells))
                 return;
         }

@@ -5,6 +5,7 @@
 #include "files/textcodec.h"
 #include "search/searchindex.h"
 #include "search/searchindexread.h"
+#include "search/textforms.h"
 
 #include <QFile>
 #include <QHash>
@@ -27,11 +28,27 @@ constexpr qsizetype kBlock = qsizetype(1) << 20;
 // The first read is smaller: a text near the start of a file is found without reading a megabyte.
 constexpr qsizetype kFirstRead = qsizetype(64) << 10;
 
-QByteArray cp949BytesOf(const QString &text)
+QByteArray cp949BytesOf(const QString &text, bool &held)
 {
     QStringEncoder encoder(kCp949Name, QStringConverter::Flag::Stateless);
     const QByteArray bytes = encoder.encode(text);
-    return encoder.hasError() ? QByteArray() : bytes;
+    held = !encoder.hasError();
+    return held ? bytes : QByteArray();
+}
+
+// The longest run of characters of a composed text that only themselves give.
+QString anchorOf(const QString &text)
+{
+    QString best, run;
+    for (const char32_t c : codePoints(text)) {
+        if (standsForItself(c, CaseRule::Exact)) {
+            run += QString::fromUcs4(&c, 1);
+        } else {
+            best = run.size() > best.size() ? run : best;
+            run.clear();
+        }
+    }
+    return run.size() > best.size() ? run : best;
 }
 
 // Decodes one line as the reader would and looks for the text in it.
@@ -46,7 +63,7 @@ bool lineHolds(const char *begin, const char *end, bool utf8, const QString &tex
                               QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom)
              : QStringDecoder(kCp949Name, QStringConverter::Flag::Stateless);
     const QString line = decoder.decode(QByteArrayView(begin, end - begin));
-    return line.contains(text);
+    return composed(line).contains(text);
 }
 
 class FileCloser {
@@ -99,9 +116,13 @@ qsizetype firstEmptyLine(const char *bytes, qsizetype from, qsizetype end, bool 
     return -1;
 }
 
-CatalogueMatcher::CatalogueMatcher(const QString &text)
-    : m_text(text), m_cp949(cp949BytesOf(text)), m_utf8(text.toUtf8())
+CatalogueMatcher::CatalogueMatcher(const QString &text) : m_text(composed(text))
 {
+    const QString anchor = anchorOf(m_text);
+    m_cp949 = cp949BytesOf(anchor, m_cp949Holds);
+    m_utf8 = anchor.toUtf8();
+    for (const QChar c : anchor)
+        m_jamo = m_jamo || Hangul::isSyllable(c.unicode());
 }
 
 bool CatalogueMatcher::matches(const QString &path, const std::function<bool()> &cancelled) const
@@ -117,8 +138,7 @@ bool CatalogueMatcher::matches(const QString &path, const std::function<bool()> 
     char mark[kUtf8BomSize];
     const bool utf8 = ::pread(fd, mark, kUtf8BomSize, 0) == kUtf8BomSize &&
                       std::memcmp(mark, kUtf8Bom, kUtf8BomSize) == 0 && restIsUtf8(fd, kUtf8BomSize);
-    const QByteArray &needle = utf8 ? m_utf8 : m_cp949;
-    if (needle.isEmpty())
+    if (!utf8 && !m_cp949Holds)
         return false; // CP949 cannot hold the text
     if (utf8 && ::lseek(fd, kUtf8BomSize, SEEK_SET) != kUtf8BomSize)
         return false;
@@ -182,15 +202,28 @@ bool CatalogueMatcher::linesHold(const char *bytes, qsizetype size, bool utf8) c
 {
     const QByteArray &needle = utf8 ? m_utf8 : m_cp949;
     const char *limit = bytes + size;
-    for (const char *at = bytes; (at = static_cast<const char *>(memmem(
-                                      at, size_t(limit - at), needle.constData(), size_t(needle.size()))));) {
+    const bool jamo = utf8 && m_jamo;
+    // The next place that may hold the text: the needle, conjoining jamo, or every line.
+    const auto next = [&](const char *from) -> const char * {
+        if (from >= limit)
+            return nullptr;
+        if (needle.isEmpty())
+            return from;
+        const char *found = static_cast<const char *>(
+            memmem(from, size_t(limit - from), needle.constData(), size_t(needle.size())));
+        const char *until = found ? found : limit;
+        const char *lead =
+            jamo ? static_cast<const char *>(std::memchr(from, 0xE1, size_t(until - from))) : nullptr;
+        return lead ? lead : found;
+    };
+    for (const char *at = bytes; (at = next(at));) {
         const char *lf = static_cast<const char *>(memrchr(bytes, '\n', size_t(at - bytes)));
         const char *begin = lf ? lf + 1 : bytes;
         const char *end = static_cast<const char *>(std::memchr(at, '\n', size_t(limit - at)));
         end = end ? end : limit;
         if (lineHolds(begin, end, utf8, m_text))
             return true;
-        at = end; // the whole line was checked
+        at = end + 1; // the whole line was checked
     }
     return false;
 }
@@ -204,7 +237,7 @@ bool CatalogueMatcher::matchesIn(const QString &path, const FileRanges &parts,
     if (fd < 0)
         return matches(path, cancelled);
     FileCloser closer(fd);
-    if ((parts.utf8 ? m_utf8 : m_cp949).isEmpty())
+    if (!parts.utf8 && !m_cp949Holds)
         return false; // CP949 cannot hold the text
     bool found = false;
     for (const LineRange &range : parts.ranges) {

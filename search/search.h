@@ -9,14 +9,17 @@
 #include <vector>
 
 // Whether a text occurs in a catalogue file, line by line up to the first empty line, matched by
-// character as the file decodes, upper and lower case apart.
+// character as the file decodes, upper and lower case apart, canonically equivalent text being
+// equal (both composed, search/textforms.h: a name a Mac wrote decomposed is found by its
+// composed spelling).
 //
-// The bytes of the text in the file's encoding are looked for first, and only a line holding
-// them is decoded and checked: every character the decoder gives back comes from exactly the
-// bytes that encode it (CP949's table round-trips, and UTF-8 does), so a line whose bytes lack
-// the text's bytes cannot hold the text, while a byte match inside two-byte characters (똠 is
-// 8C 63, and 63 is "c") is caught by the decoded check. A text CP949 cannot hold is looked for in
-// UTF-8 files only.
+// The bytes of the longest run of the text's characters that only themselves can give
+// (standsForItself) are looked for first, in the file's encoding, and only a line holding them
+// (or, in UTF-8, conjoining jamo that may compose to them) is decoded and checked: every
+// character the decoder gives back comes from exactly the bytes that encode it (CP949's table
+// round-trips, and UTF-8 does), so a line whose bytes lack them cannot hold the text, while a
+// byte match inside two-byte characters (똠 is 8C 63, and 63 is "c") is caught by the decoded
+// check. A text with no such character is checked on every line.
 // The position of the first empty line in [from, end), a run of whole lines, or -1. A line is
 // empty when nothing is left once its LF and the CR before it are taken off; a lone CR counts
 // as an empty line only at the very end of the file (`fileEnd`).
@@ -37,9 +40,11 @@ class CatalogueMatcher {
     // Whether one of the whole lines in [bytes, bytes + size) holds the text.
     [[nodiscard]] bool linesHold(const char *bytes, qsizetype size, bool utf8) const;
 
-    QString m_text;
-    QByteArray m_cp949; // empty when CP949 cannot hold the text
+    QString m_text;     // composed
+    QByteArray m_cp949; // the needle in each encoding; empty: every line is checked
     QByteArray m_utf8;
+    bool m_cp949Holds = true; // false when no line of a CP949 file can hold the text
+    bool m_jamo = false;      // UTF-8 lines with conjoining jamo are checked too
 };
 
 struct SearchOutcome {

@@ -86,7 +86,9 @@ class IndexUpdate {
     void planFiles(const QStringList &names);
     // Reads what the plan names; false when cancelled (what was read is kept all the same).
     bool run(HookContext &hooks);
-    void store(FolderLock lock);
+    // Writes the new index under the folder's lock; a wait for the lock lets input run through
+    // `hooks`, and a cancel there gives up writing.
+    void store(FolderLock lock, HookContext &hooks);
     // The index as it now is: the old one when nothing changed.
     [[nodiscard]] const SearchIndexFile &current() const { return m_changed ? m_new : m_old; }
     void forgetOld()
@@ -195,17 +197,16 @@ bool IndexUpdate::run(HookContext &hooks)
     return !cancelled;
 }
 
-void IndexUpdate::store(FolderLock lock)
+void IndexUpdate::store(FolderLock lock, HookContext &hooks)
 {
     if (!m_changed || !m_worthWriting || !g_enabled)
         return;
     DataFolderLock folderLock(m_folder);
-    if (lock == FolderLock::Take && !folderLock.lock(kSearchLockWaitMs))
+    const LockWait wait{[&hooks](const QString &, qint64) { return hooks.cancelled(); }, {}};
+    if (lock == FolderLock::Take && !folderLock.lock(kSearchLockWaitMs, &wait))
         return;
     // The own folder is made inside the data folder, never the data folder itself.
-    const QDir data(m_folder);
-    const QFileInfo own(ownFolderPath(m_folder));
-    if (!data.exists() || (!own.isDir() && !data.mkdir(own.fileName())))
+    if (!DirectoryExists(m_folder) || !ensureFolder(ownFolderPath(m_folder)))
         return;
     // A failed write leaves the old index, which the check of each file's stamp keeps honest.
     (void)writeFileAtomically(searchIndexPath(m_folder), m_bytes);
@@ -242,8 +243,13 @@ namespace SearchIndex {
 
 SearchCandidates candidateFiles(const QString &dataFolder, const QString &text, HookContext &hooks)
 {
+    return candidateFiles(dataFolder, textTrigrams(text), hooks);
+}
+
+SearchCandidates candidateFiles(const QString &dataFolder, const std::vector<uint32_t> &trigrams,
+                                HookContext &hooks)
+{
     SearchCandidates candidates;
-    const std::vector<uint32_t> trigrams = textTrigrams(text);
     if (trigrams.empty() || !g_enabled)
         return candidates;
     for (int attempt = 0; attempt < 2; ++attempt) {
@@ -252,7 +258,7 @@ SearchCandidates candidateFiles(const QString &dataFolder, const QString &text, 
             update.forgetOld();
         update.planAll();
         candidates.cancelled = !update.run(hooks);
-        update.store(FolderLock::Take);
+        update.store(FolderLock::Take, hooks);
         candidates.ruledOut.clear();
         candidates.parts.clear();
         if (candidates.cancelled || narrow(update.current(), trigrams, candidates))
@@ -274,7 +280,7 @@ void refreshFiles(const QString &dataFolder, const QStringList &names, FolderLoc
     update.planFiles(names);
     HookContext none;
     if (update.run(none))
-        update.store(lock);
+        update.store(lock, none);
 }
 
 void follow(CatalogueEntries &entries)

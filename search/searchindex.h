@@ -38,6 +38,10 @@ namespace SearchIndex {
 // folder's lock; when another copy of the program holds it for long, it is not written.
 [[nodiscard]] SearchCandidates candidateFiles(const QString &dataFolder, const QString &text,
                                               HookContext &hooks);
+// The same for the keys (trigrams and initials keys, search/searchtrigrams.h) that every line
+// holding what is looked for holds; none rule nothing out.
+[[nodiscard]] SearchCandidates candidateFiles(const QString &dataFolder, const std::vector<uint32_t> &keys,
+                                              HookContext &hooks);
 
 // Whether the caller already holds the data folder's lock (which cannot be taken twice).
 enum class FolderLock { Take, Held };

@@ -1,32 +1,61 @@
 #include "search/searchindexfile.h"
 
 #include "catalogue/settings.h"
+#include "files/textfile.h"
 
 #include <QFile>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
-namespace {
-
-constexpr char kFormatLine[] = "TarvekSearchIndex 2\n";
-constexpr qsizetype kFormatLineSize = sizeof kFormatLine - 1;
-constexpr uint32_t kBitmap = uint32_t(1) << 24;
-constexpr qsizetype kEntrySize = 12;
-constexpr qsizetype kStampSize = 5 * 8;
-
-struct Head {
+// The fixed part after the format line.
+struct SearchIndexHead {
     uint32_t files;
     uint32_t entries;
     uint64_t tableBytes;
     uint64_t listBytes;
     uint64_t checksum; // of the three fields before it, the file table and the directory
 };
+
+namespace {
+
+constexpr char kFormatLine[] = "TarvekSearchIndex 3\n";
+constexpr qsizetype kFormatLineSize = sizeof kFormatLine - 1;
+constexpr uint32_t kBitmap = uint32_t(1) << 24;
+constexpr qsizetype kEntrySize = 12;
+constexpr qsizetype kStampSize = 5 * 8;
+
+using Head = SearchIndexHead;
+
+// The least a file's entry in the table takes: its name's size, its stamp and a layout of one block.
+constexpr qsizetype kLeastFileBytes = 2 + kStampSize + 1 + 1 + 4 + 8;
+
+// Where the lists begin: after the format line, the head, the file table and the directory.
+qsizetype tablesEnd(const Head &head)
+{
+    return kFormatLineSize + qsizetype(sizeof(Head)) + qsizetype(head.tableBytes) +
+           qsizetype(head.entries) * kEntrySize + 4;
+}
+
+// Reads the head from the start of a file of `size` bytes, and checks that its counts and sizes
+// fit that file, before anything is made for them: a crafted head whose checksum is right can
+// still claim two thousand million files.
+bool headFits(const char *start, qint64 size, Head &head)
+{
+    if (size < kFormatLineSize + qint64(sizeof(Head)) ||
+        std::memcmp(start, kFormatLine, kFormatLineSize) != 0)
+        return false;
+    std::memcpy(&head, start + kFormatLineSize, sizeof head);
+    const uint64_t rest = uint64_t(size) - kFormatLineSize - sizeof(Head);
+    return head.tableBytes <= rest && uint64_t(head.entries) * kEntrySize + 4 <= rest - head.tableBytes &&
+           head.listBytes == rest - head.tableBytes - uint64_t(head.entries) * kEntrySize - 4 &&
+           head.listBytes <= UINT32_MAX && uint64_t(head.files) * kLeastFileBytes <= head.tableBytes;
+}
 
 uint64_t checksumOf(const char *bytes, qsizetype size, uint64_t hash = 0x54415256454bULL)
 {
@@ -164,71 +193,71 @@ QString searchIndexPath(const QString &dataFolder)
 
 SearchIndexFile::~SearchIndexFile()
 {
-    if (m_mapped)
-        ::munmap(m_mapped, size_t(m_size));
+    if (m_fd >= 0)
+        ::close(m_fd);
 }
 
+// The file is read, never mapped: another program may write it in place while a search runs (a
+// backup copied back with cp), and a mapped page past its new end would kill the search with
+// SIGBUS. What every search needs (the head, the file table and the directory) is read in one
+// call; each list when it is asked for.
 bool SearchIndexFile::open(const QString &path)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    qint64 size = 0;
+    m_fd = openRegularFile(path, size);
+    if (m_fd < 0)
         return false;
-    struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > kFormatLineSize) {
-        void *mapped = ::mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
-        if (mapped != MAP_FAILED) {
-            m_mapped = mapped;
-            m_size = qsizetype(st.st_size);
-            m_bytes = static_cast<const char *>(mapped);
-        }
-    }
-    ::close(fd);
-    return m_bytes && parse();
+    char start[kFormatLineSize + sizeof(Head)];
+    Head head;
+    if (!readAt(start, sizeof start, 0) || !headFits(start, size, head))
+        return false;
+    m_tables.resize(size_t(tablesEnd(head)));
+    if (!readAt(m_tables.data(), qsizetype(m_tables.size()), 0))
+        return false;
+    m_bytes = m_tables.data();
+    m_listsAt = qsizetype(m_tables.size());
+    return parse(head);
 }
 
 bool SearchIndexFile::openBytes(const char *bytes, qsizetype size)
 {
-    m_bytes = bytes;
-    m_size = size;
-    return parse();
-}
-
-// Every search reads the file table and the directory whole: their pages are mapped in one call
-// rather than one fault each, which costs more than reading them. Kernels before 5.14 do not
-// know the call; there the pages fault in as before.
-void SearchIndexFile::populate(const char *end) const
-{
-#ifdef MADV_POPULATE_READ
-    if (m_mapped)
-        (void)::madvise(m_mapped, size_t(end - m_bytes), MADV_POPULATE_READ);
-#else
-    (void)end;
-#endif
-}
-
-bool SearchIndexFile::parse()
-{
-    const char *end = m_bytes + m_size;
-    if (m_size < kFormatLineSize || std::memcmp(m_bytes, kFormatLine, kFormatLineSize) != 0)
-        return false;
-    const char *at = m_bytes + kFormatLineSize;
     Head head;
-    if (!take(at, end, head) || head.tableBytes > uint64_t(end - at) ||
-        uint64_t(head.entries) * kEntrySize + 4 > uint64_t(end - at) - head.tableBytes ||
-        head.listBytes != uint64_t(end - at) - head.tableBytes - head.entries * kEntrySize - 4 ||
-        head.listBytes > UINT32_MAX)
+    if (!headFits(bytes, size, head))
         return false;
-    uint64_t hash = checksumOf(reinterpret_cast<const char *>(&head), 24);
+    m_bytes = bytes;
+    m_listsAt = tablesEnd(head);
+    m_lists = bytes + m_listsAt;
+    return parse(head);
+}
+
+bool SearchIndexFile::readAt(char *to, qsizetype size, qint64 offset) const
+{
+    while (size > 0) {
+        const ssize_t got = ::pread(m_fd, to, size_t(size), offset);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false; // cut short since it was opened, or unreadable
+        to += got;
+        size -= got;
+        offset += got;
+    }
+    return true;
+}
+
+bool SearchIndexFile::parse(const SearchIndexHead &head)
+{
+    const char *at = m_bytes + kFormatLineSize + sizeof(Head);
     const char *table = at;
     m_directory = at + head.tableBytes;
     m_entries = head.entries;
-    m_lists = m_directory + m_entries * kEntrySize + 4;
     m_listBytes = qsizetype(head.listBytes);
-    populate(m_lists);
-    if (checksumOf(table, m_lists - table, hash) != head.checksum)
+    const char *listsStart = m_bytes + m_listsAt;
+    if (checksumOf(table, listsStart - table, checksumOf(reinterpret_cast<const char *>(&head), 24)) !=
+        head.checksum)
         return false;
     m_files.clear();
-    m_files.reserve(head.files);
+    m_files.reserve(head.files); // no more than the table can hold: checked by headFits()
     m_layoutAt.clear();
     m_allBlocks.clear();
     FileLayout layout; // checked here, kept as bytes
@@ -250,6 +279,15 @@ bool SearchIndexFile::parse()
         m_files.push_back(std::move(file));
     }
     return at == m_directory;
+}
+
+const char *SearchIndexFile::listAt(uint32_t offset, uint32_t next) const
+{
+    if (m_lists)
+        return m_lists + offset;
+    m_scratch.resize(next - offset);
+    return readAt(m_scratch.data(), qsizetype(m_scratch.size()), m_listsAt + offset) ? m_scratch.data()
+                                                                                     : nullptr;
 }
 
 FileLayout SearchIndexFile::layout(size_t file) const
@@ -277,8 +315,10 @@ bool SearchIndexFile::decode(qsizetype i, std::vector<Posting> &postings) const
         std::memcpy(&next, m_directory + m_entries * kEntrySize, 4);
     if (entry.offset > next || next > m_listBytes)
         return false;
-    const char *at = m_lists + entry.offset;
-    const char *end = m_lists + next;
+    const char *at = listAt(entry.offset, next);
+    if (!at)
+        return false;
+    const char *end = at + (next - entry.offset);
     if (listChecksum(entry.key, at, end - at) != entry.checksum)
         return false;
     postings.clear();
@@ -346,6 +386,13 @@ bool SearchIndexFile::keepHolders(uint32_t trigram, std::vector<uint64_t> &block
 bool SearchIndexFile::forEachList(
     const std::function<void(uint32_t, const std::vector<Posting> &)> &take) const
 {
+    // Every list is wanted: read them all in one call.
+    if (!m_lists) {
+        m_allLists.resize(size_t(m_listBytes));
+        if (!readAt(m_allLists.data(), m_listBytes, m_listsAt))
+            return false;
+        m_lists = m_allLists.data();
+    }
     std::vector<Posting> postings;
     for (qsizetype i = 0; i < m_entries; ++i) {
         if (!decode(i, postings))
@@ -508,4 +555,31 @@ uint32_t SearchIndexBuilder::appendList(QByteArray &out, uint32_t trigram) const
     }
     out.append(list.blocks);
     return key;
+}
+
+void resealIndexBytes(QByteArray &bytes)
+{
+    const qsizetype start = kFormatLineSize + qsizetype(sizeof(Head));
+    if (bytes.size() < start)
+        return;
+    Head head;
+    std::memcpy(&head, bytes.constData() + kFormatLineSize, sizeof head);
+    const uint64_t rest = uint64_t(bytes.size() - start);
+    if (head.tableBytes > rest || uint64_t(head.entries) * kEntrySize + 4 > rest - head.tableBytes)
+        return;
+    char *directory = bytes.data() + start + head.tableBytes;
+    const qsizetype listsAt = tablesEnd(head);
+    for (qsizetype i = 0; i < qsizetype(head.entries); ++i) {
+        uint32_t key, offset, next;
+        std::memcpy(&key, directory + i * kEntrySize, 4);
+        std::memcpy(&offset, directory + i * kEntrySize + 4, 4);
+        std::memcpy(&next, directory + (i + 1) * kEntrySize + (i + 1 < qsizetype(head.entries) ? 4 : 0), 4);
+        if (offset <= next && qsizetype(next) <= bytes.size() - listsAt) {
+            const uint32_t checksum = listChecksum(key, bytes.constData() + listsAt + offset, next - offset);
+            std::memcpy(directory + i * kEntrySize + 8, &checksum, 4);
+        }
+    }
+    head.checksum = checksumOf(bytes.constData() + start, listsAt - start,
+                               checksumOf(reinterpret_cast<const char *>(&head), 24));
+    std::memcpy(bytes.data() + kFormatLineSize, &head, sizeof head);
 }

@@ -30,7 +30,9 @@ struct Posting {
     bool operator==(const Posting &) const = default;
 };
 
-// One index file, mapped into memory and read only where a search needs it.
+struct SearchIndexHead;
+
+// One index file, read only where a search needs it.
 class SearchIndexFile {
   public:
     SearchIndexFile() = default;
@@ -48,9 +50,9 @@ class SearchIndexFile {
     [[nodiscard]] FileLayout layout(size_t file) const;
     [[nodiscard]] uint64_t allBlocks(size_t file) const { return m_allBlocks[file]; }
     // Keeps in `blocks` (per file number) only the blocks that hold `trigram`; false when its
-    // list is damaged.
+    // list is damaged, or the file changed since it was opened.
     bool keepHolders(uint32_t trigram, std::vector<uint64_t> &blocks) const;
-    // Every trigram with its postings, in trigram order; false when a list is damaged.
+    // Every trigram with its postings, in trigram order; false as keepHolders() is.
     bool forEachList(const std::function<void(uint32_t, const std::vector<Posting> &)> &take) const;
 
   private:
@@ -59,21 +61,26 @@ class SearchIndexFile {
         uint32_t offset;
         uint32_t checksum;
     };
-    bool parse();
-    void populate(const char *end) const;
+    bool parse(const SearchIndexHead &head);
+    bool readAt(char *to, qsizetype size, qint64 offset) const;
+    // The bytes of the lists from `offset` to `next`; null when they cannot be read.
+    const char *listAt(uint32_t offset, uint32_t next) const;
     bool decode(qsizetype entry, std::vector<Posting> &postings) const;
     bool decodeBlocks(const char *&at, const char *end, std::vector<Posting> &postings) const;
     [[nodiscard]] Entry entryAt(qsizetype i) const;
 
+    int m_fd = -1;
+    std::vector<char> m_tables; // of a file: everything before the lists
     const char *m_bytes = nullptr;
-    qsizetype m_size = 0;
-    void *m_mapped = nullptr;
+    qsizetype m_listsAt = 0;
+    mutable const char *m_lists = nullptr; // the lists, when they are in memory
+    mutable std::vector<char> m_allLists;
+    mutable std::vector<char> m_scratch; // the one list last read from the file
     std::vector<IndexedFile> m_files;
     std::vector<const char *> m_layoutAt;
     std::vector<uint64_t> m_allBlocks;
     const char *m_directory = nullptr;
     qsizetype m_entries = 0;
-    const char *m_lists = nullptr;
     qsizetype m_listBytes = 0;
 };
 
@@ -121,6 +128,10 @@ class SearchIndexBuilder {
     std::vector<Pending> m_pending; // postings of the last files added, not yet in their lists
     std::vector<Pending> m_sorted;
 };
+
+// Makes the checksums of an index's bytes right again after they were changed, as far as its head
+// and directory reach inside them: a crafted file passes every checksum. For tests and fuzzing.
+void resealIndexBytes(QByteArray &bytes);
 
 // The index of the data folder, in Tarvek's own folder below it.
 [[nodiscard]] QString searchIndexPath(const QString &dataFolder);

@@ -1,5 +1,7 @@
 #include "search/searchranges.h"
 
+#include "files/textfile.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -33,7 +35,8 @@ std::vector<LineRange> rangesOf(const FileLayout &layout, uint64_t blocks)
 
 int openUnchanged(const QString &path, const FileStamp &stamp)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    qint64 size = 0;
+    const int fd = openRegularFile(path, size);
     FileStamp now;
     if (fd >= 0 && (!stampOfOpenFile(fd, now) || !(now == stamp))) {
         ::close(fd);

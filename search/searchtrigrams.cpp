@@ -2,7 +2,10 @@
 
 #include "files/cp949table.h"
 #include "files/textcodec.h"
+#include "files/textfile.h"
+#include "search/comparedbytes.h"
 #include "search/search.h"
+#include "search/textforms.h"
 
 #include <QFile>
 #include <QStringDecoder>
@@ -41,18 +44,26 @@ FileStamp stampFrom(const struct stat &st)
             quint64(st.st_dev)};
 }
 
-// UTF-8 of one character packed as length << 24 | bytes, 0 for none.
+// UTF-8 of the compared form (search/textforms.h) of one character packed as length << 24 |
+// bytes; 0 when that form is not one character, or the character could join with a neighbour.
 uint32_t packedUtf8(QChar c)
 {
-    const QByteArray bytes = QString(c).toUtf8();
+    if (QChar::combiningClass(c.unicode()) != 0 || c.isMark() ||
+        (c.unicode() >= 0x1100 && c.unicode() <= 0x11FF))
+        return 0;
+    const QString form = comparedForm(QString(c), CaseRule::Any);
+    if (form.size() != 1)
+        return 0;
+    const QByteArray bytes = form.toUtf8();
     uint32_t packed = uint32_t(bytes.size()) << 24;
     for (qsizetype i = 0; i < bytes.size(); ++i)
         packed |= uint32_t(uchar(bytes[i])) << (16 - 8 * i);
     return packed;
 }
 
-// What the CP949 decoder gives for each two-byte sequence (the learnt table of files/) and each
-// single byte above ASCII, so that lines of plain characters are converted without it.
+// The compared form of what the CP949 decoder gives for each two-byte sequence (the learnt table
+// of files/) and each single byte above ASCII, so that lines of plain characters are converted
+// without it.
 // Anything else (a broken sequence, whose handling is the decoder's own business) goes through
 // the decoder.
 struct Cp949Table {
@@ -136,7 +147,8 @@ qsizetype sharedStart(const char *a, const char *b, qsizetype size)
     return same;
 }
 
-// The UTF-8 of a CP949 line without the decoder; false when the line needs the decoder.
+// The UTF-8 of the compared form of a CP949 line without the decoder; false when the line needs
+// the decoder.
 bool cp949ToUtf8(const char *bytes, qsizetype size, QByteArray &out)
 {
     out.resize(size * 3);
@@ -144,14 +156,14 @@ bool cp949ToUtf8(const char *bytes, qsizetype size, QByteArray &out)
     const Cp949Table *table = nullptr;
     for (qsizetype i = 0; i < size;) {
         const qsizetype plain = asciiRun(bytes + i, size - i);
-        std::memcpy(to, bytes + i, size_t(plain));
+        foldAscii(bytes + i, plain, to);
         to += plain;
         i += plain;
         if (i == size)
             break;
         const uchar c = uchar(bytes[i]);
         if (c < 0x80) {
-            *to++ = char(c);
+            *to++ = c >= 'A' && c <= 'Z' ? char(c + 0x20) : char(c);
             ++i;
             continue;
         }
@@ -195,7 +207,7 @@ std::vector<uint32_t> textTrigrams(const QString &text)
     std::vector<uint32_t> trigrams;
     if (!QStringView(text).isValidUtf16())
         return trigrams;
-    const QByteArray bytes = text.toUtf8();
+    const QByteArray bytes = comparedForm(text, CaseRule::Any).toUtf8();
     for (qsizetype i = 0; i + 3 <= bytes.size(); ++i)
         trigrams.push_back(uint32_t(uchar(bytes[i])) << 16 | uint32_t(uchar(bytes[i + 1])) << 8 |
                            uchar(bytes[i + 2]));
@@ -221,7 +233,8 @@ bool stampOfOpenFile(int fd, FileStamp &stamp)
 
 bool TrigramReader::read(const QString &path, FileStamp &stamp, FileTrigrams &found)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    qint64 size = 0;
+    const int fd = openRegularFile(path, size);
     if (fd < 0)
         return false;
     bool ok = stampOfOpenFile(fd, stamp);
@@ -273,8 +286,7 @@ void TrigramReader::trigramsOf(const char *bytes, qsizetype size, bool utf8, Fil
             m_lastRaw = nullptr;
         }
         if (utf8) {
-            // Valid UTF-8 decodes to itself (less a leading U+FEFF, whose trigrams only add).
-            m_line = QByteArray::fromRawData(at, stop - at);
+            convertUtf8(at, stop - at);
         } else {
             convertCp949(at, stop - at);
         }
@@ -283,6 +295,20 @@ void TrigramReader::trigramsOf(const char *bytes, qsizetype size, bool utf8, Fil
         at = next;
     }
     finish(found, whole);
+}
+
+// The UTF-8 of the compared form of a line of a UTF-8 file into m_line: valid UTF-8 decodes to
+// itself (less a leading U+FEFF, whose trigrams only add), so ASCII needs only its letters folded.
+void TrigramReader::convertUtf8(const char *bytes, qsizetype size)
+{
+    if (std::all_of(bytes + asciiRun(bytes, size), bytes + size, [](char c) { return uchar(c) < 0x80; })) {
+        m_line.resize(size);
+        foldAscii(bytes, size, m_line.data());
+        return;
+    }
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    m_line = comparedForm(decoder.decode(QByteArrayView(bytes, size)), CaseRule::Any).toUtf8();
 }
 
 // Hands over the trigrams found, sorted, and makes the reader ready for the next file.
@@ -324,7 +350,13 @@ void TrigramReader::convertCp949(const char *bytes, qsizetype size)
     const bool plain = cp949ToUtf8(bytes + from, size - from, m_line);
     if (!plain) {
         QStringDecoder decoder(kCp949Name, QStringConverter::Flag::Stateless);
-        m_line = QString(decoder.decode(QByteArrayView(bytes, size))).toUtf8();
+        // Ended as in the file, by a character that cannot finish a two-byte one: a lead byte
+        // left open at the line's end is U+FFFD, as the reader makes it, instead of being dropped.
+        QByteArray ended(bytes, size);
+        ended += '\n';
+        QString line = decoder.decode(ended);
+        line.chop(1);
+        m_line = comparedForm(line, CaseRule::Any).toUtf8();
     }
     m_lastRaw = plain ? bytes : nullptr;
     m_lastRawSize = size;
@@ -342,19 +374,57 @@ void TrigramReader::addLine(const char *bytes, qsizetype size, uint64_t block)
     while (suffix < common - prefix && bytes[size - 1 - suffix] == before[m_previous.size() - 1 - suffix])
         ++suffix;
     const qsizetype last = std::min(size - 3, size - suffix - 1);
-    for (qsizetype i = std::max<qsizetype>(0, prefix - 2); i <= last; ++i) {
-        const uint32_t trigram =
-            uint32_t(uchar(bytes[i])) << 16 | uint32_t(uchar(bytes[i + 1])) << 8 | uchar(bytes[i + 2]);
-        std::unique_ptr<uint32_t[]> &page = m_slot[trigram >> 12];
-        if (!page)
-            page.reset(new uint32_t[size_t(1) << 12]());
-        uint32_t &slot = page[trigram & 0xFFF];
-        if (slot == 0) {
-            m_found.push_back(trigram);
-            m_masks.push_back(block);
-            slot = uint32_t(m_found.size());
+    for (qsizetype i = std::max<qsizetype>(0, prefix - 2); i <= last; ++i)
+        addKey(uint32_t(uchar(bytes[i])) << 16 | uint32_t(uchar(bytes[i + 1])) << 8 | uchar(bytes[i + 2]),
+               block);
+    // Runs of characters beginning with a consonant that reach past the shared start: three
+    // characters are at most nine bytes.
+    qsizetype from = std::max<qsizetype>(0, prefix - 9);
+    while (from > 0 && (uchar(bytes[from]) & 0xC0) == 0x80)
+        --from;
+    addInitials(bytes + from, size - from, block);
+}
+
+void TrigramReader::addKey(uint32_t key, uint64_t block)
+{
+    std::unique_ptr<uint32_t[]> &page = m_slot[key >> 12];
+    if (!page)
+        page.reset(new uint32_t[size_t(1) << 12]());
+    uint32_t &slot = page[key & 0xFFF];
+    if (slot == 0) {
+        m_found.push_back(key);
+        m_masks.push_back(block);
+        slot = uint32_t(m_found.size());
+    } else {
+        m_masks[slot - 1] |= block;
+    }
+}
+
+// The initials keys of UTF-8 text that begins at a character: for every two and three characters
+// in a row that begin with a consonant, the key of their consonants.
+void TrigramReader::addInitials(const char *bytes, qsizetype size, uint64_t block)
+{
+    int before[2] = {-1, -1}; // the consonants of the two characters before
+    for (qsizetype i = 0; i < size;) {
+        const uchar lead = uchar(bytes[i]);
+        int initial = -1;
+        if (lead >= 0xE0 && lead < 0xF0 && i + 2 < size) {
+            const char32_t c = char32_t(lead & 0x0F) << 12 | char32_t(uchar(bytes[i + 1]) & 0x3F) << 6 |
+                               char32_t(uchar(bytes[i + 2]) & 0x3F);
+            if (Hangul::isSyllable(c))
+                initial = int(c - Hangul::kFirstSyllable) / (21 * 28);
+            else if ((c >= 0x1100 && c <= 0x11FF) || (c >= 0x3131 && c <= 0x318E))
+                initial = Hangul::initialOf(c);
+            i += 3;
         } else {
-            m_masks[slot - 1] |= block;
+            i += lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
         }
+        if (initial >= 0 && before[1] >= 0) {
+            addKey(initialsKey(before[1], initial), block);
+            if (before[0] >= 0)
+                addKey(initialsKey(before[0], before[1], initial), block);
+        }
+        before[0] = before[1];
+        before[1] = initial;
     }
 }

@@ -8,10 +8,11 @@
 #include <sys/types.h>
 #include <vector>
 
-// Trigrams for the search index: three consecutive bytes of the UTF-8 of text, as one 24-bit
-// number. A file's trigrams are those of every line the search reads (decoded as the search
-// decodes it, up to the first empty line); a text found in a line has all its trigrams there,
-// so a file lacking one of them cannot hold the text.
+// Trigrams for the search index: three consecutive bytes of the UTF-8 of the compared form of
+// text (search/textforms.h: composed and case folded), as one 24-bit number. A file's trigrams
+// are those of every line the search reads (decoded as the search decodes it, up to the first
+// empty line); a text found in a line, canonically equivalent and in any case, has all its
+// trigrams there, so a file lacking one of them cannot hold the text.
 
 // How a catalogue file was when it was read: any change to it changes one of these.
 struct FileStamp {
@@ -32,9 +33,22 @@ struct FileStamp {
 // folder, `path` is a name in it (which saves looking the folder up again for each file).
 [[nodiscard]] bool stampOf(const QString &path, FileStamp &stamp, int folderFd = -1);
 
-// The distinct trigrams of a text, sorted; empty when the text is shorter than three UTF-8 bytes
-// or is not well-formed UTF-16 (a lone surrogate can match half of a pair in a line), so that the
-// index cannot rule any file out for it.
+// Besides trigrams, the index keeps keys of Hangul initial consonants: for two and for three
+// characters in a row of a line's compared form that each begin with a consonant (a syllable by
+// its initial, a jamo by its first key: Hangul::initialOf), a key of those consonants. No UTF-8
+// trigram begins with the bytes F8 or F9, so the keys never meet one.
+[[nodiscard]] constexpr uint32_t initialsKey(int first, int second)
+{
+    return 0xF80000u | uint32_t(first * 19 + second);
+}
+[[nodiscard]] constexpr uint32_t initialsKey(int first, int second, int third)
+{
+    return 0xF90000u | uint32_t((first * 19 + second) * 19 + third);
+}
+
+// The distinct trigrams of a text's compared form, sorted; empty when the text is shorter than three UTF-8
+// bytes or is not well-formed UTF-16 (a lone surrogate can match half of a pair in a line), so that the index
+// cannot rule any file out for it.
 [[nodiscard]] std::vector<uint32_t> textTrigrams(const QString &text);
 
 // Where a block of whole lines begins in a catalogue file: its byte offset, and how many lines
@@ -89,7 +103,10 @@ class TrigramReader {
 
   private:
     void addLine(const char *bytes, qsizetype size, uint64_t block);
+    void addKey(uint32_t key, uint64_t block);
+    void addInitials(const char *bytes, qsizetype size, uint64_t block);
     void convertCp949(const char *bytes, qsizetype size);
+    void convertUtf8(const char *bytes, qsizetype size);
     void finish(FileTrigrams &found, bool whole);
 
     // Per trigram: 1 + its place in m_found, or 0; in pages of 4096 trigrams made when first
@@ -98,7 +115,7 @@ class TrigramReader {
     std::vector<uint32_t> m_found;
     std::vector<uint64_t> m_masks; // beside m_found
     QByteArray m_file;
-    QByteArray m_line;               // the UTF-8 of the line being read
+    QByteArray m_line;               // the UTF-8 of the compared form of the line being read
     QByteArray m_previous;           // and of the line before it in the same block
     const char *m_lastRaw = nullptr; // the line before in CP949, when it needed no decoder
     qsizetype m_lastRawSize = 0;

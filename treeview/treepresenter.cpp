@@ -1,6 +1,7 @@
 #include "treeview/treepresenter.h"
 
 #include "catalogue/layouts.h"
+#include "search/textforms.h"
 #include "widgets/fonts.h"
 
 #include <QApplication>
@@ -111,8 +112,11 @@ void TreePresenter::paintRow(QPainter &painter, const QRect &rect, const RecordS
             painter.restore();
             continue;
         }
-        const QString name = rows.GetItemString(row, TreeColumn::name);
         painter.setFont(m_font);
+        // A name longer than its room, on a narrow page beside the sizes, ends in "…" where it is cut;
+        // composed, so that a name a Mac wrote decomposed is drawn as one syllable per cell.
+        const QString name = painter.fontMetrics().elidedText(
+            composed(rows.GetItemString(row, TreeColumn::name)), Qt::ElideRight, box.width());
         const QPalette palette = QApplication::palette();
         if (state.highlighted) {
             const QRect textBox(box.left(), box.top(),

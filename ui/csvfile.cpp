@@ -1,9 +1,8 @@
 #include "ui/csvfile.h"
 
-#include "catalogue/settings.h"
+#include "files/paths.h"
 #include "widgets/messagebox.h"
 
-#include <QDir>
 #include <QFileDialog>
 
 namespace {
@@ -22,10 +21,11 @@ void setCsvPathChooser(CsvPathChooser hook)
 void exportCsv(QWidget *parent, const QString &suggestedName,
                const std::function<FileResult(const QString &path)> &write)
 {
+    // Where the user keeps documents, not the program folder, which a user never opens.
+    const QString suggested = documentsFilePath(suggestedName);
     const QString path =
-        chooser() ? chooser()(suggestedName)
-                  : QFileDialog::getSaveFileName(parent, QStringLiteral("내보내기"),
-                                                 QDir(gs_pgm_dir).filePath(suggestedName),
+        chooser() ? chooser()(suggested)
+                  : QFileDialog::getSaveFileName(parent, QStringLiteral("내보내기"), suggested,
                                                  QStringLiteral("CSV 파일 (*.csv);;모든 파일 (*)"));
     if (path.isEmpty())
         return;

@@ -25,6 +25,5 @@ QStringList totalsTexts(const DiscSummary &disc)
     const QLocale korean(QLocale::Korean, QLocale::SouthKorea);
     return {disc.bytes >= 0 ? sizeText(disc.bytes) : QString(),
             disc.files >= 0 ? korean.toString(disc.files) : QString(),
-            disc.scanned.isValid() ? korean.toString(disc.scanned.toLocalTime().date(), QLocale::ShortFormat)
-                                   : QString()};
+            disc.scanned.isValid() ? dateText(disc.scanned) : QString()};
 }

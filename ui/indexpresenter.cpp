@@ -1,5 +1,6 @@
 #include "ui/indexpresenter.h"
 
+#include "catalogue/factstext.h"
 #include "catalogue/layouts.h"
 #include "ui/disctotals.h"
 #include "widgets/fonts.h"
@@ -9,6 +10,8 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPalette>
+
+#include <algorithm>
 
 namespace {
 // The colour rule over the category code, tested in this order.
@@ -21,7 +24,9 @@ QColor fromRgbNumber(qint64 value)
 }
 
 constexpr int kHeadingHeight = 18;
-constexpr int kPadding = 6; // between a right-aligned total and the next column
+constexpr int kPadding = 6;              // between a right-aligned total and the next column
+constexpr int kShortestDescription = 80; // what a wide list keeps of the description, at the least
+constexpr int kDescriptionGap = 16;      // between the scan date and the description after it
 
 // The width a column needs for its heading and the widest of its samples.
 int widthFor(const QFontMetrics &metrics, const QStringList &texts)
@@ -54,8 +59,7 @@ IndexPresenter::IndexPresenter()
                   {sizeHeading, korean.formattedDataSize(1023LL << 30, 1, QLocale::DataSizeTraditionalFormat),
                    korean.formattedDataSize(1023, 1, QLocale::DataSizeTraditionalFormat)})},
         {filesHeading, widthFor(metrics, {filesHeading, korean.toString(9999999)})},
-        {dateHeading,
-         widthFor(metrics, {dateHeading, korean.toString(QDate(2088, 12, 28), QLocale::ShortFormat)})}};
+        {dateHeading, widthFor(metrics, {dateHeading, widestDateText()})}};
     QStringList categories = {m_columns.back().heading};
     for (const char16_t *code : {u"01", u"02", u"03", u"04"})
         categories << categoryText(QStringView(code));
@@ -67,24 +71,42 @@ IndexPresenter::Band IndexPresenter::bandFor(int width) const
     Band band;
     for (const Column &column : m_columns)
         band.columns.push_back(column.box);
+    QRect &name = band.columns[0];
     QRect &desc = band.columns[1];
     QRect &gubn = band.columns[2];
-    if (showsTotals()) {
-        // The category keeps only what its words need and the totals follow it.
-        gubn.setWidth(m_categoryWidth);
-        int x = gubn.right() + 1;
-        for (const auto &column : m_totals) {
-            band.totals.emplace_back(x, gubn.top(), column.second, gubn.height());
-            x += column.second;
-        }
+    if (!showsTotals()) {
+        // A band wider than its content gives the description the extra room; the category moves right.
+        const int extra = std::max(0, width - contentWidth());
+        desc.setWidth(desc.width() + extra);
+        gubn.translate(extra, 0);
+        return band;
     }
-    // A band wider than its content gives the description the extra room; the rest move right.
-    const int extra = std::max(0, width - contentWidth());
-    desc.setWidth(desc.width() + extra);
-    gubn.translate(extra, 0);
-    for (QRect &box : band.totals)
-        box.translate(extra, 0);
+    // Wide: the label, the category (as wide as its words) and the totals first, then the
+    // description in what is left, never less than a few words of it.
+    const int gap = desc.left() - name.right() - 1;
+    gubn.moveLeft(name.right() + 1 + gap);
+    gubn.setWidth(m_categoryWidth);
+    int x = gubn.right() + 1;
+    for (const auto &column : m_totals) {
+        band.totals.emplace_back(x, gubn.top(), column.second, gubn.height());
+        x += column.second;
+    }
+    desc.moveLeft(x + kDescriptionGap);
+    desc.setWidth(std::max(width, contentWidth()) - desc.left());
     return band;
+}
+
+std::vector<std::pair<QString, QRect>> IndexPresenter::columnsAt(int width) const
+{
+    const Band band = bandFor(width);
+    std::vector<std::pair<QString, QRect>> columns;
+    for (size_t i = 0; i < m_columns.size(); ++i)
+        columns.emplace_back(m_columns[i].heading, band.columns[i]);
+    for (size_t i = 0; i < band.totals.size(); ++i)
+        columns.emplace_back(m_totals[i].first, band.totals[i]);
+    std::sort(columns.begin(), columns.end(),
+              [](const auto &a, const auto &b) { return a.second.left() < b.second.left(); });
+    return columns;
 }
 
 int IndexPresenter::headingHeight(int) const
@@ -122,13 +144,15 @@ QStringList IndexPresenter::totalsShown(const RecordSet &rows, qint64 row) const
 
 int IndexPresenter::contentWidth() const
 {
-    const int layoutWidth = m_columns.back().box.right() + 1;
+    const QRect &name = m_columns[0].box;
+    const QRect &desc = m_columns[1].box;
     if (!showsTotals())
-        return layoutWidth;
+        return m_columns.back().box.right() + 1;
     int totals = 0;
     for (const auto &column : m_totals)
         totals += column.second;
-    return layoutWidth - m_columns.back().box.width() + m_categoryWidth + totals;
+    const int gap = desc.left() - name.right() - 1;
+    return name.right() + 1 + gap + m_categoryWidth + totals + kDescriptionGap + kShortestDescription;
 }
 
 QColor IndexPresenter::textColor(const RecordSet &rows, qint64 row) const

@@ -6,10 +6,12 @@
 
 #include <QFont>
 #include <functional>
+#include <vector>
 
 // Draws a row of the catalogue index: label, description and category on one line,
-// coloured by category. In a window wider than its first size the rows also show the disc's
-// totals (size, files, scan date) after the category, under a band of headings.
+// coloured by category. In a window wider than its first size the rows show the label, the
+// category and the disc's totals (size, files, scan date), then the description in what is left,
+// under a band of headings.
 class IndexPresenter final : public RowPresenter {
   public:
     IndexPresenter();
@@ -34,6 +36,8 @@ class IndexPresenter final : public RowPresenter {
     // Whether the window is wider than its first size, where the totals are shown.
     void setWide(bool wide) { m_wide = wide; }
     [[nodiscard]] bool wide() const { return m_wide; }
+    // The heading and the box of each column shown in a band `width` pixels wide, left to right.
+    [[nodiscard]] std::vector<std::pair<QString, QRect>> columnsAt(int width) const;
     // The totals a row shows, in column order: none unless wide.
     [[nodiscard]] QStringList totalsShown(const RecordSet &rows, qint64 row) const;
 

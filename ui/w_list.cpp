@@ -12,6 +12,7 @@
 #include "ui/disctotals.h"
 #include "ui/help.h"
 #include "ui/indexpresenter.h"
+#include "ui/lockwait.h"
 #include "widgets/keyfilter.h"
 #include "widgets/messagebox.h"
 
@@ -70,6 +71,7 @@ void w_list::open()
     // Line by line until the first line that reads as empty; a missing file is an empty index.
     SearchIndex::follow(m_entries);
     followFileKeys(m_entries);
+    m_entries.lockWait = shownLockWait();
     m_entries.removeStaleFiles();
     m_entries.loadIndex();
     const QString problem = m_entries.indexProblem();
@@ -125,9 +127,12 @@ w_list::LongOperation::LongOperation(w_list &window) : m_window(window)
 
 w_list::LongOperation::~LongOperation()
 {
-    for (const auto &[button, enabled] : m_enabled)
-        button->setEnabled(enabled || (m_window.m_treeCommandsOn &&
-                                       (button == m_window.cb_save || button == m_window.cb_print)));
+    // A scan or a load that put a tree in offers Save and Print for it, when it holds rows.
+    const bool treeCommands = m_window.m_tree.RowCount() > 0;
+    for (const auto &[button, enabled] : m_enabled) {
+        const bool forTree = button == m_window.cb_save || button == m_window.cb_print;
+        button->setEnabled(forTree && m_window.m_treeCommandsOn ? treeCommands : enabled);
+    }
     m_window.m_treeCommandsOn = false;
     m_window.cb_scan->setText(QStringLiteral("스캔"));
     m_window.ib_cancel = false;
@@ -140,13 +145,27 @@ w_list::LongOperation::~LongOperation()
 
 void w_list::showFindBox(bool shown)
 {
-    sle_find->setVisible(shown);
     cb_next->setVisible(shown);
-    // The find box lies over the search box: the covered box must not take the focus, where typed
-    // text would not show.
-    sle_search->setFocusPolicy(shown ? Qt::NoFocus : Qt::StrongFocus);
-    if (shown && sle_search->hasFocus())
-        sle_find->setFocus();
+    coverSearchBox(shown);
+}
+
+void w_list::coverSearchBox(bool covered)
+{
+    // The find box lies over the search box: whichever of the two shows takes the clicks, the
+    // focus and the typing, and the other none, so that typed text always lands where it shows.
+    // The window's focus widget, even while another window is active: it gets the focus back
+    // when this window is activated again.
+    const bool focusInBoxes = focusWidget() == sle_search || focusWidget() == sle_find;
+    sle_find->setFocusPolicy(covered ? Qt::StrongFocus : Qt::NoFocus);
+    sle_search->setFocusPolicy(covered ? Qt::NoFocus : Qt::StrongFocus);
+    sle_find->setVisible(covered);
+    if (focusInBoxes)
+        visibleBox()->setFocus();
+}
+
+QLineEdit *w_list::visibleBox() const
+{
+    return sle_find->isHidden() ? sle_search : sle_find;
 }
 
 void w_list::closeEvent(QCloseEvent *event)

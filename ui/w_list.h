@@ -25,6 +25,7 @@ class QMenu;
 class QProgressBar;
 class QPushButton;
 class DiscTotals;
+class ElidedLabel;
 class IndexPresenter;
 class TreePresenter;
 class w_results;
@@ -123,7 +124,7 @@ class w_list : public QWidget {
     DriveBox *ddlb_drive = nullptr;
     QPushButton *cb_save = nullptr;
     DataGrid *dw_1 = nullptr;
-    QLabel *st_facts = nullptr; // over hpb_1 when no long operation runs
+    ElidedLabel *st_facts = nullptr; // over hpb_1 when no long operation runs
     QLineEdit *sle_dir = nullptr;
     ListBox *lb_file = nullptr;
     QLineEdit *sle_search = nullptr;
@@ -148,6 +149,16 @@ class w_list : public QWidget {
     // What the tree shows, for the printed pages: the disc's label, or "스캔" and the drive.
     [[nodiscard]] const QString &treeTitle() const { return m_treeTitle; }
     void setTreeTitle(const QString &title) { m_treeTitle = title; }
+    // The catalogue file of the saved disc the tree shows; empty for a scan, a backup, or a tree
+    // whose disc was deleted, which stands as a scan not yet saved.
+    [[nodiscard]] const QString &treeFile() const { return m_treeFile; }
+    // The tree has just been saved as the disc labelled `label` (ui/w_list_follow.cpp).
+    void treeSaved(const QString &label);
+    // Changes the entry saved as `originalLabel`; the tree's title and the results window follow a
+    // new label (ui/w_list_entries.cpp).
+    FileResult changeEntry(const QString &originalLabel, const CatalogueEntry &entry);
+    // The label the save dialog offers: a scan's volume label, nothing for a saved disc's tree.
+    [[nodiscard]] QString offeredLabel() const;
     // The tree row that last showed as selected (kept apart from il_row, which the list also sets).
     [[nodiscard]] qint64 selectedTreeRow() const { return m_selectedTreeRow; }
 
@@ -185,6 +196,8 @@ class w_list : public QWidget {
     void layoutControls();
     void connectHandlers();
     void setTabOrders();
+    // Of `dx` pixels more than the first width, those the wide list takes before the rest is shared.
+    [[nodiscard]] int listExtraFirst(int dx) const;
     // The bracket every long operation shares, for the life of a scope: wait pointer, the five
     // command buttons off, the Scan button captioned "취소" so that it cancels, the cancel flag
     // cleared and the window busy. All of it is undone when the scope ends, however it ends: the
@@ -202,16 +215,26 @@ class w_list : public QWidget {
         w_list &m_window;
         std::vector<std::pair<QPushButton *, bool>> m_enabled;
     };
+    // After a change of the index here or elsewhere: the tree's title follows its disc's label, a
+    // tree whose disc is gone stands as a scan not yet saved, and the results window greys the rows
+    // of discs that are gone. A disc renamed here is followed from `renamedFrom` to `renamedTo`.
+    void followIndex(const QString &renamedFrom = {}, const QString &renamedTo = {});
+    // Why the disc of a results row cannot be opened, in words for the user; empty when it can.
+    [[nodiscard]] QString resultDiscProblem(qsizetype storeRow) const;
     // Pops m_popmenu up at a point of the list's viewport, for the row in il_row.
     void popListMenu(QPoint viewportPoint);
     // The first highlighted row of the list pane, 0 when none: the disc the entry commands act on.
     [[nodiscard]] qint64 highlightedListRow() const;
+    // The find box and ">>" shown over the search box, or both hidden.
     void showFindBox(bool shown);
+    // The find box shown over the search box or hidden, the focus rules following.
+    void coverSearchBox(bool covered);
+    // The search box or the find box, whichever shows.
+    [[nodiscard]] QLineEdit *visibleBox() const;
     // The drive list anew from the mounted volumes, keeping the chosen drive while it is there;
     // `currentFolder`, when given, receives the current folder. A scan whose drive went away is
     // cancelled.
     void refreshDrives(QString *currentFolder = nullptr);
-    [[nodiscard]] QString findExpression() const;
     // Highlights the row found (0: none) alone and scrolls to it.
     void showFound(qint64 row);
     [[nodiscard]] HookContext longOperationHooks();
@@ -220,9 +243,10 @@ class w_list : public QWidget {
     // The load a double-click on the list runs: the disc's tree opened under its label, the find
     // box shown; a catalogue file that is not a regular file is refused with a message.
     void openCatalogue(const QString &file, const QString &label);
-    // Opens the disc of a row of the results window at that row, its branch unfolded.
+    // Every branch of the tree open, as the expand button opens them, unless they are already.
+    void openWholeTree();
+    // Opens the disc of a row of the results window at that row, every branch open.
     void openResult(qsizetype storeRow);
-    void unfoldTo(qint64 row);
 
     FileSystem &m_fs;
     RecordSet m_tree;
@@ -239,6 +263,7 @@ class w_list : public QWidget {
     qint64 m_selectedTreeRow = 0;
     qint64 m_factsRow = 0; // the tree row the status line tells of: clicked, moved to or found
     QString m_treeTitle;
+    QString m_treeFile;                      // see treeFile()
     QSize m_firstSize;                       // the window's first size, where the controls were put
     QHash<QWidget *, QRect> m_firstGeometry; // where the controls that grow or move were put
     QElapsedTimer m_folderShown;

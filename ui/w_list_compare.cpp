@@ -186,7 +186,8 @@ void w_list::openDiscAt(const QString &file, const QString &label, qint64 row)
         return;
     openCatalogue(file, label);
     const qint64 shown = row >= 1 && row <= m_tree.RowCount() ? row : 0;
-    unfoldTo(shown);
+    if (shown > 0)
+        openWholeTree(); // as a result opens, so that >> goes on from the row
     showFound(shown);
     activateWindow();
     raise();
@@ -201,7 +202,7 @@ bool w_list::scanFolder(const QString &folder, RecordSet &tree, TreeFacts &facts
     HookContext hooks = longOperationHooks();
     const std::unique_ptr<FolderWalk> walk = m_fs.walkDrive(folder);
     facts.disc = volumeFactsOf(folder);
-    scanDrive(hooks, walk.get(), folder, tree, facts, cbx_hashes->isChecked());
+    scanDrive(hooks, walk.get(), folder, tree, facts, {}, cbx_hashes->isChecked());
     whole = !ib_cancel;
     m_progress.setPosition(0);
     st_progress->clear();
@@ -286,7 +287,7 @@ void w_list::ue_rescan()
     window.openRow = [this, compared](int r) {
         const qint64 row = compared->diff.rows[size_t(r)].second;
         if (row > 0 && row <= m_tree.RowCount()) {
-            unfoldTo(row);
+            openWholeTree();
             showFound(row);
         }
     };

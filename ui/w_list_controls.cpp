@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 
 namespace {
 
@@ -83,7 +84,8 @@ void w_list::createControls()
     st_progress->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     hpb_1->setRange(0, 1000); // a thousandth per step, whatever the count: see Progress
     hpb_1->setValue(0);
-    hpb_1->setTextVisible(false);
+    hpb_1->setTextVisible(false); // but for what a scan's count has found
+    hpb_1->setAlignment(Qt::AlignCenter);
     ddlb_drive->setFont(layoutFont(QStringLiteral("Comic Sans MS"), 11, true));
     ddlb_drive->setMaxVisibleItems(unitsToPixelsY(656) / 20);
     lb_file->setFont(layoutFont(QStringLiteral("MS Sans Serif"), 8));
@@ -136,23 +138,35 @@ void w_list::resizeEvent(QResizeEvent *event)
     QWidget::resizeEvent(event);
     if (m_firstGeometry.isEmpty())
         return;
-    // Beyond the first size the tree and the list share the extra width in the proportion of their
-    // first widths and both take the extra height; the progress bar and percentage keep to the
-    // bottom. Below the first size everything stays where it was put.
+    // Beyond the first size the tree and the list share the extra width and both take the extra
+    // height; the progress bar and percentage keep to the bottom. Below the first size everything
+    // stays where it was put.
     const int dx = std::max(0, width() - m_firstSize.width());
     const int dy = std::max(0, height() - m_firstSize.height());
-    const QRect tree = m_firstGeometry[dw_1];
-    const QRect list = m_firstGeometry[dw_list];
-    const int treeShare = int(qint64(dx) * tree.width() / (tree.width() + list.width()));
-    dw_1->setGeometry(tree.adjusted(0, 0, treeShare, dy));
-    dw_list->setGeometry(list.translated(treeShare, 0).adjusted(0, 0, dx - treeShare, dy));
-    hpb_1->setGeometry(m_firstGeometry[hpb_1].translated(0, dy).adjusted(0, 0, dx, 0));
-    st_progress->setGeometry(m_firstGeometry[st_progress].translated(dx, dy));
     // A list wider than at first also shows each disc's totals.
     if (m_indexPresenter->wide() != (dx > 0)) {
         m_indexPresenter->setWide(dx > 0);
         dw_list->presenterChanged();
     }
+    const QRect tree = m_firstGeometry[dw_1];
+    const QRect list = m_firstGeometry[dw_list];
+    const int toList = listExtraFirst(dx);
+    const int treeShare = int(qint64(dx - toList) * tree.width() / (tree.width() + list.width()));
+    dw_1->setGeometry(tree.adjusted(0, 0, treeShare, dy));
+    dw_list->setGeometry(list.translated(treeShare, 0).adjusted(0, 0, dx - treeShare, dy));
+    hpb_1->setGeometry(m_firstGeometry[hpb_1].translated(0, dy).adjusted(0, 0, dx, 0));
+    st_progress->setGeometry(m_firstGeometry[st_progress].translated(dx, dy));
+}
+
+int w_list::listExtraFirst(int dx) const
+{
+    // Of `dx` extra pixels, what the wide list takes before any are shared: enough to show its
+    // label, category and totals whole, with the start of the description, without scrolling.
+    if (dx <= 0)
+        return 0;
+    const int chrome = 2 * dw_list->frameWidth() + dw_list->verticalScrollBar()->sizeHint().width();
+    const int needed = m_indexPresenter->contentWidth() + chrome - m_firstGeometry[dw_list].width();
+    return std::clamp(needed, 0, dx);
 }
 
 void w_list::setTabOrders()

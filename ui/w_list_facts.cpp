@@ -10,6 +10,7 @@
 #include "catalogue/sidefile.h"
 #include "ui/disctotals.h"
 #include "ui/indexpresenter.h"
+#include "widgets/elidedlabel.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -62,7 +63,7 @@ class DiscTooltips final : public QObject {
 void w_list::createFactsArea()
 {
     // A label laid over the progress bar follows it wherever the window places the bar.
-    st_facts = new QLabel(hpb_1);
+    st_facts = new ElidedLabel(hpb_1);
     st_facts->setAutoFillBackground(true);
     st_facts->setBackgroundRole(QPalette::Button);
     st_facts->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -88,6 +89,5 @@ void w_list::showRowFacts(qint64 row)
     if (row >= 1)
         m_factsRow = row;
     const qint64 shown = m_factsRow >= 1 && m_factsRow <= m_tree.RowCount() ? m_factsRow : 1;
-    st_facts->setText(rowFactsText(m_tree, m_treeFacts, shown));
-    st_facts->setToolTip(st_facts->text());
+    st_facts->setFullText(rowFactsText(m_tree, m_treeFacts, shown));
 }

@@ -55,6 +55,7 @@ void w_list::cb_restore_clicked()
     if (busy())
         return;
     LongOperation operation(*this);
+    m_treeFile.clear();
     wf_restore(1, QString());
 }
 
@@ -64,6 +65,7 @@ void w_list::openCatalogue(const QString &file, const QString &label)
         LongOperation operation(*this);
         cb_expand->setText(QStringLiteral("확장"));
         m_treeTitle = label;
+        m_treeFile = file;
         // An entry whose file is not a bare name is listed but never opened: its tree is empty.
         wf_restore(2, isBareFileName(file) ? dataFilePath(file) : QString());
     }

@@ -3,16 +3,15 @@
 #include "ui/w_list.h"
 
 #include "catalogue/factstext.h"
+#include "files/paths.h"
 #include "widgets/messagebox.h"
 
 #include <QDate>
-#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <filesystem>
 
 namespace {
@@ -41,9 +40,7 @@ QString w_list::defaultPdfPath() const
 {
     QString name = m_treeTitle.isEmpty() ? QStringLiteral("Tarvek") : m_treeTitle;
     name.replace(u'/', u'_'); // a scan's title holds the drive's path
-    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    QDir().mkpath(documents); // the print dialog refuses a file in a folder that is not there
-    return QDir(documents).filePath(name + QStringLiteral(".pdf"));
+    return documentsFilePath(name + QStringLiteral(".pdf"));
 }
 
 void w_list::cb_print_clicked()

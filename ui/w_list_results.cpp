@@ -6,11 +6,14 @@
 #include "catalogue/exports.h"
 #include "catalogue/layouts.h"
 #include "catalogue/settings.h"
+#include "files/listbox.h"
 #include "search/resultsearch.h"
-#include "treeview/expandcollapse.h"
 #include "ui/csvfile.h"
 #include "ui/indexpresenter.h"
 #include "ui/w_results.h"
+#include "widgets/messagebox.h"
+
+#include <algorithm>
 
 #include <QLabel>
 #include <QLineEdit>
@@ -21,46 +24,47 @@ void w_list::ue_results()
         return; // one long operation at a time
     if (!m_results) {
         m_results = new w_results(this);
-        m_results->cancelSearch = [this] { ib_cancel = true; };
+        // Every saved disc, in the order a search lists them (by catalogue file name).
+        m_results->discsToSearch = [this](std::vector<QColor> &colours) {
+            std::vector<qint64> rows;
+            for (qint64 row = 1; row <= m_index.RowCount(); ++row)
+                rows.push_back(row);
+            std::stable_sort(rows.begin(), rows.end(), [this](qint64 a, qint64 b) {
+                return listsBefore(m_index.GetItemString(a, IndexColumn::file),
+                                   m_index.GetItemString(b, IndexColumn::file));
+            });
+            std::vector<ResultDisc> discs;
+            colours.clear();
+            for (const qint64 row : rows) {
+                discs.push_back({m_index.GetItemString(row, IndexColumn::file),
+                                 m_index.GetItemString(row, IndexColumn::name),
+                                 m_index.GetItemString(row, IndexColumn::desc),
+                                 m_index.GetItemString(row, IndexColumn::gubn)});
+                colours.push_back(m_indexPresenter->textColor(m_index, row));
+            }
+            return discs;
+        };
         m_results->openRow = [this](qsizetype row) { openResult(row); };
+        connect(&m_index, &RecordSet::changed, m_results, &w_results::discsChanged);
     }
-    std::vector<ResultDisc> discs;
-    std::vector<QColor> colours;
-    std::vector<SideFacts> facts;
-    for (qint64 row = 1; row <= m_list.RowCount(); ++row) {
-        discs.push_back(
-            {m_list.GetItemString(row, IndexColumn::file), m_list.GetItemString(row, IndexColumn::name),
-             m_list.GetItemString(row, IndexColumn::desc), m_list.GetItemString(row, IndexColumn::gubn)});
-        colours.push_back(m_indexPresenter->textColor(m_list, row));
-        facts.push_back(readSideFacts(dataFolderPath(), discs.back().file));
-    }
-    w_results &window = *m_results;
-    const QString text = sle_search->text();
-    window.start(text, std::move(discs), std::move(colours), std::move(facts));
-    bool cancelled = false;
-    {
-        LongOperation operation(*this);
-        m_progress.setPosition(0);
-        HookContext hooks = longOperationHooks();
-        cancelled =
-            searchResults(hooks, window.model().store(), dataFolderPath(), text,
-                          [&window](qsizetype first, qsizetype count) { window.rowsFound(first, count); })
-                .cancelled;
-        m_progress.setPosition(0);
-        st_progress->clear();
-    }
-    window.finish(cancelled);
+    m_results->searchFor(sle_search->text());
 }
 
 void w_list::openResult(qsizetype storeRow)
 {
     if (busy() || !m_results)
         return;
+    catchUpWithIndex();
+    const QString problem = resultDiscProblem(storeRow);
+    if (!problem.isEmpty()) {
+        MessageBox(QStringLiteral("확인"), problem, MessageIcon::Exclamation);
+        return; // the tree on screen stays as it is
+    }
     const ResultStore &store = m_results->model().store();
     const QString file = store.discs()[size_t(store.discOf(storeRow))].file;
     const qint64 line = store.lineOf(storeRow);
-    const QString path = store.pathOf(storeRow);
-    const QString name = store.nameOf(storeRow).toString();
+    const QString path = store.storedPathOf(storeRow);
+    const QString name = store.storedNameOf(storeRow);
     openCatalogue(file, store.discs()[size_t(store.discOf(storeRow))].label);
     // The line is the row, unless the load skipped a broken line before it: then the first row
     // of that path and name.
@@ -71,34 +75,14 @@ void w_list::openResult(qsizetype storeRow)
     qint64 row = line <= m_tree.RowCount() && isRow(line) ? line : 0;
     for (qint64 r = 1; row == 0 && r <= m_tree.RowCount(); ++r)
         row = isRow(r) ? r : 0;
-    // The find box holds the searched text, so ">>" goes on from the row.
-    sle_find->setText(m_results->text());
-    unfoldTo(row);
+    // The find box holds the searched word and the tree is left as the find leaves it, every
+    // branch open, so that ">>" goes on from the row and never lands in a folded branch.
+    sle_find->setText(m_results->findText());
+    if (row > 0)
+        openWholeTree();
     showFound(row);
     activateWindow();
     raise();
-}
-
-void w_list::unfoldTo(qint64 row)
-{
-    if (row < 1)
-        return;
-    // The rows that hold it: each earlier row less deep than the last one found.
-    std::vector<qint64> holders;
-    qint64 level = m_tree.GetItemNumber(row, TreeColumn::level);
-    for (qint64 r = row - 1; r >= 1; --r) {
-        const qint64 here = m_tree.GetItemNumber(r, TreeColumn::level);
-        if (here < level) {
-            holders.push_back(r);
-            level = here;
-        }
-    }
-    dw_1->SetRedraw(false);
-    for (auto it = holders.rbegin(); it != holders.rend(); ++it) {
-        if (m_tree.GetItemNumber(*it, TreeColumn::open) != 1)
-            expandRow(m_tree, *it);
-    }
-    dw_1->SetRedraw(true);
 }
 
 void w_list::ue_export_list()

@@ -4,6 +4,7 @@
 
 #include "ui/w_save.h"
 
+#include "catalogue/factstext.h"
 #include "files/paths.h"
 #include "scanner/drivescan.h"
 #include "scanner/foldercount.h"
@@ -16,6 +17,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 
 namespace {
@@ -92,6 +94,7 @@ void w_list::scanRoot(const QString &root)
         m_treeFacts.clear();
         m_treeFacts.disc = volumeFactsOf(root);
         m_treeTitle = QStringLiteral("스캔 ") + root;
+        m_treeFile.clear();
         m_selectedTreeRow = 0;
         m_factsRow = 0;
         dw_1->SetRedraw(false);
@@ -102,8 +105,20 @@ void w_list::scanRoot(const QString &root)
 
         HookContext hooks = longOperationHooks();
         const std::unique_ptr<FolderWalk> walk = m_fs.walkDrive(root);
-        il_file_cnt =
-            scanDrive(hooks, walk.get(), root, m_tree, m_treeFacts, cbx_hashes && cbx_hashes->isChecked());
+        // The count does the reading: the bar tells what it has found, a hundred times a second.
+        QElapsedTimer shown;
+        const auto showFound = [this, &shown](qint64 folders, qint64 files) {
+            if (shown.isValid() && shown.elapsed() < 10)
+                return;
+            shown.start();
+            hpb_1->setFormat(foundText(folders, files));
+        };
+        hpb_1->setFormat(foundText(1, 0));
+        hpb_1->setTextVisible(true);
+        const auto counted = [this] { hpb_1->setTextVisible(false); }; // the percentage follows
+        il_file_cnt = scanDrive(hooks, walk.get(), root, m_tree, m_treeFacts, {showFound, counted},
+                                cbx_hashes && cbx_hashes->isChecked());
+        hpb_1->setTextVisible(false);
         wf_collapse_rows(*dw_1, 1);
         wf_expand_row(*dw_1, 1);
         ddlb_drive->setEnabled(true);
@@ -126,7 +141,7 @@ void w_list::cb_save_clicked()
 {
     if (m_tree.RowCount() <= 0)
         return; // nothing scanned or opened: there is no disc to save
-    w_save::openNew(this);
+    w_save::openNew(this)->offerLabel(offeredLabel());
 }
 
 void w_list::cb_close_clicked()

@@ -4,6 +4,7 @@
 
 #include "catalogue/settings.h"
 #include "search/search.h"
+#include "search/treefind.h"
 #include "ui/help.h"
 #include "widgets/keyfilter.h"
 #include "widgets/messagebox.h"
@@ -57,12 +58,6 @@ void w_list::cb_search_clicked()
     dw_list->SetRedraw(true);
 }
 
-QString w_list::findExpression() const
-{
-    // The find text as a literal, so that quotes in it are looked for like any other character.
-    return QStringLiteral("Pos(name, ") + RecordSet::Literal(sle_find->text()) + QStringLiteral(") > 0");
-}
-
 void w_list::showFound(qint64 row)
 {
     m_tree.SelectRow(0, false);
@@ -77,9 +72,9 @@ void w_list::sle_find_keydown(int key, Qt::KeyboardModifiers)
 {
     if (!isEnterKey(key) || sle_find->text().isEmpty())
         return;
-    const qint64 row = m_tree.Find(findExpression(), 1, m_tree.RowCount());
-    if (row > 0 && cb_expand->text() == u"확장")
-        cb_expand_clicked(); // every row open, so that the row found is not hidden in a branch
+    const qint64 row = findNameRow(m_tree, sle_find->text(), 1, m_tree.RowCount());
+    if (row > 0)
+        openWholeTree(); // so that the row found is not hidden in a branch
     showFound(row);
     if (row <= 0)
         MessageBox(QStringLiteral("확인"), QStringLiteral("일치하는 단어를 찾을 수 없습니다."));
@@ -95,7 +90,7 @@ void w_list::cb_next_clicked()
         ++first;
     // With nothing highlighted the search starts past the end and finds nothing.
     const qint64 start = first <= rows ? first + 1 : rows + 2;
-    const qint64 row = m_tree.Find(findExpression(), start, rows);
+    const qint64 row = findNameRow(m_tree, sle_find->text(), start, rows);
     showFound(row);
     if (row <= 0)
         MessageBox(QStringLiteral("확인"), QStringLiteral("더 이상 일치하는 단어를 찾을 수 없습니다."));
@@ -103,5 +98,7 @@ void w_list::cb_next_clicked()
 
 void w_list::cb_next_rbuttondown()
 {
-    sle_find->setVisible(sle_find->isHidden());
+    // The box that appears is the one the user means to type in.
+    coverSearchBox(sle_find->isHidden());
+    visibleBox()->setFocus();
 }

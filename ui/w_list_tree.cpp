@@ -95,6 +95,12 @@ void w_list::dw_1_keydown(int key, Qt::KeyboardModifiers)
     }
 }
 
+void w_list::openWholeTree()
+{
+    if (cb_expand->text() == kExpandCaption)
+        cb_expand_clicked();
+}
+
 void w_list::cb_expand_clicked()
 {
     WaitPointer wait;

@@ -24,6 +24,8 @@ void w_list::catchUpWithIndex()
         m_indexWatcher->addPath(folder);
     // A search or a load is reading the rows; the next command catches up. Discs changed
     // elsewhere show their totals as their side files hold them now.
-    if (!busy() && m_entries.catchUp())
+    if (!busy() && m_entries.catchUp()) {
         m_discTotals->clear();
+        followIndex();
+    }
 }

@@ -1,5 +1,10 @@
 #include "ui/w_results_model.h"
 
+#include "catalogue/entries.h"
+#include "catalogue/factstext.h"
+#include "catalogue/layouts.h"
+#include "catalogue/settings.h"
+
 #include <QLocale>
 
 #include <algorithm>
@@ -10,13 +15,16 @@ ResultsModel::ResultsModel(QObject *parent) : QAbstractTableModel(parent)
 }
 
 void ResultsModel::start(std::vector<ResultDisc> discs, std::vector<QColor> colours,
-                         std::vector<SideFacts> facts)
+                         std::vector<SideFacts> facts, ResultStore *old)
 {
     beginResetModel();
+    if (old)
+        std::swap(*old, m_store);
     m_store.reset(std::move(discs));
     m_colours = std::move(colours);
     m_facts = std::move(facts);
-    m_order.clear();
+    m_gone.assign(m_store.discs().size(), false);
+    std::vector<quint32>().swap(m_order);
     m_shown = 0;
     endResetModel();
 }
@@ -32,6 +40,40 @@ void ResultsModel::rowsFound(qsizetype first, qsizetype count)
             m_order.push_back(quint32(row)); // after a sort the new rows come at the end
     }
     endInsertRows();
+}
+
+void ResultsModel::appendRows(ResultStore &&rows)
+{
+    const qsizetype first = m_store.rowCount();
+    m_store.appendRows(std::move(rows));
+    rowsFound(first, m_store.rowCount() - first);
+}
+
+void ResultsModel::followIndex(const RecordSet &index, const QString &renamedFrom, const QString &renamedTo)
+{
+    for (int disc = 0; disc < int(m_store.discs().size()); ++disc) {
+        ResultDisc now = m_store.discs()[size_t(disc)];
+        if (!renamedFrom.isEmpty() && now.file.compare(renamedFrom, Qt::CaseInsensitive) == 0) {
+            now.file = renamedTo;
+            m_facts[size_t(disc)] = readSideFacts(dataFolderPath(), renamedTo); // the side file moved with it
+        }
+        const qint64 row = CatalogueEntries::findFile(index, now.file);
+        m_gone[size_t(disc)] = row < 1;
+        if (row >= 1)
+            now = {now.file, index.GetItemString(row, IndexColumn::name),
+                   index.GetItemString(row, IndexColumn::desc), index.GetItemString(row, IndexColumn::gubn)};
+        m_store.setDisc(disc, std::move(now));
+    }
+    if (m_shown > 0)
+        emit dataChanged(this->index(0, 0), this->index(m_shown - 1, ColumnCount - 1));
+}
+
+void ResultsModel::keepFactsOf(const QString &file)
+{
+    for (size_t disc = 0; disc < m_store.discs().size(); ++disc) {
+        if (m_store.discs()[disc].file.compare(file, Qt::CaseInsensitive) == 0)
+            (void)m_facts[disc].row(1);
+    }
 }
 
 qsizetype ResultsModel::storeRow(int row) const
@@ -62,13 +104,15 @@ QString ResultsModel::text(qsizetype row, int column) const
     case Path:
         return m_store.pathOf(row);
     case Name:
-        return m_store.nameOf(row).toString();
+        return m_store.nameOf(row);
     case Size: {
         const qint64 size = facts(row).size;
         return size < 0 ? QString() : QLocale().toString(size);
     }
-    case Date:
-        return QLocale().toString(facts(row).modified, QLocale::ShortFormat);
+    case Date: {
+        const QDateTime modified = facts(row).modified;
+        return modified.isValid() ? dateText(modified) : QString();
+    }
     }
     return {};
 }
@@ -80,6 +124,8 @@ QVariant ResultsModel::data(const QModelIndex &index, int role) const
     const qsizetype row = storeRow(index.row());
     if (role == Qt::DisplayRole)
         return text(row, index.column());
+    if (role == Qt::ForegroundRole && discGone(row))
+        return QColor(Qt::gray); // the disc was deleted
     if (role == Qt::ForegroundRole && index.column() == Label)
         return m_colours[size_t(m_store.discOf(row))];
     if (role == Qt::TextAlignmentRole && index.column() == Size)
@@ -119,11 +165,21 @@ void ResultsModel::sort(int column, Qt::SortOrder order)
     emit layoutAboutToBeChanged();
     std::vector<quint32> rows(static_cast<size_t>(m_shown));
     std::iota(rows.begin(), rows.end(), quint32(0));
+    // Paths and names are kept as the files hold them: each is decoded once for the sort.
+    std::vector<QString> keys;
+    if (column == Path || column == Name) {
+        keys.reserve(rows.size());
+        for (const quint32 row : rows)
+            keys.push_back(column == Path ? m_store.pathOf(row) : m_store.nameOf(row));
+    }
+    const auto sortsBefore = [&](quint32 a, quint32 b) {
+        return keys.empty() ? less(column, a, b) : keys[a].compare(keys[b], Qt::CaseInsensitive) < 0;
+    };
     // Stable, so rows that compare equal keep the order of the discs and the trees.
     if (order == Qt::AscendingOrder)
-        std::stable_sort(rows.begin(), rows.end(), [&](quint32 a, quint32 b) { return less(column, a, b); });
+        std::stable_sort(rows.begin(), rows.end(), [&](quint32 a, quint32 b) { return sortsBefore(a, b); });
     else
-        std::stable_sort(rows.begin(), rows.end(), [&](quint32 a, quint32 b) { return less(column, b, a); });
+        std::stable_sort(rows.begin(), rows.end(), [&](quint32 a, quint32 b) { return sortsBefore(b, a); });
     const QModelIndexList before = persistentIndexList();
     QModelIndexList after;
     // The selection and the current row stay on the same store rows.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalogue/sidefacts.h"
+#include "records/recordset.h"
 #include "search/resultstore.h"
 
 #include <QAbstractTableModel>
@@ -16,14 +17,25 @@ class ResultsModel final : public QAbstractTableModel {
 
     explicit ResultsModel(QObject *parent = nullptr);
 
-    // Empties the model for a new search over `discs`, coloured as the list pane colours them.
-    void start(std::vector<ResultDisc> discs, std::vector<QColor> colours, std::vector<SideFacts> facts);
+    // Empties the model for a new search over `discs`, coloured as the list pane colours them;
+    // the rows it held go to `old` when given, to be freed where freeing a million costs no key.
+    void start(std::vector<ResultDisc> discs, std::vector<QColor> colours, std::vector<SideFacts> facts,
+               ResultStore *old = nullptr);
     void rowsFound(qsizetype first, qsizetype count);
+    // Rows of a search of the same discs, taken from its own store, after those shown.
+    void appendRows(ResultStore &&rows);
 
     [[nodiscard]] ResultStore &store() { return m_store; }
     [[nodiscard]] const ResultStore &store() const { return m_store; }
     // The store's row shown at `row` of the view.
     [[nodiscard]] qsizetype storeRow(int row) const;
+    // The discs as the index holds them now: a disc whose entry is gone has its rows greyed (its
+    // file, renamed from `renamedFrom` to `renamedTo`, first followed).
+    void followIndex(const RecordSet &index, const QString &renamedFrom = {}, const QString &renamedTo = {});
+    [[nodiscard]] bool discGone(qsizetype storeRow) const { return m_gone[size_t(m_store.discOf(storeRow))]; }
+    // Reads now the sizes and dates of the disc whose catalogue file is `file`, which are otherwise
+    // read when first shown: its rows keep them once the disc is deleted.
+    void keepFactsOf(const QString &file);
     // The shown order, empty while it is the store's own.
     [[nodiscard]] const std::vector<quint32> &order() const { return m_order; }
 
@@ -41,6 +53,7 @@ class ResultsModel final : public QAbstractTableModel {
     ResultStore m_store;
     std::vector<QColor> m_colours;
     std::vector<SideFacts> m_facts;
+    std::vector<bool> m_gone; // per disc
     std::vector<quint32> m_order;
     int m_shown = 0;
 };

@@ -134,9 +134,10 @@ void w_save::cb_save_clicked()
             if (!saveNew(*main, entry))
                 return;
         } else {
-            const FileResult changed = main->entries().change(is_label_org, entry);
+            const FileResult changed = main->changeEntry(is_label_org, entry);
             if (!changed.ok) {
-                MessageBox(QStringLiteral("오류"), changed.error, MessageIcon::StopSign);
+                if (!changed.cancelled) // a wait the user stopped needs no message
+                    MessageBox(QStringLiteral("오류"), changed.error, MessageIcon::StopSign);
                 return;
             }
         }
@@ -160,12 +161,20 @@ bool w_save::saveNew(w_list &main, const CatalogueEntry &entry)
         saved = entries.add(main.tree(), entry, &main.treeFacts());
     }
     if (!saved.ok) {
-        MessageBox(QStringLiteral("오류"), saved.error, MessageIcon::StopSign);
+        if (!saved.cancelled)
+            MessageBox(QStringLiteral("오류"), saved.error, MessageIcon::StopSign);
         return false;
     }
     main.cb_save->setEnabled(false);
-    main.setTreeTitle(entry.name);
+    main.treeSaved(entry.name);
     return true;
+}
+
+void w_save::offerLabel(const QString &label)
+{
+    // Selected, so that typing replaces it.
+    sle_label->setText(label);
+    sle_label->selectAll();
 }
 
 void w_save::cb_cancel_clicked()
@@ -175,9 +184,10 @@ void w_save::cb_cancel_clicked()
 
 void w_save::keyPressEvent(QKeyEvent *event)
 {
-    // Escape has no binding here: only Cancel and the close box close the dialog.
+    // Escape cancels, as Cancel does.
     if (event->key() == Qt::Key_Escape) {
         event->accept();
+        cb_cancel_clicked();
         return;
     }
     QDialog::keyPressEvent(event);

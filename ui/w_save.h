@@ -27,6 +27,8 @@ class w_save : public QDialog {
 
     void cb_save_clicked();
     void cb_cancel_clicked();
+    // New mode: the label field holds `label`, selected.
+    void offerLabel(const QString &label);
 
     // The nine controls, in creation order.
     QComboBox *ddlb_gubn = nullptr;

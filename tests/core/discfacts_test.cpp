@@ -103,6 +103,7 @@ TEST(SideFile, ReadOnlyForTheTreeItWasWrittenFor)
     facts.disc.capacity = 700LL << 20;
     facts.disc.files = 1;
     facts.disc.scanned = QDateTime::fromSecsSinceEpoch(1700000000, Qt::UTC);
+    ASSERT_TRUE(writeCatalogue(tree, catalogue).ok); // the disc the side file belongs to
     ASSERT_TRUE(SideFiles::write(SideFiles::pathFor(catalogue), tree, facts).ok);
     EXPECT_EQ(SideFiles::pathFor(catalogue), dir.path() + u"/.tarvek/cd_x.dat.facts"_s);
 
@@ -246,7 +247,7 @@ TEST(SideFile, NotesOfSomeRowsByKind)
     }
 }
 
-TEST(SideFile, DiscFactsOnlyWhileTheCatalogueFileIsAsLarge)
+TEST(SideFile, DiscFactsOnlyForTheTreeTheCatalogueFileHolds)
 {
     QTemporaryDir dir;
     const QString catalogue = dir.path() + u"/cd_x.dat"_s;
@@ -254,11 +255,18 @@ TEST(SideFile, DiscFactsOnlyWhileTheCatalogueFileIsAsLarge)
     const struct {
         QByteArray now; // the catalogue file when the disc's facts are read; empty: gone
         bool read;
+        bool older = false; // a side file written before it kept a hash of the catalogue's bytes
     } cases[] = {
         {rows, true},
         {QByteArray(rows).replace("\t0\t1\t0", "\t1\t1\t0"), true}, // a flag another program set
         {QByteArray(rows).replace("E:\t", "F:/new\t"), false},      // another disc under its name
+        // Another tree of the same size: a replace killed before its side file followed, or
+        // another program's rewrite.
+        {QByteArray(rows).replace("E:\t", "G:\t"), false},
         {{}, false},
+        {rows, true, true},
+        {QByteArray(rows).replace("\t0\t1\t0", "\t1\t1\t0"), true, true},
+        {QByteArray(rows).replace("E:\t", "G:\t"), false, true},
     };
     for (const auto &c : cases) {
         QFile file(catalogue);
@@ -270,6 +278,18 @@ TEST(SideFile, DiscFactsOnlyWhileTheCatalogueFileIsAsLarge)
         facts.append({1, 2});
         facts.disc.files = 7;
         ASSERT_TRUE(SideFiles::write(SideFiles::pathFor(catalogue), tree, facts).ok);
+        if (c.older) {
+            QFile side(SideFiles::pathFor(catalogue));
+            ASSERT_TRUE(side.open(QIODevice::ReadOnly));
+            QByteArray bytes = side.readAll();
+            side.close();
+            const qsizetype at = bytes.indexOf("\r\ncontent\t");
+            ASSERT_GT(at, 0);
+            bytes.remove(at, bytes.indexOf("\r\n", at + 2) - at);
+            ASSERT_TRUE(side.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            side.write(bytes);
+            side.close();
+        }
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
                     file.write(c.now) == c.now.size());
         file.close();

@@ -252,6 +252,18 @@ TEST(ListBoxModelTest, ItemsAndSelection)
     EXPECT_EQ(unsorted.items(), QStringList({"[.]", "[..]", "[sub]", "cd_1.dat"}));
 }
 
+// A name a Mac wrote decomposed sorts where its composed spelling does, as a reader expects.
+TEST(ListBoxModelTest, DecomposedNamesSortAsComposed)
+{
+    const QString mac = QStringLiteral("맥에서 복사").normalized(QString::NormalizationForm_D);
+    EXPECT_TRUE(listsBefore(QStringLiteral("동영상"), mac));
+    EXPECT_FALSE(listsBefore(mac, QStringLiteral("동영상")));
+    EXPECT_TRUE(listsBefore(mac, QStringLiteral("사진")));
+    // Equal when composed: the exact text decides, so the order stays fixed.
+    EXPECT_NE(listsBefore(mac, QStringLiteral("맥에서 복사")),
+              listsBefore(QStringLiteral("맥에서 복사"), mac));
+}
+
 TEST(ListingPatternTest, Matching)
 {
     for (const char *pattern : {"*", "*.*", ""}) {

@@ -1,7 +1,9 @@
+#include "scanner/drivescan.h"
 #include "scanner/foldercount.h"
 #include "scanner/keptlistings.h"
 #include "scanner/treebuilder.h"
 
+#include "catalogue/discfacts.h"
 #include "catalogue/layouts.h"
 #include "support/fakefilesystem.h"
 #include "support/rawtree.h"
@@ -173,6 +175,48 @@ TEST(ScanCancel, DuringTheCountTheCountStopsGrowing)
     EXPECT_EQ(below.count("/d/"), 1 + 1 + 1 + 2);
     EXPECT_EQ(below.countResult, 1) << "the cancel came below the top folder";
     EXPECT_EQ(below.entered, 4) << "c still makes a call, which returns at once";
+}
+
+TEST(ScanCancel, DuringTheCountTheFoldersListedMakeTheTree)
+{
+    FakeFileSystem fs({"/d/a/1", "/d/a/2", "/d/b/3", "/d/c/4", "/d/c/5", "/d/top"});
+    struct Case {
+        int cancelAt;
+        QStringList rows;
+        QStringList percentages; // the build's, from the start though the count left the bar full
+    };
+    const Case cases[] = {
+        {1, {}, {}}, // before the top folder was listed: nothing
+        {3,          // d and a were listed
+         {"1 /d/|d", "2 /d/a/|a", "3 /d/a/|1", "3 /d/a/|2", "2 /d/|top"},
+         {"20%", "40%", "60%", "80%", "100%"}},
+    };
+    for (const Case &c : cases) {
+        Scan scan(fs);
+        scan.cancelAt = c.cancelAt; // the cancel stays reported, as the window's flag stays set
+        const auto walk = fs.walkDrive("/d/");
+        TreeFacts facts;
+        const qint64 counted = scanDrive(scan.hooks, walk.get(), "/d/", scan.tree, facts);
+        EXPECT_EQ(scan.rows(), c.rows) << c.cancelAt;
+        EXPECT_EQ(scan.tree.RowCount(), counted) << "the count is the rows of the folders listed";
+        EXPECT_EQ(scan.texts, c.percentages) << c.cancelAt;
+    }
+}
+
+TEST(ScanProgress, TheCountMovesTheBarByTheShareOfTheTreeWalked)
+{
+    FakeFileSystem fs({"/d/a/1", "/d/a/2", "/d/b/3", "/d/c/4", "/d/c/5", "/d/c/e/", "/d/top"});
+    Scan scan(fs);
+    QStringList seen;
+    const auto walk = fs.walkDrive("/d/");
+    ScanContext context{scan.hooks, walk.get()};
+    context.showFound = [&](qint64 folders, qint64 files) {
+        seen << QStringLiteral("%1 %2 %3").arg(scan.progress.permille()).arg(folders).arg(files);
+    };
+    qint64 total = 0;
+    wf_file_cnt(context, "/d/", total);
+    // a, b and c are a third of d each, e the whole of c; and the folders and files found so far.
+    EXPECT_EQ(seen, QStringList({"0 4 1", "333 4 3", "666 4 4", "666 5 6", "1000 5 6"}));
 }
 
 TEST(ScanCancel, DuringTheBuildBegunFoldersKeepTheirFiles)

@@ -2,8 +2,10 @@
 // empty line, and the list of discs it gives for a data folder written as the Windows version did.
 
 #include "catalogue/layouts.h"
+#include "files/cp949table.h"
 #include "files/textfile.h"
 #include "search/search.h"
+#include "search/treefind.h"
 
 #include <QDir>
 #include <QFile>
@@ -63,6 +65,56 @@ TEST_F(Search, CharactersNotBytes)
                       u"ก"_s));
     // A CP949 file that begins like a byte-order mark is still CP949.
     EXPECT_TRUE(holds("\xEF\xBB\xBF\xA1.txt\r\n", u"癤에"_s));
+}
+
+// Canonically equivalent text is equal: a name a Mac wrote decomposed (NFD) is found by its
+// composed spelling and the other way round, in whole lines as in the tree's names; case stays.
+TEST_F(Search, CanonicallyEquivalentTextMatches)
+{
+    const auto nfd = [](const QString &text) { return text.normalized(QString::NormalizationForm_D); };
+    const QByteArray mark = "\xEF\xBB\xBF";
+    const auto line = [&](const QString &name) {
+        return mark + (u"/m/D/\t"_s + name + u"\tline.bmp\r\n"_s).toUtf8();
+    };
+    // A CP949 compatibility ideograph (KS X 1001 keeps duplicates by reading), which composes
+    // to its unified ideograph.
+    char16_t compatibility = 0;
+    QByteArray compatibilityBytes;
+    for (int code = 0x8000; code <= 0xFFFF && compatibility == 0; ++code) {
+        const char16_t unit = cp949PairTable()[code];
+        if (unit >= 0xF900 && unit <= 0xFAFF) {
+            compatibility = unit;
+            compatibilityBytes = QByteArray(1, char(code >> 8)) + char(code & 0xFF);
+        }
+    }
+    ASSERT_NE(compatibility, 0);
+    const QString unified = QString(QChar(compatibility)).normalized(QString::NormalizationForm_C);
+    const struct {
+        QByteArray file;
+        QString text;
+        bool found;
+    } cases[] = {
+        {line(nfd(u"해변.jpg"_s)), u"해변"_s, true},
+        {line(u"해변.jpg"_s), nfd(u"해변"_s), true},
+        {line(u"해"_s + nfd(u"변.jpg"_s)), u"해변.jpg"_s, true}, // partly decomposed
+        {line(nfd(u"바다 사진.JPG"_s)), u"사진.jpg"_s, false},   // case still counts here
+        {line(nfd(u"바다 사진.JPG"_s)), u"D/\t바다"_s, true},    // the whole line
+        {line(nfd(u"café"_s)), u"café"_s, true},
+        {line(nfd(u"café"_s)), u"cafe"_s, false}, // é is not e
+        {"D:\\\t" + compatibilityBytes + ".txt\r\n", unified, true},
+        {"D:\\\t" + compatibilityBytes + ".txt\r\n", unified + u".txt"_s, true},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(holds(c.file, c.text), c.found) << c.text.toStdString();
+
+    RecordSet tree(d_dir_tree());
+    for (const QString &name : {u"동영상"_s, nfd(u"맥에서 복사"_s), nfd(u"해변.jpg"_s), u"해변 2.jpg"_s})
+        tree.appendLine(u"/m/D/\t"_s + name + u"\tline.bmp\tline.bmp\t0\t0\t0\t0\t2"_s);
+    EXPECT_EQ(findNameRow(tree, u"해변"_s, 1, 4), 3);
+    EXPECT_EQ(findNameRow(tree, nfd(u"해변"_s), 4, 4), 4);
+    EXPECT_EQ(findNameRow(tree, u"맥에서"_s, 1, 4), 2);
+    EXPECT_EQ(findNameRow(tree, u"해변.JPG"_s, 1, 4), 0);
+    EXPECT_EQ(findNameRow(tree, u"해변"_s, 5, 4), 0); // past the end
 }
 
 TEST_F(Search, LinesUpToTheFirstEmptyOne)

@@ -17,7 +17,9 @@ with tempfile.TemporaryDirectory() as folder:
         with open(f'{folder}/{name}', 'rb') as f:
             data = f.read()
         assert data.startswith(b'\xef\xbb\xbf'), f'{name}: no byte-order mark'
-        assert data.count(b'\n') == data.count(b'\r\n'), f'{name}: a line does not end in CR LF'
+        if not name.startswith('hostile'):
+            assert data.count(b'\n') == data.count(b'\r\n'), f'{name}: a line does not end in CR LF'
+        assert data.endswith(b'\r\n'), f'{name}: the last record does not end in CR LF'
         with open(f'{folder}/{name}', encoding='utf-8-sig', newline='') as f:
             return list(csv.reader(f))
 
@@ -27,7 +29,13 @@ with tempfile.TemporaryDirectory() as folder:
                     ['E:\\', NAME, '파일', '', '']], tree
     results = rows('results.csv')
     assert results == [['라벨', '설명', '구분', '폴더 경로', '이름', '종류', '크기', '날짜'],
-                       ['똠,1', '"설명", 둘', '사진', 'E:\\', NAME.replace('\t', ' '), '파일', '', '']], results
+                       ['똠,1', '"설명", 둘', '사진', '\\', NAME.replace('\t', ' '), '파일', '', '']], results
+    hostile = ['cr\rinside', 'lf\ninside', 'crlf\r\ninside', '"quoted"', 'ends in cr\r', '\ufeffmark first',
+               'comma,"and"\r\n']
+    tree = rows('hostile-tree.csv')
+    assert tree[1:] == [[text, text, '파일', '', ''] for text in hostile], tree
+    discs = rows('hostile-list.csv')
+    assert discs[1:] == [[text, text, '', '', '', ''] for text in hostile], discs
     discs = rows('list.csv')
     assert discs == [['라벨', '설명', '구분', '파일 수', '전체 크기', '스캔 날짜'],
                      ['똠,1', '"설명", 둘', '사진', '', '', '']], discs

@@ -1,6 +1,8 @@
 // Writes the three CSV exports of a small catalogue into a folder, for check_csv.py to read back
 // with Python's csv module: a name holding a comma, a double quote, a tab and a syllable only
-// CP949 (not EUC-KR) holds must come back as it went in.
+// CP949 (not EUC-KR) holds must come back as it went in; so must names and descriptions (which a
+// tree or a list in memory can hold) with a CR, an LF, CR LF, quotes, commas and a leading
+// byte-order mark character.
 
 #include "catalogue/datafiles.h"
 #include "catalogue/discfacts.h"
@@ -13,6 +15,8 @@
 #include <QDir>
 
 #include <cstdio>
+
+using namespace Qt::StringLiterals;
 
 int main(int argc, char **argv)
 {
@@ -29,8 +33,20 @@ int main(int argc, char **argv)
     tree.SetItem(row, TreeColumn::fullname, QStringLiteral("E:\\"));
     tree.SetItem(row, TreeColumn::name, name); // a tab only a tree in memory can hold
     tree.SetItem(row, TreeColumn::bmpname, QStringLiteral("line.bmp"));
+    const QStringList hostile = {u"cr\rinside"_s,       u"lf\ninside"_s,   u"crlf\r\ninside"_s,
+                                 u"\"quoted\""_s,       u"ends in cr\r"_s, u"\uFEFFmark first"_s,
+                                 u"comma,\"and\"\r\n"_s};
     RecordSet list(d_cdinfo());
     list.appendLine(QStringLiteral("cd_똠,1.dat\t\"설명\", 둘\t똠,1\t04"));
+    RecordSet more(d_dir_tree()), moreList(d_cdinfo());
+    for (const QString &text : hostile) {
+        const qint64 at = more.InsertRow(0);
+        more.SetItem(at, TreeColumn::fullname, text);
+        more.SetItem(at, TreeColumn::name, text);
+        const qint64 entry = moreList.InsertRow(0);
+        moreList.SetItem(entry, IndexColumn::name, text);
+        moreList.SetItem(entry, IndexColumn::desc, text);
+    }
     // The catalogue file drops the tab, as every data file does.
     if (!writeCatalogue(tree, folder + QStringLiteral("/cd_똠,1.dat")).ok)
         return 1;
@@ -40,6 +56,8 @@ int main(int argc, char **argv)
     HookContext hooks;
     searchResults(hooks, store, folder, QStringLiteral("똠"));
     const bool written = exportTree(folder + QStringLiteral("/tree.csv"), tree, TreeFacts()).ok &&
+                         exportTree(folder + QStringLiteral("/hostile-tree.csv"), more, TreeFacts()).ok &&
+                         exportDiscList(folder + QStringLiteral("/hostile-list.csv"), moreList, folder).ok &&
                          exportDiscList(folder + QStringLiteral("/list.csv"), list, folder).ok &&
                          exportResults(folder + QStringLiteral("/results.csv"), store, {}, folder).ok;
     return written ? 0 : 1;

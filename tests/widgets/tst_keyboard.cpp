@@ -8,7 +8,9 @@
 #include "support/messagelog.h"
 #include "support/programfolder.h"
 #include "ui/w_list.h"
+#include "widgets/elidedlabel.h"
 
+#include <QContextMenuEvent>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -43,6 +45,18 @@ class TestKeyboard : public QObject {
                 names << (r == tree.GetRow() ? '[' + name + ']' : name);
         }
         return names.join(' ');
+    }
+
+    // A click and keys as the window system delivers them: the focus follows the controls' own
+    // rules, a right-click becomes a context menu request, keys go to whatever has the focus.
+    static void clickAt(QWidget *control, Qt::MouseButton button = Qt::LeftButton)
+    {
+        QWidget *top = control->window();
+        QTest::mouseClick(top->windowHandle(), button, {}, control->mapTo(top, control->rect().center()));
+    }
+    static void press(QWidget *top, Qt::Key key, Qt::KeyboardModifiers modifiers = {})
+    {
+        QTest::keyClick(top->windowHandle(), key, modifiers);
     }
 
   private slots:
@@ -138,6 +152,51 @@ class TestKeyboard : public QObject {
             QCOMPARE(window.st_facts->text(),
                      rowFactsText(window.tree(), window.treeFacts(), window.tree().GetRow()));
         QCOMPARE(window.list().RowCount(), qint64(60)); // nothing deleted on No
+    }
+
+    // The search box and the find box share a place: whichever shows takes the clicks, the focus,
+    // the Tab and the typing, however it came to show (load, right-click or Menu key on ">>",
+    // search), and Enter acts for it.
+    void theShownBoxTakesClicksAndTyping()
+    {
+        LocalFileSystem fs; // the search lists the data folder
+        w_list window(fs);
+        MessageLog log;
+        listEverything(window);
+        press(&window, Qt::Key_Return); // opens disc A: the find box covers the search box
+        const auto typeInto = [&](QLineEdit *box, const char *text) {
+            clickAt(window.dw_1);
+            clickAt(box);
+            QCOMPARE(QApplication::focusWidget(), box);
+            press(&window, Qt::Key_A, Qt::ControlModifier); // typing replaces what is there
+            for (const char *c = text; *c; ++c)
+                QTest::keyClick(window.windowHandle(), *c);
+            QCOMPARE(box->text(), QString(text));
+            window.ddlb_drive->setFocus();
+            press(&window, Qt::Key_Backtab); // Tab reaches the box only while it shows
+            QCOMPARE(QApplication::focusWidget() == window.sle_search, box == window.sle_search);
+        };
+        typeInto(window.sle_find, "q2");
+        clickAt(window.cb_next, Qt::RightButton);
+        QVERIFY(window.sle_find->isHidden());
+        QCOMPARE(QApplication::focusWidget(), window.sle_search);
+        typeInto(window.sle_search, "x");
+        // The Menu key on ">>" makes a context menu request of the keyboard.
+        const QPoint middle = window.cb_next->rect().center();
+        QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, middle, window.cb_next->mapToGlobal(middle));
+        QApplication::sendEvent(window.cb_next, &menuKey);
+        QCOMPARE(QApplication::focusWidget(), window.sle_find);
+        typeInto(window.sle_find, "q1");
+        QCOMPARE(window.sle_search->text() + window.sle_find->text(), QString("xq1"));
+        // Uncovered once more, Enter in the search box searches: ">>" is not pressed.
+        clickAt(window.cb_next, Qt::RightButton);
+        typeInto(window.sle_search, "D:");
+        clickAt(window.sle_search);
+        press(&window, Qt::Key_Return);
+        QCoreApplication::processEvents();             // the posted search
+        QCOMPARE(window.list().RowCount(), qint64(1)); // A, found by the search
+        QVERIFY2(log.messages.isEmpty(), qPrintable(log.messages.join(';')));
+        typeInto(window.sle_search, "q"); // the search box stays in charge
     }
 
     // Enter clicks a focused button; the covered search box takes no focus; Esc closes the help.

@@ -13,6 +13,7 @@
 #include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
@@ -117,10 +118,11 @@ class TestScan : public QObject {
         w_list window(fs);
         window.open();
         window.show();
-        // Partway into the build, when the bar passes a fifth, press the button again.
+        // Partway into the build (the percentage shows), when the bar passes a fifth, press the
+        // button again.
         bool pressed = false;
         connect(window.hpb_1, &QProgressBar::valueChanged, &window, [&](int value) {
-            if (value < 200 || pressed)
+            if (value < 200 || pressed || !window.st_progress->text().endsWith('%'))
                 return;
             pressed = true;
             QTimer::singleShot(0, window.cb_scan, [&] { QTest::mouseClick(window.cb_scan, Qt::LeftButton); });
@@ -134,6 +136,40 @@ class TestScan : public QObject {
         QVERIFY(window.cb_save->isEnabled());
         QCOMPARE(window.tree().GetItemNumber(1, "open"), qint64(1)); // "the partial tree is folded"
         QCOMPARE(shownNames(window).first(), QString("DISC_01"));
+    }
+
+    void aCancelDuringTheCountKeepsTheFoldersListed()
+    {
+        RootedFileSystem fs(m_disc);
+        w_list window(fs);
+        window.open();
+        window.show();
+        // While the count reads, the bar moves and tells what was found; at the tenth folder the
+        // button is pressed again.
+        QSet<int> values;
+        QString told;
+        connect(window.hpb_1, &QProgressBar::valueChanged, &window, [&](int value) {
+            if (window.hpb_1->isTextVisible())
+                values << value;
+        });
+        fs.onListing = [&](int listing) {
+            told = window.hpb_1->isTextVisible() ? window.hpb_1->text() : told;
+            if (listing == 10) {
+                QTimer::singleShot(0, window.cb_scan,
+                                   [&] { QTest::mouseClick(window.cb_scan, Qt::LeftButton); });
+                QThread::msleep(15); // let the next yield pump events
+            }
+        };
+        QTest::mouseClick(window.cb_scan, Qt::LeftButton);
+        QVERIFY2(values.size() >= 5, qPrintable(QString::number(values.size())));
+        QVERIFY2(told.startsWith("폴더 ") && told.endsWith("개 찾음"), qPrintable(told));
+        QVERIFY(!window.hpb_1->isTextVisible());
+        // DISC_01, top0 and sub00 to sub07 were listed: their rows, the files of each, no more.
+        QCOMPARE(window.tree().RowCount(), qint64(1 + 1 + 8 * 4 + 2));
+        QCOMPARE(window.tree().GetItemString(window.tree().RowCount() - 2, "name"), QString("file2.txt"));
+        QCOMPARE(shownNames(window), QStringList({"DISC_01", "top0", "readme", "사진.jpg"}));
+        QVERIFY(window.cb_save->isEnabled() && window.cb_print->isEnabled());
+        QCOMPARE(window.cb_scan->text(), QString("스캔"));
     }
 
     void printsEveryShownRowToAFile()
@@ -288,7 +324,7 @@ class TestScan : public QObject {
         QCOMPARE(window.tree().RowCount(), qint64(0));
         QCOMPARE(window.il_file_cnt, qint64(0));
         QCOMPARE(listed, 0); // no folder of the disc was listed
-        QVERIFY(window.cb_save->isEnabled());
+        QVERIFY(!window.cb_save->isEnabled() && !window.cb_print->isEnabled()); // no tree to save
         QCOMPARE(window.cb_scan->text(), QString("스캔"));
     }
 };

@@ -11,7 +11,9 @@
 #include "widgets/messagebox.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QPrinter>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -138,6 +140,45 @@ class TestSearch : public QObject {
         QVERIFY(window.sle_find->isHidden());
         emit window.cb_next->customContextMenuRequested({});
         QVERIFY(!window.sle_find->isHidden());
+    }
+
+    void theOpenTreeFollowsItsDiscRenamedAndDeleted()
+    {
+        LocalFileSystem fs;
+        w_list window(fs);
+        window.open();
+        search(window, "");
+        window.dw_list_clicked(0, 0, 1, "name");
+        window.dw_list_doubleclicked(0, 0, 1, "name"); // disc A
+        QString printed, pdf;
+        window.printSetup = [&](QPrinter &printer) {
+            printed = printer.docName(); // the pages' heading
+            pdf = QFileInfo(printer.outputFileName()).fileName();
+            return false;
+        };
+        // Renamed: the print takes the label the disc has now.
+        window.ue_modify();
+        w_save::current()->sle_label->setText("A2");
+        w_save::current()->cb_save->click();
+        QCOMPARE(names(window.list()), QStringList({"A2", "B", "C"}));
+        window.cb_print->click();
+        QCOMPARE(printed + ' ' + pdf, QString("A2 A2.pdf"));
+        QVERIFY(window.offeredLabel().isEmpty()); // a saved disc's tree offers no label
+        // Deleted: the tree stands as a scan not yet saved, titled by its drive, and can be saved.
+        window.treeFacts().disc.volumeLabel = "VOL_A";
+        window.ue_delete();
+        QCOMPARE(names(window.list()), QStringList({"B", "C"}));
+        window.cb_print->click();
+        QCOMPARE(printed, QString("스캔 D:\\"));
+        QVERIFY(window.treeFile().isEmpty() && window.cb_save->isEnabled());
+        QCOMPARE(window.offeredLabel(), QString("VOL_A"));
+        // Deleting another disc leaves the open one alone.
+        window.dw_list_clicked(0, 0, 1, "name");
+        window.dw_list_doubleclicked(0, 0, 1, "name"); // disc B
+        window.dw_list_clicked(0, 0, 2, "name");
+        window.ue_delete();
+        window.cb_print->click();
+        QCOMPARE(printed, QString("B"));
     }
 
     void deleteRemovesTheEntryAndItsFile()

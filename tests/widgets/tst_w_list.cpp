@@ -2,6 +2,7 @@
 
 #include "catalogue/layouts.h"
 #include "catalogue/settings.h"
+#include "files/filesystem.h"
 #include "support/fakefilesystem.h"
 #include "support/programfolder.h"
 #include "ui/application.h"
@@ -13,10 +14,13 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLockFile>
 #include <QProgressBar>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -183,6 +187,47 @@ class TestMainWindow : public QObject {
         QCOMPARE(window.index().GetItemString(2, "name"), QString("B"));
         QCOMPARE(window.list().RowCount(), qint64(0));
         QCOMPARE(window.tree().RowCount(), qint64(0));
+    }
+
+    // Another copy holds the data folder's lock: start-up does not wait for it, and a delete
+    // waits with the window running, says for whom, and stops when the user cancels.
+    void aWaitForTheLockShowsWhoAndCancels()
+    {
+        writeIndex("cd_A.dat\tfirst\tA\t01\r\n");
+        QFile disc(m_dir.path() + "/data/cd_A.dat");
+        QVERIFY(disc.open(QIODevice::WriteOnly));
+        disc.write("E:\\\tE:\tfolder.bmp\tfoldopen.bmp\t0\t1\t0\t0\t1\r\n");
+        disc.close();
+        QLockFile other(m_dir.path() + "/data/.tarvek.lock");
+        QVERIFY(other.tryLock(0));
+        LocalFileSystem fs;
+        w_list window(fs);
+        QElapsedTimer started;
+        started.start();
+        window.open();
+        QVERIFY2(started.elapsed() < 10000, "start-up waited for the other copy");
+        window.cb_search->click(); // every disc
+        QCOMPARE(window.list().RowCount(), qint64(1));
+        window.dw_list_clicked(0, 0, 1, "name");
+        QStringList messages;
+        setMessageBoxHook([&](const QString &, const QString &text) {
+            messages << text;
+            return 1; // yes, delete it
+        });
+        QString shown;
+        QTimer::singleShot(800, [&] {
+            for (QWidget *widget : QApplication::topLevelWidgets()) {
+                if (auto *dialog = qobject_cast<QProgressDialog *>(widget); dialog && dialog->isVisible()) {
+                    shown = dialog->labelText();
+                    dialog->cancel();
+                }
+            }
+        });
+        window.ue_delete();
+        QVERIFY2(shown.contains(QString::number(QCoreApplication::applicationPid())), qPrintable(shown));
+        QCOMPARE(messages.size(), 1); // the question only: a cancelled wait is no error
+        QCOMPARE(window.list().RowCount(), qint64(1));
+        QVERIFY(disc.exists());
     }
 
     void emptyFirstIndexLineLeavesTheIndexEmpty()

@@ -139,12 +139,45 @@ class TestSaveDialog : public QObject {
             QTest::keyClick(control, Qt::Key_F1);
         QCOMPARE(m_messages.size(), 4); // the help file is missing here: each F1 says where it looked
         QVERIFY(m_messages.first().contains("tarvek.hlp"));
-        QTest::keyClick(dialog, Qt::Key_Escape);
-        QVERIFY(dialog->isVisible()); // Escape has no binding
         QTest::keyClick(dialog->cb_save, Qt::Key_Return);
         QVERIFY(bytesOf("cdinfo.dat") == "<missing>"); // the click is posted, not run inside the key
         QTRY_VERIFY(!w_save::current());
         QCOMPARE(bytesOf("cdinfo.dat"), QByteArray("cd_DISC.dat\t\tDISC\t\r\n")); // no category: ""
+    }
+
+    // For a scan the dialog offers the disc's volume label, selected so that typing replaces it;
+    // Esc anywhere in it cancels as Cancel does.
+    void aScanOffersItsVolumeLabelAndEscCancels_data()
+    {
+        QTest::addColumn<int>("focus");
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("in the label") << 0 << "DISC 2";
+        QTest::newRow("in the description") << 1 << "";
+        QTest::newRow("in the category") << 2 << "";
+        QTest::newRow("on Save") << 3 << "";
+        QTest::newRow("on Cancel") << 4 << "";
+    }
+    void aScanOffersItsVolumeLabelAndEscCancels()
+    {
+        QFETCH(int, focus);
+        QFETCH(QString, typed);
+        FakeFileSystem fs;
+        w_list window(fs);
+        window.open();
+        fillTree(window);
+        window.treeFacts().disc.volumeLabel = "BIG_200K";
+        QTest::mouseClick(window.cb_save, Qt::LeftButton);
+        w_save *dialog = w_save::current();
+        QVERIFY(dialog && QTest::qWaitForWindowExposed(dialog));
+        QCOMPARE(dialog->sle_label->selectedText(), QString("BIG_200K"));
+        QTest::keyClicks(dialog->sle_label, typed);
+        QCOMPARE(dialog->sle_label->text(), typed.isEmpty() ? QString("BIG_200K") : typed);
+        QWidget *controls[] = {dialog->sle_label, dialog->sle_memo, dialog->ddlb_gubn, dialog->cb_save,
+                               dialog->cb_cancel};
+        controls[focus]->setFocus();
+        QTest::keyClick(controls[focus], Qt::Key_Escape);
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(bytesOf("cdinfo.dat"), QByteArray("<missing>")); // nothing saved
     }
 
     void saveWritesTheDiscAndItsEntry()

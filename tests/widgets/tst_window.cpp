@@ -6,10 +6,12 @@
 #include "catalogue/factstext.h"
 #include "catalogue/layouts.h"
 #include "support/fakefilesystem.h"
+#include "support/localzone.h"
 #include "support/programfolder.h"
 #include "ui/indexpresenter.h"
 #include "ui/w_list.h"
 #include "ui/w_save.h"
+#include "widgets/elidedlabel.h"
 
 #include <QFile>
 #include <QLabel>
@@ -17,6 +19,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -67,12 +70,6 @@ class TestWindow : public QObject {
             {5, 34, 386, 359}, {394, 34, 265, 359}, {5, 396, 604, 21}, {610, 395, 49, 22}};
         QTest::newRow("first size") << QSize(0, 0) << first;
         QTest::newRow("smaller") << QSize(-100, -50) << first;
-        // 651 more pixels: 386/(386+265) of them to the tree.
-        QTest::newRow("larger") << QSize(651, 300)
-                                << QList<QRect>{{5, 34, 772, 659},
-                                                {780, 34, 530, 659},
-                                                {5, 696, 1255, 21},
-                                                {1261, 695, 49, 22}};
     }
     void gridsShareTheExtraRoom()
     {
@@ -86,6 +83,43 @@ class TestWindow : public QObject {
                                      window.hpb_1->geometry(), window.st_progress->geometry()};
         QTEST(placed, "tree_list_bar_percent");
         QVERIFY(window.windowFlags() & Qt::WindowMaximizeButtonHint);
+    }
+
+    // Wider than at first, the list shows the label, the category and the three totals whole
+    // before the description takes what is left: the list takes what they need first, then the
+    // tree and the list share the rest as their first widths, so this fits a 1280-pixel screen.
+    void theWideListShowsItsTotalsFirst()
+    {
+        FakeFileSystem fs;
+        w_list window(fs);
+        window.open();
+        window.show();
+        const auto *presenter = dynamic_cast<const IndexPresenter *>(window.dw_list->presenter());
+        const QStringList order = {"라벨", "구분", "총 크기", "파일 수", "스캔 날짜", "설명"};
+        int treeBefore = 386;
+        for (int width : {1280, 1316, 1920, 2560}) {
+            window.resize(width, window.height());
+            const QRect tree = window.dw_1->geometry(), list = window.dw_list->geometry();
+            QCOMPARE(tree.left(), 5);
+            QCOMPARE(list.left(), tree.right() + 4);
+            QCOMPARE(list.right(), width - 7);
+            QVERIFY2(tree.width() > treeBefore, qPrintable(QString::number(tree.width())));
+            treeBefore = tree.width();
+            QCOMPARE(window.dw_list->horizontalScrollBar()->maximum(), 0); // nothing out of view
+            const int view = window.dw_list->viewport()->width();
+            QStringList headings;
+            for (const auto &[heading, box] : presenter->columnsAt(view)) {
+                headings << heading;
+                QVERIFY2(box.right() < view, qPrintable(heading));
+            }
+            QCOMPARE(headings, order);
+            QCOMPARE(presenter->columnsAt(view).back().second.right(),
+                     view - 1); // the rest to the description
+        }
+        // Just past the first size the list is wide already, scrolled to as before.
+        window.resize(666, window.height());
+        QCOMPARE(presenter->columnsAt(window.dw_list->viewport()->width()).size(), size_t(6));
+        QVERIFY(window.dw_list->horizontalScrollBar()->maximum() > 0);
     }
 
     void driveBoxEndsInWholeFolders_data()
@@ -171,8 +205,46 @@ class TestWindow : public QObject {
         QCOMPARE(pages.join("").count(size), 2);
     }
 
+    // A long name is cut with "…" before the sizes on paper, and the status line says where it is
+    // cut at the window's first size, the whole line in its tooltip.
+    void longNamesAreCutWithAnEllipsis()
+    {
+        FakeFileSystem fs;
+        w_list window(fs);
+        window.open();
+        window.show();
+        const QString pdf = m_dir.path() + "/long.pdf";
+        printable(window, pdf);
+        const QString longName = QString("long name ").repeated(12) + "END.txt";
+        window.tree().SetItem(9, TreeColumn::name, longName); // f7.txt
+        TreeFacts &facts = window.treeFacts();
+        for (int i = 0; i <= 400; ++i)
+            facts.append(i == 8 ? FileStat{1234567, 1699963200} : FileStat{});
+        window.cb_print->click();
+        QProcess pdftotext;
+        pdftotext.start("pdftotext", {"-layout", pdf, "-"});
+        QVERIFY(pdftotext.waitForFinished());
+        const QStringList lines = QString::fromUtf8(pdftotext.readAllStandardOutput()).split('\n');
+        const auto printed = std::find_if(lines.begin(), lines.end(),
+                                          [](const QString &line) { return line.contains("long"); });
+        QVERIFY(printed != lines.end());
+        QVERIFY2(printed->contains("…") && !printed->contains("END") && printed->contains("1.2 MB"),
+                 qPrintable(*printed));
+
+        window.showRowFacts(9);
+        const QString whole = rowFactsText(window.tree(), facts, 9);
+        const QString shown = window.st_facts->text();
+        QVERIFY2(shown.endsWith("…") && whole.startsWith(shown.chopped(1)), qPrintable(shown));
+        QVERIFY(window.st_facts->fontMetrics().horizontalAdvance(shown) <=
+                window.st_facts->contentsRect().width());
+        QCOMPARE(window.st_facts->toolTip(), whole);
+        window.resize(2560, window.height());
+        QCOMPARE(window.st_facts->text(), whole); // room for all of it
+    }
+
     void theWideListShowsEachDiscsTotals()
     {
+        const LocalZone zone("KST-9");
         FakeFileSystem fs;
         w_list window(fs);
         window.open();
@@ -191,7 +263,7 @@ class TestWindow : public QObject {
         const auto *presenter = dynamic_cast<const IndexPresenter *>(window.dw_list->presenter());
         QVERIFY(presenter);
         const auto shown = [&](qint64 row) { return presenter->totalsShown(window.list(), row); };
-        const QStringList whole = {"1.2 MB", "12,345", "23. 11. 14."};
+        const QStringList whole = {"1.2 MB", "12,345", "23. 11. 14. 오후 9:00"}; // dated as everywhere
         const QSize first = window.size();
         const QRect firstView = window.dw_list->viewport()->geometry();
         // Any width past the first shows all three, scrolled to as the category is at first.
