@@ -153,6 +153,8 @@ void w_list::createCompareControls()
 {
     cbx_hashes = new QCheckBox(QStringLiteral("내용 해시 (느림)"), this);
     cbx_hashes->setObjectName(QStringLiteral("cbx_hashes"));
+    cbx_hashes->setAccessibleName(QStringLiteral("내용 해시"));
+    cbx_hashes->setAccessibleDescription(QStringLiteral("스캔할 때 파일마다 내용 해시를 기록합니다 (느림)"));
     cbx_hashes->setFont(layoutFont(QStringLiteral("MS Sans Serif"), 8));
     cbx_hashes->setGeometry(unitsToPixels(2440, 64, 620, 64));
     cbx_hashes->setToolTip(
