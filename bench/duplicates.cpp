@@ -301,7 +301,7 @@ void hashFigures(const QString &folder)
             TreeFacts facts;
             HookContext hooks;
             const auto walk = fs.walkDrive(folder);
-            scanDrive(hooks, walk.get(), folder, tree, facts, {}, true);
+            scanDrive(hooks, walk.get(), folder, tree, facts, {}, nullptr, true);
         });
     };
     const auto xxhsum = [&] {

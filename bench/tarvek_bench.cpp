@@ -10,6 +10,7 @@
 #include "catalogue/settings.h"
 #include "catalogue/sidefile.h"
 #include "scanner/foldercount.h"
+#include "scanner/imagescan.h"
 #include "scanner/keptlistings.h"
 #include "search/searchindex.h"
 #include "support/rootedfilesystem.h"
@@ -319,6 +320,95 @@ int search(const QString &dataFolder, const QString &hitWord)
     return hits > 0 && resultRows > 0 ? 0 : 1;
 }
 
+// Seconds `program` takes over each of `files` in turn, the best of three passes after a first one.
+double commandsSeconds(const QString &program, const QStringList &options, const QStringList &files)
+{
+    double best = 1e12;
+    for (int run = 0; run < 4; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        for (const QString &file : files) {
+            QProcess process;
+            process.setStandardOutputFile(QProcess::nullDevice());
+            process.start(program, options + QStringList{file});
+            process.waitForFinished(-1);
+        }
+        if (run > 0)
+            best = std::min(best, timer.nsecsElapsed() / 1e9);
+    }
+    return best;
+}
+
+// An image or archive file scanned as a disc, as "이미지 파일…" scans it: the best of three after a
+// first run; its rows go to `rows`.
+double imageScanSeconds(const QString &file, qint64 &rows)
+{
+    RecordSet tree(d_dir_tree());
+    TreeFacts facts;
+    Progress progress;
+    HookContext hooks;
+    hooks.progress = &progress;
+    scanImage(file, hooks, {}, tree, facts);
+    const double seconds = bestSeconds(3, [&] { scanImage(file, hooks, {}, tree, facts); });
+    rows = tree.RowCount();
+    return seconds;
+}
+
+// The scan of `root` through the window, as Scan runs it: the best of `runs` after a first one.
+double windowScanSeconds(const QString &root, int runs, qint64 &rows)
+{
+    ProgramWindow program(root);
+    program.window.cb_scan_clicked();
+    const double seconds = bestSeconds(runs, [&] { program.window.cb_scan_clicked(); });
+    rows = program.window.tree().RowCount();
+    return seconds;
+}
+
+// Listing archives and images against bsdtar -tvf on the same files, and an image scanned against
+// the scan of the same image mounted with fuseiso at `mountPoint`.
+int archive(const QString &folder, const QString &iso, const QString &mountPoint)
+{
+    const QString zip = folder + QStringLiteral("/tree.zip");
+    const QString sevenZip = folder + QStringLiteral("/tree.7z");
+    const QString zips = folder + QStringLiteral("/zips/");
+    qint64 rows = 0;
+    const auto ratio = [&](const char *name, const QString &file) {
+        const double bsdtar = commandSeconds(QStringLiteral("bsdtar"), {"-tvf", file});
+        const double tarvek = imageScanSeconds(file, rows);
+        const QByteArray base = QByteArray(name);
+        figure((base + "_rows").constData(), rows);
+        figure((base + "_scan_s").constData(), tarvek);
+        figure((base + "_bsdtar_s").constData(), bsdtar);
+        figure((base + "_ratio_vs_bsdtar").constData(), tarvek / bsdtar, 2);
+        return tarvek;
+    };
+    ratio("zip", zip);
+    ratio("7z", sevenZip);
+    QStringList zipFiles = QDir(zips).entryList({QStringLiteral("*.zip")}, QDir::Files, QDir::Name);
+    for (QString &file : zipFiles)
+        file.prepend(zips);
+    const double find = commandSeconds(QStringLiteral("find"), {zips});
+    const double bsdtars = commandsSeconds(QStringLiteral("bsdtar"), {"-tvf"}, zipFiles);
+    const double folderScan = windowScanSeconds(zips, 3, rows);
+    figure("zips_folder_rows", rows);
+    figure("zips_folder_scan_s", folderScan);
+    figure("zips_find_plus_bsdtar_s", find + bsdtars);
+    figure("zips_folder_ratio", folderScan / (find + bsdtars), 2);
+    const double isoScan = ratio("iso", iso);
+    // The same image mounted with fuseiso, scanned through the window as a drive.
+    QDir().mkpath(mountPoint);
+    if (QProcess::execute(QStringLiteral("fuseiso"), {iso, mountPoint}) != 0) {
+        std::fprintf(stderr, "fuseiso could not mount %s: no fuseiso figures\n", qPrintable(iso));
+        return 0;
+    }
+    const double mounted = windowScanSeconds(mountPoint, 1, rows);
+    QProcess::execute(QStringLiteral("fusermount"), {QStringLiteral("-u"), mountPoint});
+    figure("fuseiso_rows", rows);
+    figure("fuseiso_scan_s", mounted);
+    figure("iso_ratio_vs_fuseiso_scan", isoScan / mounted, 3);
+    return 0;
+}
+
 int tree(const QString &file)
 {
     ProgramWindow program(QStringLiteral("/"));
@@ -380,11 +470,14 @@ int main(int argc, char **argv)
         return search(args[2], args[3]);
     if (args.size() == 5 && args[1] == u"duplicates")
         return duplicatesFigures(args[2], args[3], args[4]);
+    if (args.size() == 5 && args[1] == u"archive")
+        return archive(args[2], args[3], args[4]);
     if (args.size() == 6 && args[1] == u"cli")
         return cliFigures(args[2], args[3], args[4], args[5]);
     std::fprintf(
         stderr,
         "usage: tarvek_bench catalogue FILE | load FILE | scan DIR | tree FILE | search DATADIR WORD |\n"
-        "       cli TARVEK_CLI DATADIR WORD PLOCATE_DB | duplicates DATADIR COPYDIR FOLDER\n");
+        "       cli TARVEK_CLI DATADIR WORD PLOCATE_DB | duplicates DATADIR COPYDIR FOLDER\n"
+        "       archive DIR ISO MOUNTPOINT\n");
     return 2;
 }

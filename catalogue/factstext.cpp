@@ -1,5 +1,6 @@
 #include "catalogue/factstext.h"
 
+#include "catalogue/archivenote.h"
 #include "catalogue/layouts.h"
 
 #include <QLocale>
@@ -92,11 +93,31 @@ FolderCounts folderCountsAt(const RecordSet &tree, qint64 row)
     return counts;
 }
 
-QString rowFactsText(const RecordSet &tree, const TreeFacts &facts, qint64 row)
+namespace {
+
+// An archive's row: its format, its own size, its members' and how its reading went.
+QString archiveText(const QString &path, const ArchiveNote &note, const FolderCounts &counts)
 {
-    if (row < 1 || row > tree.RowCount())
-        return {};
-    const bool known = facts.describes(tree.RowCount());
+    QStringList parts;
+    parts << QStringLiteral("압축 파일") + (note.format.isEmpty() ? QString() : u' ' + note.format);
+    QString size = sizeText(note.size);
+    if (note.size != FileStat::kUnknown)
+        size += QStringLiteral(" (%1)").arg(exactBytesText(note.size));
+    parts << size;
+    if (note.rows > 0) {
+        parts << QStringLiteral("풀면 %1").arg(sizeText(note.unpacked));
+        parts << QStringLiteral("폴더 %1, 파일 %2")
+                     .arg(countText(counts.folders, u"개"), countText(counts.files, u"개"));
+    }
+    parts << dateText(note.mtime);
+    const QString outcome = archiveOutcomeText(note);
+    if (!outcome.isEmpty())
+        parts << outcome;
+    return path + QStringLiteral(" — ") + parts.join(QStringLiteral(" · "));
+}
+
+QString plainRowFactsText(const RecordSet &tree, const TreeFacts &facts, qint64 row, bool known)
+{
     const FileStat stat = known ? facts.at(row) : FileStat();
     // Composed, as drawn: a Mac writes Hangul decomposed.
     const QString path =
@@ -117,6 +138,26 @@ QString rowFactsText(const RecordSet &tree, const TreeFacts &facts, qint64 row)
             .arg(path, sizeText(stat.size), countText(counts.folders, u"개"), countText(counts.files, u"개"));
     if (stat.mtime != FileStat::kUnknown)
         text += QStringLiteral(" · ") + dateText(stat.mtime);
+    return text;
+}
+
+} // namespace
+
+QString rowFactsText(const RecordSet &tree, const TreeFacts &facts, qint64 row)
+{
+    if (row < 1 || row > tree.RowCount())
+        return {};
+    const bool known = facts.describes(tree.RowCount());
+    const ArchiveRows archives = known ? ArchiveRows(facts.notes) : ArchiveRows();
+    const std::optional<ArchiveNote> note = archives.note(row);
+    QString text =
+        note ? archiveText(tree.GetItemString(row, TreeColumn::fullname), *note, folderCountsAt(tree, row))
+             : plainRowFactsText(tree, facts, row, known);
+    // Said first, where the status line shows it whatever its width.
+    const QString dash = QStringLiteral(" — ");
+    const qsizetype at = text.indexOf(dash);
+    if (archives.isInside(row) && at >= 0)
+        text.insert(at + dash.size(), insideArchiveText() + QStringLiteral(" · "));
     return text;
 }
 

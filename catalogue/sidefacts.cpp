@@ -1,5 +1,6 @@
 #include "catalogue/sidefacts.h"
 
+#include "catalogue/archivenote.h"
 #include "catalogue/datafiles.h"
 #include "catalogue/discfacts.h"
 #include "catalogue/layouts.h"
@@ -15,6 +16,8 @@ struct SideFacts::Kept {
     bool rowsRead = false;
     DiscSummary disc;
     TreeFacts rows;
+    ArchiveRows archives; // of `rows`' notes
+
     // The lines of the catalogue file that are no row of its tree (too long, or rejected by the
     // tree), in rising order: the facts are kept by row, and a line after them is an earlier row.
     std::vector<qint64> passedOver;
@@ -78,6 +81,7 @@ const SideFacts::Kept *SideFacts::kept(bool withRows) const
         RecordSet tree(d_dir_tree());
         loadRows(m_path, tree, kept.passedOver);
         SideFiles::read(SideFiles::pathFor(m_path), tree, kept.rows);
+        kept.archives = ArchiveRows(kept.rows.notes);
     }
     return &kept;
 }
@@ -93,7 +97,12 @@ RowFacts rowFactsOf(const TreeFacts &facts, qint64 row)
 RowFacts SideFacts::row(qint64 line) const
 {
     const Kept *facts = kept(true);
-    return facts ? rowFactsOf(facts->rows, facts->rowOf(line)) : RowFacts{};
+    if (!facts)
+        return {};
+    const qint64 row = facts->rowOf(line);
+    RowFacts found = rowFactsOf(facts->rows, row);
+    found.inArchive = row > 0 && facts->archives.isInside(row);
+    return found;
 }
 
 DiscSummary SideFacts::disc() const

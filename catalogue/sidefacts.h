@@ -9,8 +9,9 @@ class TreeFacts;
 // Sizes and dates of one disc for the results window and the CSV exports, from the side file
 // kept beside its catalogue file (catalogue/sidefile.h). The catalogue files never hold them.
 struct RowFacts {
-    qint64 size = -1;   // bytes; -1 unknown
-    QDateTime modified; // null when unknown
+    qint64 size = -1;       // bytes; -1 unknown
+    QDateTime modified;     // null when unknown
+    bool inArchive = false; // a member of an archive listed on the disc
 };
 
 // Row `row` of a tree's facts as the exports show it.

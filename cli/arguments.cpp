@@ -9,15 +9,15 @@ const QStringList kGlobalFlags = {QStringLiteral("json"), QStringLiteral("null")
                                   QStringLiteral("interactive"), QStringLiteral("help"),
                                   QStringLiteral("version")};
 
-const CommandSpec *findSpec(const std::vector<CommandSpec> &specs, const QString &name)
+const CommandSyntax *findSyntax(const std::vector<CommandSyntax> &syntaxes, const QString &name)
 {
-    const auto found =
-        std::find_if(specs.begin(), specs.end(), [&](const CommandSpec &spec) { return spec.name == name; });
-    return found == specs.end() ? nullptr : &*found;
+    const auto found = std::find_if(syntaxes.begin(), syntaxes.end(),
+                                    [&](const CommandSyntax &syntax) { return syntax.name == name; });
+    return found == syntaxes.end() ? nullptr : &*found;
 }
 
 // One option at args[i] ("--name", "--name=value" or "-h"); moves i past its value.
-bool takeOption(const QStringList &args, qsizetype &i, const CommandSpec *spec, Arguments &out,
+bool takeOption(const QStringList &args, qsizetype &i, const CommandSyntax *syntax, Arguments &out,
                 QString &error)
 {
     QString name = args[i] == u"-h" ? QStringLiteral("help") : args[i].mid(2);
@@ -28,8 +28,8 @@ bool takeOption(const QStringList &args, qsizetype &i, const CommandSpec *spec, 
         value = name.mid(equals + 1);
         name.truncate(equals);
     }
-    const bool takesValue = kGlobalValues.contains(name) || (spec && spec->valueOptions.contains(name));
-    const bool isFlag = kGlobalFlags.contains(name) || (spec && spec->flagOptions.contains(name));
+    const bool takesValue = kGlobalValues.contains(name) || (syntax && syntax->valueOptions.contains(name));
+    const bool isFlag = kGlobalFlags.contains(name) || (syntax && syntax->flagOptions.contains(name));
     if (!takesValue && !isFlag) {
         error = args[i].startsWith(u"--")
                     ? QStringLiteral("알 수 없는 옵션입니다: %1").arg(args[i])
@@ -63,22 +63,22 @@ bool isOption(const QString &arg)
 
 } // namespace
 
-bool parseArguments(const QStringList &args, const std::vector<CommandSpec> &specs, Arguments &out,
+bool parseArguments(const QStringList &args, const std::vector<CommandSyntax> &syntaxes, Arguments &out,
                     QString &error)
 {
     out = Arguments{};
-    const CommandSpec *spec = nullptr;
+    const CommandSyntax *syntax = nullptr;
     bool optionsEnded = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString &arg = args[i];
         if (!optionsEnded && arg == u"--") {
             optionsEnded = true;
         } else if (!optionsEnded && isOption(arg)) {
-            if (!takeOption(args, i, spec, out, error))
+            if (!takeOption(args, i, syntax, out, error))
                 return false;
-        } else if (!spec) {
-            spec = findSpec(specs, arg);
-            if (!spec) {
+        } else if (!syntax) {
+            syntax = findSyntax(syntaxes, arg);
+            if (!syntax) {
                 error = QStringLiteral("알 수 없는 명령입니다: %1").arg(arg);
                 return false;
             }
@@ -87,10 +87,10 @@ bool parseArguments(const QStringList &args, const std::vector<CommandSpec> &spe
             out.operands << arg;
         }
     }
-    if (!spec || out.has(QStringLiteral("help")) || out.has(QStringLiteral("version")))
+    if (!syntax || out.has(QStringLiteral("help")) || out.has(QStringLiteral("version")))
         return true;
-    if (out.operands.size() < spec->minOperands || out.operands.size() > spec->maxOperands) {
-        error = QStringLiteral("%1 명령의 인자가 맞지 않습니다.").arg(spec->name);
+    if (out.operands.size() < syntax->minOperands || out.operands.size() > syntax->maxOperands) {
+        error = QStringLiteral("%1 명령의 인자가 맞지 않습니다.").arg(syntax->name);
         return false;
     }
     return true;

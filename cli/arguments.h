@@ -8,7 +8,7 @@
 
 // What a subcommand takes: how many operands, and which options with a value and without one
 // (names without the leading "--").
-struct CommandSpec {
+struct CommandSyntax {
     QString name;
     int minOperands = 0;
     int maxOperands = 0;
@@ -29,9 +29,9 @@ struct Arguments {
     [[nodiscard]] QString value(const QString &name) const { return values.value(name); }
 };
 
-// Takes `args` (without the program's name) apart against the subcommands' specs: "--name value"
+// Takes `args` (without the program's name) apart against the subcommands' syntaxes: "--name value"
 // or "--name=value", "--" ending the options (so that a text may begin with "-"), "-h" for
 // "--help". False, with `error` for the user, when an option, an operand or a value is amiss;
 // with --help or --version the operands are not counted.
-bool parseArguments(const QStringList &args, const std::vector<CommandSpec> &specs, Arguments &out,
+bool parseArguments(const QStringList &args, const std::vector<CommandSyntax> &syntaxes, Arguments &out,
                     QString &error);

@@ -13,7 +13,7 @@
 namespace {
 
 struct Subcommand {
-    CommandSpec spec;
+    CommandSyntax syntax;
     int (*run)(Session &);
 };
 
@@ -32,11 +32,11 @@ const std::vector<Subcommand> &subcommands()
     return all;
 }
 
-std::vector<CommandSpec> specs()
+std::vector<CommandSyntax> syntaxes()
 {
-    std::vector<CommandSpec> out;
+    std::vector<CommandSyntax> out;
     for (const Subcommand &command : subcommands())
-        out.push_back(command.spec);
+        out.push_back(command.syntax);
     return out;
 }
 
@@ -59,7 +59,7 @@ int runCommandLine(const QStringList &arguments, const QString &executablePath)
 {
     Arguments args;
     QString error;
-    if (!parseArguments(arguments, specs(), args, error)) {
+    if (!parseArguments(arguments, syntaxes(), args, error)) {
         tellUser(error + QStringLiteral("\n'tarvek-cli --help'로 쓰는 법을 보세요."));
         return kExitUsage;
     }
@@ -89,7 +89,7 @@ int runCommandLine(const QStringList &arguments, const QString &executablePath)
     Session session(args, out, folder.folder, folder.perUser);
     int status = kExitUsage;
     for (const Subcommand &command : subcommands()) {
-        if (command.spec.name == args.command)
+        if (command.syntax.name == args.command)
             status = command.run(session);
     }
     if (!out.flush()) {

@@ -1,9 +1,11 @@
 #include "cli/discscan.h"
 
+#include "catalogue/layouts.h"
 #include "cli/interrupt.h"
 #include "cli/terminal.h"
 #include "files/filesystem.h"
 #include "files/progress.h"
+#include "scanner/archivescan.h"
 #include "scanner/discimage.h"
 #include "scanner/drivescan.h"
 #include "treeview/expandcollapse.h"
@@ -26,7 +28,8 @@ DiscFacts factsOfFolder(const QString &root)
     return facts;
 }
 
-DiscScan walk(FolderWalk *folders, const QString &root, RecordSet &tree, TreeFacts &facts)
+DiscScan walk(FolderWalk *folders, const QString &root, RecordSet &tree, TreeFacts &facts,
+              ArchiveScan *archives = nullptr)
 {
     ProgressLine line;
     HookContext hooks;
@@ -41,7 +44,7 @@ DiscScan walk(FolderWalk *folders, const QString &root, RecordSet &tree, TreeFac
             line.show(status + u' ' + item);
         };
     }
-    scanDrive(hooks, folders, root, tree, facts);
+    scanDrive(hooks, folders, root, tree, facts, {}, archives);
     line.clear();
     if (InterruptGuard::interrupted())
         return {DiscScan::End::Interrupted, interruptedText()};
@@ -60,9 +63,11 @@ DiscScan scanFolder(const QString &root, RecordSet &tree, TreeFacts &facts)
 {
     const QString drive = root.endsWith(u'/') ? root : root + u'/';
     LocalFileSystem fs;
-    const std::unique_ptr<FolderWalk> folders = fs.walkDrive(drive);
+    // The archives on it are listed as the window lists them (but for compressed tar files).
+    ArchiveScan archives{ArchiveLimits{}};
+    const std::unique_ptr<FolderWalk> folders = archives.wrap(fs.walkDrive(drive), nullptr);
     facts.disc = factsOfFolder(drive);
-    return walk(folders.get(), drive, tree, facts);
+    return walk(folders.get(), drive, tree, facts, &archives);
 }
 
 DiscScan scanImage(const QString &image, RecordSet &tree, TreeFacts &facts)
@@ -72,7 +77,10 @@ DiscScan scanImage(const QString &image, RecordSet &tree, TreeFacts &facts)
     if (!openDiscImage(image, disc, error))
         return {DiscScan::End::Unreadable, error};
     facts.disc = disc.facts;
-    return walk(disc.walk.get(), disc.root, tree, facts);
+    const DiscScan scan = walk(disc.walk.get(), disc.root, tree, facts, disc.archives.get());
+    if (tree.RowCount() >= 1 && !disc.rootName.isEmpty())
+        tree.SetItem(1, TreeColumn::name, disc.rootName);
+    return scan;
 }
 
 FileResult saveScannedDisc(CatalogueEntries &entries, const RecordSet &tree, const TreeFacts &facts,

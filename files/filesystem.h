@@ -42,15 +42,11 @@ class FolderWalk {
     virtual bool listFolder(const QByteArray &path, std::vector<DirEntry> &out) = 0;
     // The size and date of the drive's root folder itself, which no listing holds.
     [[nodiscard]] virtual FileStat rootStat() const { return {}; }
-    // Opens the regular file at `path` (its folder's path bytes and its own name bytes) for
-    // reading, never through a link and never blocking on a pipe or a device; -1 when it cannot.
-    // The caller closes it.
-    [[nodiscard]] virtual int openFile(const QByteArray &path);
+    // Opens the regular file `name` of the folder at `path` to read it (an archive's members),
+    // never following a link nor waiting on a pipe or a device: -1 for anything else. By default
+    // by the whole path.
+    virtual int openFile(const QByteArray &path, const QByteArray &name);
 };
-
-// Opens the regular file `name` in the open folder `folderFd` (AT_FDCWD: a path) as
-// FolderWalk::openFile does; -1 when it is none or cannot be opened.
-[[nodiscard]] int regularFileAt(int folderFd, const char *name);
 
 // The file system behind the listings, so that tests can hand in a tree of their own.
 class FileSystem {

@@ -1,5 +1,6 @@
 // The walks of a drive: by text paths for trees made in tests, and by open folders for real discs.
 
+#include "files/archivesource.h"
 #include "files/direntries.h"
 #include "files/filesystem.h"
 
@@ -38,7 +39,7 @@ class LocalFolderWalk final : public FolderWalk {
 
     bool listFolder(const QByteArray &path, std::vector<DirEntry> &out) override;
     [[nodiscard]] FileStat rootStat() const override { return m_rootStat; }
-    [[nodiscard]] int openFile(const QByteArray &path) override;
+    int openFile(const QByteArray &path, const QByteArray &name) override;
 
   private:
     enum class Opened { Yes, NotWalked, Failed };
@@ -191,31 +192,19 @@ bool LocalFolderWalk::listFolder(const QByteArray &path, std::vector<DirEntry> &
     return false;
 }
 
-// Opened relative to its folder, as the folder was listed: the path has no length limit.
-int LocalFolderWalk::openFile(const QByteArray &path)
+// Relative to the folder, which the walk has open: the path may be longer than the system takes.
+int LocalFolderWalk::openFile(const QByteArray &path, const QByteArray &name)
 {
-    const qsizetype slash = path.lastIndexOf('/');
-    if (slash < 0 || slash + 1 == path.size() || openPath(path.first(slash + 1)) != Opened::Yes)
+    if (openPath(path) != Opened::Yes)
         return -1;
-    return regularFileAt(m_chain.back().fd, path.sliced(slash + 1).constData());
+    return openArchiveFile(m_chain.back().fd, name.constData());
 }
 
 } // namespace
 
-int regularFileAt(int folderFd, const char *name)
+int FolderWalk::openFile(const QByteArray &path, const QByteArray &name)
 {
-    const int fd = ::openat(folderFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    struct stat st;
-    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-int FolderWalk::openFile(const QByteArray &path)
-{
-    return regularFileAt(AT_FDCWD, path.constData());
+    return openArchiveFile(AT_FDCWD, QByteArray(path + name).constData());
 }
 
 std::unique_ptr<FolderWalk> FileSystem::walkDrive(const QString &)

@@ -67,11 +67,24 @@ quint32 bothEndian16(const uchar *at)
     return little == big ? little : 0;
 }
 
+// UDF's volume recognition sequence follows the ISO 9660 descriptors, or stands alone: its
+// NSR descriptor says the disc holds UDF.
+bool namesUdf(QByteArrayView bytes)
+{
+    for (qsizetype at = 0; at + kSector <= bytes.size(); at += kSector) {
+        const QByteArrayView identifier(bytes.data() + at + 1, 5);
+        if (identifier == "NSR02" || identifier == "NSR03")
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 bool parseIsoVolume(QByteArrayView bytes, IsoVolume &volume)
 {
     volume = {};
+    volume.udf = namesUdf(bytes);
     bool primary = false;
     QString joliet;
     for (qsizetype at = 0; at + kSector <= bytes.size(); at += kSector) {
@@ -88,6 +101,11 @@ bool parseIsoVolume(QByteArrayView bytes, IsoVolume &volume)
     }
     if (primary && !joliet.isEmpty())
         volume.label = joliet;
+    if (!primary) {
+        const bool udf = volume.udf;
+        volume = {};
+        volume.udf = udf;
+    }
     return primary;
 }
 

@@ -8,10 +8,12 @@
 struct IsoVolume {
     QString label;       // Joliet's when the image has it, otherwise the primary descriptor's
     qint64 capacity = 0; // volume space size times logical block size; 0 when they disagree
+    bool udf = false;    // its volume recognition sequence names UDF (a DVD or Blu-ray file system)
 };
 
 // Reads the volume descriptors of the ISO 9660 image in the regular file or block device at
-// `path` (2048-byte sectors from sector 16 on). False when it cannot be read or holds none.
+// `path` (2048-byte sectors from sector 16 on). False when it cannot be read or holds no ISO 9660
+// primary descriptor; `udf` is set all the same for an image of UDF alone.
 bool readIsoVolume(const QString &path, IsoVolume &volume);
 
 // The same over descriptors already in memory, `bytes` starting at sector 16.

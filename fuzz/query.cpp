@@ -38,7 +38,7 @@ std::vector<uint32_t> lineKeys(const QString &path, const QByteArray &bytes)
 
 bool holdsAnchor(const QByteArray &bytes, const WordPattern &word, bool utf8)
 {
-    const QString anchor = QString::fromUcs4(word.anchor().data(), qsizetype(word.anchor().size()));
+    const QString anchor = textOf(word.anchor());
     QByteArray needle = anchor.toUtf8();
     if (!utf8) {
         QStringEncoder encoder(kCp949Name, QStringConverter::Flag::Stateless);

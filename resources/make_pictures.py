@@ -198,6 +198,28 @@ OPEN_FOLDER = [
 ]
 
 
+# The archive: a closed folder with a zipper down its front and the zipper's pull at its foot,
+# as a compressed folder is drawn.
+ZIPPED_FOLDER = [
+    "................",
+    "................",
+    "..KKKK..........",
+    ".KccccK.........",
+    ".KKKKKKKKKKKK...",
+    ".KWWWWKSWWWWKG..",
+    ".KccccSKcccYKG..",
+    ".KccccKScccYKG..",
+    ".KccccSKcccYKG..",
+    ".KccccKScccYKG..",
+    ".KccccSKcccYKG..",
+    ".KcccKKKKccYKG..",
+    ".KcccKSSKccYKG..",
+    ".KKKKKKKKKKKKG..",
+    "..GGGGGGGGGGGG..",
+    "................",
+]
+
+
 def folder(art, scale=1):
     p = Picture(len(art[0]), len(art))
     p.from_art(art)
@@ -254,6 +276,7 @@ TREE_PICTURES = {
     "plus.bmp": lambda scale: box(True, scale),
     "folder.bmp": lambda scale: folder(CLOSED_FOLDER, scale),
     "foldopen.bmp": lambda scale: folder(OPEN_FOLDER, scale),
+    "archive.bmp": lambda scale: folder(ZIPPED_FOLDER, scale),
 }
 LARGER_SCALES = (2, 3)
 

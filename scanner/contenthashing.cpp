@@ -26,10 +26,10 @@ bool ContentHashing::run(HookContext &hooks, FolderWalk &walk, TreeFacts &facts)
             cancelled = true;
             break;
         }
-        const QByteArray path = m_folders[file.folder] + file.name;
+        const QByteArray &folder = m_folders[file.folder];
         if (hooks.showItem)
-            hooks.showItem(QString::fromUtf8(path));
-        const int fd = walk.openFile(path);
+            hooks.showItem(QString::fromUtf8(folder + file.name));
+        const int fd = walk.openFile(folder, file.name);
         if (fd < 0) {
             hooks.advance();
             continue;

@@ -1,6 +1,8 @@
 #include "scanner/discimage.h"
 
 #include "files/isovolume.h"
+#include "scanner/archivescan.h"
+#include "scanner/imagescan.h"
 
 #include <QFileInfo>
 
@@ -8,7 +10,9 @@ namespace {
 
 ImageReader &installedReader()
 {
-    static ImageReader reader;
+    static ImageReader reader = [](const QString &path, DiscImage &image, QString &error) {
+        return readDiscImage(path, nullptr, ArchiveLimits{}, image, error);
+    };
     return reader;
 }
 
@@ -23,9 +27,8 @@ bool openDiscImage(const QString &path, DiscImage &image, QString &error)
 {
     image = DiscImage{};
     if (!installedReader()) {
-        error = QStringLiteral(
-                    "이미지 파일을 읽을 수 없습니다: '%1' (이 판은 이미지 파일 안을 아직 읽지 못합니다. "
-                    "이미지를 마운트해서 그 폴더를 스캔하세요)")
+        error = QStringLiteral("이미지 파일을 읽을 수 없습니다: '%1' (이미지를 읽는 기능이 없습니다. "
+                               "이미지를 마운트해서 그 폴더를 스캔하세요)")
                     .arg(path);
         return false;
     }

@@ -7,6 +7,7 @@
 #include <QString>
 #include <functional>
 
+class ArchiveScan;
 class TreeFacts;
 
 // What a scan tells as it goes, beside its hooks.
@@ -26,9 +27,11 @@ struct ScanReports {
 // and the build then makes a tree of the folders it listed, with their files, without that
 // cancel stopping it again; a cancel during the build leaves the rows built so far
 // (scanner/treebuilder.h says which). Returns the number of rows the count found: the rows built,
-// but for a cancel during the build.
+// but for a cancel during the build. With `archives`, whose walk `walk` is, the archives the walk
+// lists as folders get their notes (scanner/archivescan.h).
 //
 // With `hashContents`, every file is then read once more, whole, for the hash of its content
 // (scanner/contenthashing.h): slow, since it reads every byte of the disc. A cancel stops it too.
+// An archive's members are not files of the drive and get none.
 qint64 scanDrive(HookContext &hooks, FolderWalk *walk, const QString &root, RecordSet &tree, TreeFacts &facts,
-                 const ScanReports &reports = {}, bool hashContents = false);
+                 const ScanReports &reports = {}, ArchiveScan *archives = nullptr, bool hashContents = false);

@@ -3,6 +3,7 @@
 #include "files/listbox.h"
 #include "files/paths.h"
 #include "records/recordset.h"
+#include "scanner/archivescan.h"
 
 #include <QFile>
 #include <algorithm>
@@ -57,5 +58,7 @@ ListedFolder listFolder(ScanContext &context, const FolderPath &folder)
                 listed.fileBytes.push_back(std::move(item.entry->bytes));
         }
     }
+    if (context.archives)
+        context.archives->listed(folder.bytes, listed);
     return listed;
 }

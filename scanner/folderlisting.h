@@ -8,6 +8,7 @@
 #include <functional>
 #include <vector>
 
+class ArchiveScan;
 class ContentHashing;
 class KeptListings;
 class TreeFacts;
@@ -22,12 +23,15 @@ struct ScanContext {
     KeptListings *kept = nullptr;
     // When set, the build walk records every row's size and date here, and the disc's counts.
     TreeFacts *facts = nullptr;
+    // When set, the archives the walk lists as folders (scanner/archivescan.h): their rows get
+    // their notes, and an archive cut short a row that says so.
+    ArchiveScan *archives = nullptr;
     // When set, the listings keep each file's name bytes and the build walk hands every file
     // row to it, for the hash of its content (scanner/contenthashing.h).
     ContentHashing *hashing = nullptr;
     // When set, the count walk tells after each folder it lists how many folders it has found
     // (listed or still to be listed) and how many files.
-    std::function<void(qint64 folders, qint64 files)> showFound;
+    std::function<void(qint64 folders, qint64 files)> showFound = {};
 };
 
 // A folder of the walk: its path as shown and stored in the tree, and as the file system

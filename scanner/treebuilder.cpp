@@ -3,8 +3,22 @@
 #include "catalogue/discfacts.h"
 #include "catalogue/layouts.h"
 #include "files/paths.h"
+#include "scanner/archivescan.h"
 #include "scanner/contenthashing.h"
 #include "scanner/keptlistings.h"
+
+#include <limits>
+
+namespace {
+
+// Sizes an archive claims for its members can be anything: totals stop at the largest number.
+void addBytes(qint64 &total, qint64 bytes)
+{
+    total = bytes > std::numeric_limits<qint64>::max() - total ? std::numeric_limits<qint64>::max()
+                                                               : total + bytes;
+}
+
+} // namespace
 
 struct TreeBuilder::Frame {
     FolderPath path;
@@ -89,8 +103,11 @@ void TreeBuilder::finishFolder(Frame &frame)
             m_context.hashing->add(m_tree.RowCount(), frame.path.bytes, frame.listed.fileBytes[size_t(i)],
                                    stat.size);
         if (stat.size != FileStat::kUnknown)
-            frame.total += stat.size;
+            addBytes(frame.total, stat.size);
     }
+    if (m_context.archives)
+        m_context.archives->folderFinished(frame.path.bytes, frame.row, m_tree.RowCount() - frame.row,
+                                           frame.total, m_context.facts);
     if (!m_context.facts)
         return;
     m_context.facts->disc.files += frame.listed.files.size();
@@ -113,9 +130,9 @@ qint64 TreeBuilder::of_recurse_dir_list(const QString &as_path, qint64 al_parent
         if (top.next == top.listed.folders.size()) {
             finishFolder(top);
             if (stack.size() > 1)
-                stack[stack.size() - 2].total += top.total;
+                addBytes(stack[stack.size() - 2].total, top.total);
             else if (m_context.facts)
-                m_context.facts->disc.totalSize += top.total;
+                addBytes(m_context.facts->disc.totalSize, top.total);
             stack.pop_back();
             continue;
         }

@@ -6,7 +6,7 @@ export DEBIAN_FRONTEND=noninteractive
 "${sudo[@]}" apt-get update -qq
 "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
     ca-certificates cmake ninja-build g++ make python3 \
-    qt6-base-dev qt6-base-dev-tools libgl-dev libgtest-dev libxxhash-dev \
+    qt6-base-dev qt6-base-dev-tools libgl-dev libgtest-dev libxxhash-dev libarchive-dev libarchive-tools \
     fonts-nanum fonts-nanum-coding fontconfig qt6-translations-l10n qt6-qpa-plugins \
-    clang-format desktop-file-utils dpkg-dev strace poppler-utils genisoimage \
+    clang-format desktop-file-utils dpkg-dev strace poppler-utils genisoimage fuseiso \
     bash-completion man-db plocate "$@" >/dev/null

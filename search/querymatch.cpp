@@ -114,7 +114,7 @@ void WordPattern::addIndexKeys(std::vector<uint32_t> &keys) const
     for (const Element &element : m_elements) {
         if (element.kind == Element::Char) {
             // The index holds folded trigrams, whatever case the search asks for.
-            run += QString::fromUcs4(&element.c, 1).toCaseFolded().toUtf8();
+            run += textOf({&element.c, 1}).toCaseFolded().toUtf8();
         } else {
             flush();
             hangulRule = true;

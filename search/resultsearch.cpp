@@ -172,7 +172,7 @@ bool DiscSearch::prepare(int fd, bool utf8)
     m_rootText = decodedField(m_root, utf8);
     m_store.setDiscText(m_disc, utf8, m_root);
     if (const WordPattern *word = m_matcher.anchorWord()) {
-        const QString anchor = QString::fromUcs4(word->anchor().data(), qsizetype(word->anchor().size()));
+        const QString anchor = textOf(word->anchor());
         if (!utf8) {
             QStringEncoder cp949(kCp949Name, QStringConverter::Flag::Stateless);
             m_needle.bytes = cp949.encode(anchor);

@@ -42,7 +42,7 @@ QString anchorOf(const QString &text)
     QString best, run;
     for (const char32_t c : codePoints(text)) {
         if (standsForItself(c, CaseRule::Exact)) {
-            run += QString::fromUcs4(&c, 1);
+            run += textOf({&c, 1});
         } else {
             best = run.size() > best.size() ? run : best;
             run.clear();

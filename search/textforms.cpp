@@ -21,7 +21,7 @@ struct OtherSources {
             for (char32_t c = from; c <= to; ++c) {
                 if (c >= 0xD800 && c <= 0xDFFF)
                     continue;
-                const QString self = QString::fromUcs4(&c, 1);
+                const QString self = textOf({&c, 1});
                 const QString nfc = self.normalized(QString::NormalizationForm_C);
                 const QString folded = nfc.toCaseFolded();
                 if (nfc != self)
@@ -90,7 +90,7 @@ int initialIndexOfKey(char32_t key)
 // compatibility decomposition; -1 for one that is no cluster.
 int finalOfCluster(char32_t c)
 {
-    const QString decomposed = QString::fromUcs4(&c, 1).normalized(QString::NormalizationForm_KD);
+    const QString decomposed = textOf({&c, 1}).normalized(QString::NormalizationForm_KD);
     if (decomposed.size() != 1)
         return -1;
     const char32_t jamo = decomposed[0].unicode();
@@ -126,6 +126,15 @@ std::u32string codePoints(QStringView text)
     return points;
 }
 
+QString textOf(std::u32string_view points)
+{
+    QString text;
+    text.reserve(qsizetype(points.size()));
+    for (const char32_t c : points)
+        text += QStringView(QChar::fromUcs4(c));
+    return text;
+}
+
 bool standsForItself(char32_t c, CaseRule rule)
 {
     if (QChar::combiningClass(c) != 0 || QChar::isMark(c))
@@ -133,7 +142,7 @@ bool standsForItself(char32_t c, CaseRule rule)
     // A character with a canonical decomposition may stand in a text as its parts; a Hangul
     // syllable's parts are conjoining jamo, which the callers look out for.
     if (!Hangul::isSyllable(c) &&
-        QString::fromUcs4(&c, 1).normalized(QString::NormalizationForm_D).size() != (c > 0xFFFF ? 2 : 1))
+        textOf({&c, 1}).normalized(QString::NormalizationForm_D).size() != (c > 0xFFFF ? 2 : 1))
         return false;
     if (rule == CaseRule::Any && QChar::toCaseFolded(c) != c)
         return false;

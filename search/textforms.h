@@ -19,6 +19,9 @@ enum class CaseRule { Any, Exact };
 [[nodiscard]] QString comparedForm(const QString &text, CaseRule rule);
 // The code points of a text, a lone surrogate as itself.
 [[nodiscard]] std::u32string codePoints(QStringView text);
+// The text of code points, each as itself: unlike QString::fromUcs4, a leading U+FEFF is kept as
+// the character it is in a name, not taken for a byte-order mark.
+[[nodiscard]] QString textOf(std::u32string_view points);
 
 // Whether `c`, wherever it is in the compared form of a text, comes from `c` itself in the text,
 // or for a Hangul syllable also from its conjoining jamo (U+1100…U+11FF): no other character

@@ -70,8 +70,10 @@ std::vector<TreePresenter::Item> TreePresenter::itemsOf(const RecordSet &rows, q
     for (int k = 0; k < lines; ++k)
         items.push_back({QLatin1String(lineObjects[k]), QRect(kLinesX + k * kColumn, 0, 17, 25),
                          QStringLiteral("lines.bmp")});
-    items.push_back({QStringLiteral("pict"), QRect(level > 1 ? indent : 1, 2, 17, 15),
-                     evaluateText(m_entryPicture, rows, row, state)});
+    const bool archive = m_isArchive && m_isArchive(row);
+    items.push_back(
+        {QStringLiteral("pict"), QRect(level > 1 ? indent : 1, 2, 17, 15),
+         archive ? QString::fromUtf16(kArchivePicture) : evaluateText(m_entryPicture, rows, row, state)});
     EvalContext context{&rows, row, state.firstRowOnPage, state.editText};
     if (m_nameVisible.evaluate(context).kind == ExprValue::Kind::Null || m_nameVisible.isTrue(context))
         items.push_back({QStringLiteral("name"), QRect(indent + kColumn, 3, 329, 15), QString()});

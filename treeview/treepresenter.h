@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QHash>
 #include <QPixmap>
+#include <functional>
 
 // Draws one row of a folder tree: ancestor lines, the plus/minus box or a connector,
 // the folder or file picture and the name, each placed by the row's level and chosen
@@ -30,6 +31,10 @@ class TreePresenter final : public RowPresenter {
     [[nodiscard]] std::vector<Item> itemsOf(const RecordSet &rows, qint64 row,
                                             const RowPaintState &state) const;
     [[nodiscard]] int showbox(const RecordSet &rows, qint64 row) const;
+    // Which rows are archives: their rows are folder rows, and their picture comes from what is
+    // known beside the tree (the side file's notes), not from the row's picture names.
+    void setArchiveRows(std::function<bool(qint64 row)> isArchive) { m_isArchive = std::move(isArchive); }
+    static constexpr char16_t kArchivePicture[] = u"archive.bmp";
 
   private:
     [[nodiscard]] QPixmap picture(const QString &name, qreal devicePixelRatio = 1) const;
@@ -42,5 +47,6 @@ class TreePresenter final : public RowPresenter {
     Expression m_nameVisible;
     int m_levelColumn;
     QFont m_font;
+    std::function<bool(qint64)> m_isArchive;
     mutable QHash<QString, QPixmap> m_pictures;
 };

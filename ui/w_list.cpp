@@ -45,6 +45,7 @@ w_list::w_list(FileSystem &fs, QWidget *parent)
     setTabOrders();
     connectHandlers();
     createFactsArea();
+    createArchiveControls();
     createCompareControls();
     describeControls(*this);
 }

@@ -2,10 +2,12 @@
 
 #include "catalogue/discfacts.h"
 #include "catalogue/entries.h"
+#include "files/archivereader.h"
 #include "files/filesystem.h"
 #include "files/hookcontext.h"
 #include "files/progress.h"
 #include "records/recordset.h"
+#include "scanner/drivescan.h"
 #include "ui/listbox.h"
 #include "widgets/datagrid.h"
 #include "widgets/drivebox.h"
@@ -16,6 +18,7 @@
 #include <memory>
 #include <vector>
 
+class ArchiveScan;
 class QCheckBox;
 class QComboBox;
 class QFileSystemWatcher;
@@ -129,7 +132,9 @@ class w_list : public QWidget {
     ListBox *lb_file = nullptr;
     QLineEdit *sle_search = nullptr;
     QLineEdit *sle_find = nullptr;
-    // Beside the drive box: whether a scan hashes every file's content (ui/w_list_compare.cpp).
+    // Beside them: whether a scan reads compressed tar files whole (ui/w_list_image.cpp).
+    QCheckBox *cbx_archives = nullptr;
+    // And whether a scan hashes every file's content (ui/w_list_compare.cpp).
     QCheckBox *cbx_hashes = nullptr;
 
     // Instance variables.
@@ -167,6 +172,8 @@ class w_list : public QWidget {
     std::function<bool(QPrinter &)> printSetup;
     // The backup file the restore asks for goes through this too: an empty path cancels.
     std::function<QString()> chooseBackupFile;
+    // So does the image file "이미지 파일…" asks for.
+    std::function<QString()> chooseImageFile;
     // The rescan's drive, the compare's second disc or folder and the folder to check are
     // chosen through these while set (tests); the rescan's gets the drives with the one to offer
     // first, the compare's the labels of the other discs; "" cancels, and a path is a folder.
@@ -184,7 +191,7 @@ class w_list : public QWidget {
     void createControls();
     void createFactsArea();
     void createCompareControls();
-    // The scan of `root` into the tree, as the Scan button runs it.
+    // The scan of the drive at `root` into the tree, as the Scan button runs it.
     void scanRoot(const QString &root);
     // Opens the disc of `file` at tree row `row` (its line), its branch unfolded.
     void openDiscAt(const QString &file, const QString &label, qint64 row);
@@ -193,6 +200,15 @@ class w_list : public QWidget {
     // A folder of this computer scanned on the spot into `tree`, never saved.
     bool scanFolder(const QString &folder, RecordSet &tree, TreeFacts &facts);
     void showDuplicates(w_rowlist &window);
+    // The check box of compressed archives and the drive box's image files (ui/w_list_image.cpp).
+    void createArchiveControls();
+    // The bounds of the archives a scan reads, the check box's choice among them.
+    [[nodiscard]] ArchiveLimits archiveLimits() const;
+    // The scan of `root`, in the bracket every scan shares: `scan` fills the tree and its facts
+    // with the hooks and reports it is given, and says how many rows it counted.
+    void runScan(const QString &root, const std::function<qint64(HookContext &, const ScanReports &)> &scan);
+    // Scans the image file at `path` as a disc, without mounting it.
+    void scanImageFile(const QString &path);
     void layoutControls();
     void connectHandlers();
     void setTabOrders();

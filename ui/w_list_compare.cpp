@@ -15,6 +15,7 @@
 #include "compare/duplicates.h"
 #include "compare/foldercheck.h"
 #include "compare/treediff.h"
+#include "scanner/archivescan.h"
 #include "scanner/drivescan.h"
 #include "treeview/expandcollapse.h"
 #include "ui/w_rowlist.h"
@@ -162,7 +163,7 @@ void w_list::createCompareControls()
                        "디스크를 복사하는 만큼 걸리지만, 중복 찾기와 비교가 이름과 크기뿐 아니라 "
                        "내용으로도 파일을 가립니다."));
     cbx_hashes->setChecked(readScanOptions(m_entries.dataFolder()).contentHashes);
-    setTabOrder(ddlb_drive, cbx_hashes);
+    setTabOrder(cbx_archives ? static_cast<QWidget *>(cbx_archives) : ddlb_drive, cbx_hashes);
     setTabOrder(cbx_hashes, cb_scan);
     connect(cbx_hashes, &QCheckBox::toggled, this, [this](bool on) {
         ScanOptions options = readScanOptions(m_entries.dataFolder());
@@ -202,9 +203,11 @@ bool w_list::scanFolder(const QString &folder, RecordSet &tree, TreeFacts &facts
     m_progress.setPosition(0);
     st_progress->setText(QStringLiteral("준비중"));
     HookContext hooks = longOperationHooks();
-    const std::unique_ptr<FolderWalk> walk = m_fs.walkDrive(folder);
+    // Listed as a disc's scan lists it, archives and all, so that the two compare alike.
+    ArchiveScan archives(archiveLimits());
+    const std::unique_ptr<FolderWalk> walk = archives.wrap(m_fs.walkDrive(folder), &hooks);
     facts.disc = volumeFactsOf(folder);
-    scanDrive(hooks, walk.get(), folder, tree, facts, {}, cbx_hashes->isChecked());
+    scanDrive(hooks, walk.get(), folder, tree, facts, {}, &archives, cbx_hashes->isChecked());
     whole = !ib_cancel;
     m_progress.setPosition(0);
     st_progress->clear();

@@ -6,6 +6,7 @@
 
 #include "catalogue/factstext.h"
 #include "files/paths.h"
+#include "scanner/archivescan.h"
 #include "scanner/drivescan.h"
 #include "scanner/foldercount.h"
 #include "scanner/treebuilder.h"
@@ -79,20 +80,43 @@ void w_list::cb_scan_clicked()
     }
     if (busy())
         return; // a scan never starts under a load or a search
-    scanRoot(ddlb_drive->currentText());
+    const QString root = ddlb_drive->currentText();
+    if (ddlb_drive->imageChosen()) {
+        scanImageFile(root);
+        return;
+    }
+    if (root.isEmpty() || root == DriveBox::imageItemText())
+        return; // no drive chosen
+    scanRoot(root);
 }
 
 void w_list::scanRoot(const QString &root)
 {
     m_scanRoot = root;
     m_scanDriveLost = false;
+    runScan(root, [this, &root](HookContext &hooks, const ScanReports &reports) {
+        m_treeFacts.disc = volumeFactsOf(root);
+        ArchiveScan archives(archiveLimits());
+        const std::unique_ptr<FolderWalk> walk = archives.wrap(m_fs.walkDrive(root), &hooks);
+        return scanDrive(hooks, walk.get(), root, m_tree, m_treeFacts, reports, &archives,
+                         cbx_hashes && cbx_hashes->isChecked());
+    });
+    m_scanRoot.clear();
+    if (m_scanDriveLost)
+        MessageBox(QStringLiteral("오류"),
+                   QStringLiteral("스캔하던 드라이브가 없어져서 스캔을 멈췄습니다.\n\n") + root,
+                   MessageIcon::Exclamation);
+}
+
+void w_list::runScan(const QString &root,
+                     const std::function<qint64(HookContext &, const ScanReports &)> &scan)
+{
     {
         LongOperation operation(*this);
         showFindBox(false);
         ddlb_drive->setEnabled(false); // the drive must not change under a running scan
         m_tree.Reset();
         m_treeFacts.clear();
-        m_treeFacts.disc = volumeFactsOf(root);
         m_treeTitle = QStringLiteral("스캔 ") + root;
         m_treeFile.clear();
         m_selectedTreeRow = 0;
@@ -104,7 +128,6 @@ void w_list::scanRoot(const QString &root)
         il_file_cnt = 0;
 
         HookContext hooks = longOperationHooks();
-        const std::unique_ptr<FolderWalk> walk = m_fs.walkDrive(root);
         // The count does the reading: the bar tells what it has found, a hundred times a second.
         QElapsedTimer shown;
         const auto showFound = [this, &shown](qint64 folders, qint64 files) {
@@ -116,8 +139,7 @@ void w_list::scanRoot(const QString &root)
         hpb_1->setFormat(foundText(1, 0));
         hpb_1->setTextVisible(true);
         const auto counted = [this] { hpb_1->setTextVisible(false); }; // the percentage follows
-        il_file_cnt = scanDrive(hooks, walk.get(), root, m_tree, m_treeFacts, {showFound, counted},
-                                cbx_hashes && cbx_hashes->isChecked());
+        il_file_cnt = scan(hooks, {showFound, counted});
         hpb_1->setTextVisible(false);
         wf_collapse_rows(*dw_1, 1);
         wf_expand_row(*dw_1, 1);
@@ -130,11 +152,6 @@ void w_list::scanRoot(const QString &root)
     lb_file->model().DirList(st_curr_path->text() + kPathSeparator + QStringLiteral("*.*"), DirListFiles);
     dw_1->SetRedraw(true);
     m_progress.setPosition(0);
-    m_scanRoot.clear();
-    if (m_scanDriveLost)
-        MessageBox(QStringLiteral("오류"),
-                   QStringLiteral("스캔하던 드라이브가 없어져서 스캔을 멈췄습니다.\n\n") + root,
-                   MessageIcon::Exclamation);
 }
 
 void w_list::cb_save_clicked()

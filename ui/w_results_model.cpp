@@ -1,5 +1,6 @@
 #include "ui/w_results_model.h"
 
+#include "catalogue/archivenote.h"
 #include "catalogue/entries.h"
 #include "catalogue/factstext.h"
 #include "catalogue/layouts.h"
@@ -102,7 +103,9 @@ QString ResultsModel::text(qsizetype row, int column) const
     case Label:
         return m_store.discs()[size_t(m_store.discOf(row))].label;
     case Path:
-        return m_store.pathOf(row);
+        // A member of an archive says so after the path, which ends in the archive's name.
+        return facts(row).inArchive ? m_store.pathOf(row) + QStringLiteral("  (") + insideArchiveText() + u')'
+                                    : m_store.pathOf(row);
     case Name:
         return m_store.nameOf(row);
     case Size: {

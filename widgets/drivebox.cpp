@@ -8,6 +8,47 @@ DriveBox::DriveBox(QWidget *parent) : QComboBox(parent)
 {
     // The closed box is narrow: the whole path shows when the pointer rests on it.
     connect(this, &QComboBox::currentTextChanged, this, [this](const QString &text) { setToolTip(text); });
+    connect(this, &QComboBox::activated, this, &DriveBox::itemActivated);
+    addItem(imageItemText(), int(AskForImage));
+}
+
+QString DriveBox::imageItemText()
+{
+    return QStringLiteral("이미지 파일…");
+}
+
+DriveBox::Kind DriveBox::kindAt(int index) const
+{
+    return Kind(itemData(index).toInt());
+}
+
+bool DriveBox::imageChosen() const
+{
+    return currentIndex() >= 0 && kindAt(currentIndex()) == Image;
+}
+
+void DriveBox::addImage(const QString &path)
+{
+    int at = findText(path, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (at < 0 || kindAt(at) != Image) {
+        at = count() - 1; // before "이미지 파일…"
+        insertItem(at, path, int(Image));
+    }
+    setCurrentIndex(at);
+    m_lastChosen = at;
+}
+
+void DriveBox::itemActivated(int index)
+{
+    if (kindAt(index) != AskForImage) {
+        m_lastChosen = index;
+        return;
+    }
+    const QString path = chooseImage ? chooseImage() : QString();
+    if (!path.isEmpty())
+        addImage(path);
+    else
+        setCurrentIndex(m_lastChosen >= 0 && m_lastChosen < count() - 1 ? m_lastChosen : 0);
 }
 
 QString DriveBox::shownText() const
@@ -45,15 +86,24 @@ QString DriveBox::tailThatFits(const QString &path, int width) const
 void DriveBox::setRoots(const QStringList &roots)
 {
     const QString chosen = currentText();
+    const bool imageWasChosen = imageChosen();
     QStringList current;
-    for (int i = 0; i < count(); ++i)
-        current << itemText(i);
+    int drives = 0;
+    while (drives < count() && kindAt(drives) == Drive)
+        current << itemText(drives++);
     if (current != roots) {
-        clear();
-        addItems(roots);
+        for (int i = drives - 1; i >= 0; --i)
+            removeItem(i);
+        for (int i = 0; i < roots.size(); ++i)
+            insertItem(i, roots[i], int(Drive));
     }
-    const int again = findText(chosen, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    setCurrentIndex(again >= 0 ? again : (count() > 0 ? 0 : -1));
+    int again = -1;
+    for (int i = 0; i < count() && again < 0; ++i) {
+        if (itemText(i) == chosen && (kindAt(i) == Image) == imageWasChosen && kindAt(i) != AskForImage)
+            again = i;
+    }
+    setCurrentIndex(again >= 0 ? again : (count() > 1 ? 0 : -1));
+    m_lastChosen = currentIndex();
 }
 
 void DriveBox::showPopup()

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 namespace {
-const std::vector<CommandSpec> kSpecs = {
+const std::vector<CommandSyntax> kSyntaxes = {
     {"scan", 1, 1, {"label", "desc"}, {"replace"}},
     {"search", 0, 1, {"type"}, {"files"}},
 };
@@ -45,7 +45,7 @@ TEST(CliArguments, TakenApartAgainstTheSubcommands)
     for (const Case &c : cases) {
         Arguments args;
         QString error;
-        const bool ok = parseArguments(c.args, kSpecs, args, error);
+        const bool ok = parseArguments(c.args, kSyntaxes, args, error);
         SCOPED_TRACE(qPrintable(c.args.join(u' ')));
         ASSERT_EQ(ok, c.ok) << qPrintable(error);
         if (!ok) {

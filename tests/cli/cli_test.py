@@ -148,12 +148,14 @@ class EveryCommand(Folder):
         lines = json_lines(done)
         self.assertEqual([(l['status'], l['label'], os.path.basename(l['image'])) for l in lines],
                          [('failed', 'broken', 'broken.iso'), ('skipped', 'FIRST', 'first.iso'),
-                          ('failed', 'SECOND', 'second.iso')])
-        # Until images are read, an image is reported as unreadable and the batch goes on.
-        self.assertIn('이미지 파일을 읽을 수 없습니다', lines[2]['message'])
+                          ('saved', 'SECOND', 'second.iso')])
+        # A broken image is reported and the batch goes on; the sound one is read as its disc.
+        self.assertIn('이미지 파일을 읽을 수 없습니다', lines[0]['message'])
         self.assertEqual(done.returncode, 3)
-        self.assertIn('이미지 3개: 저장 0, 건너뜀 1, 오류 2', done.stderr.decode())
-        self.assertEqual(self.cli('--null', 'list').stdout, b'first\0')
+        self.assertIn('이미지 3개: 저장 1, 건너뜀 1, 오류 1', done.stderr.decode())
+        self.assertEqual(sorted(self.cli('--null', 'list').stdout.split(b'\0')), [b'', b'SECOND', b'first'])
+        names = {row['name'] for row in json_lines(self.cli('--json', 'show', 'SECOND', '--tree'))}
+        self.assertTrue({'바다.jpg', '가족 2004', 'empty.txt'} <= names, names)
 
 
 class ExitStatus(Folder):

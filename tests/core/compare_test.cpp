@@ -370,7 +370,7 @@ TEST_F(SavedDiscs, FolderAgainstTheCatalogue)
     const auto scan = [&](const QString &root, RecordSet &tree, TreeFacts &facts, bool hash) {
         HookContext hooks;
         const auto walk = fs.walkDrive(root);
-        scanDrive(hooks, walk.get(), root, tree, facts, {}, hash);
+        scanDrive(hooks, walk.get(), root, tree, facts, {}, nullptr, hash);
     };
     RecordSet disc(d_dir_tree());
     TreeFacts discFacts;

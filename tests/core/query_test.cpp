@@ -149,7 +149,6 @@ TEST(Query, AnchorsAreCharactersOnlyThemselvesGive)
     };
     for (const auto &c : cases) {
         const WordPattern pattern(c.word, c.rule, false);
-        EXPECT_EQ(QString::fromUcs4(pattern.anchor().data(), qsizetype(pattern.anchor().size())), c.anchor)
-            << c.word.toStdString();
+        EXPECT_EQ(textOf(pattern.anchor()), c.anchor) << c.word.toStdString();
     }
 }

@@ -131,6 +131,14 @@ std::vector<Pixel> closedFolderPixels()
     return {{1, 4, Black}, {12, 4, Black}, {1, 13, Black}, {12, 13, Black}, {0, 0, White}, {15, 15, White}};
 }
 
+// The archive is the closed folder with a zipper down its front, silver and black in turn.
+std::vector<Pixel> archivePixels()
+{
+    const QRgb silver = qRgb(192, 192, 192);
+    return {{1, 4, Black},  {12, 4, Black}, {1, 13, Black}, {12, 13, Black}, {6, 5, Black},
+            {7, 5, silver}, {6, 6, silver}, {7, 6, Black},  {6, 12, silver}, {0, 0, White}};
+}
+
 std::vector<Pixel> openFolderPixels()
 {
     return {{0, 0, White}, {18, 17, White}, {0, 17, White}};
@@ -145,7 +153,8 @@ std::vector<PictureCase> pictureCases()
         {"empty.bmp", 16, 19, 11, cornerPixels()},        {"empty2.bmp", 16, 19, 14, teePixels()},
         {"lines.bmp", 16, 19, 9, verticalLinePixels()},   {"line.bmp", 16, 19, 8, horizontalLinePixels()},
         {"minus.bmp", 16, 19, BoxInk + 5, minusPixels()}, {"plus.bmp", 16, 19, BoxInk + 9, plusPixels()},
-        {"folder.bmp", 16, 16, -1, closedFolderPixels()}, {"foldopen.bmp", 19, 18, -1, openFolderPixels()}};
+        {"folder.bmp", 16, 16, -1, closedFolderPixels()}, {"foldopen.bmp", 19, 18, -1, openFolderPixels()},
+        {"archive.bmp", 16, 16, -1, archivePixels()}};
 }
 
 class PictureTest : public ::testing::TestWithParam<PictureCase> {};
@@ -230,7 +239,7 @@ QSet<QRgb> coloursOf(const QImage &image)
 // The folders are free drawings; they must at least be drawings, in colour.
 TEST(FolderPictures, AreNotBlank)
 {
-    for (const char *name : {"folder.bmp", "foldopen.bmp"}) {
+    for (const char *name : {"folder.bmp", "foldopen.bmp", "archive.bmp"}) {
         const QImage image(resourcePath(name));
         ASSERT_FALSE(image.isNull()) << name;
         const QSet<QRgb> colours = coloursOf(image);

@@ -178,9 +178,10 @@ class TestMainWindow : public QObject {
         FakeFileSystem fs({}, {"/", "/media/kim/DISC_01/", "/run/media/lee/사진/"});
         w_list window(fs);
         window.open();
-        QCOMPARE(window.ddlb_drive->count(), 3);
+        QCOMPARE(window.ddlb_drive->count(), 4); // the drives, then "이미지 파일…"
         QCOMPARE(window.ddlb_drive->itemText(1), QString("/media/kim/DISC_01/"));
         QCOMPARE(window.ddlb_drive->itemText(2), QString("/run/media/lee/사진/"));
+        QCOMPARE(window.ddlb_drive->itemText(3), DriveBox::imageItemText());
         QCOMPARE(window.ddlb_drive->currentIndex(), 0);
         QCOMPARE(window.lb_file->model().TotalItems(), 0);
         QCOMPARE(window.index().RowCount(), qint64(2));
