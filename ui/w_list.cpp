@@ -45,8 +45,8 @@ w_list::w_list(FileSystem &fs, QWidget *parent)
     setTabOrders();
     connectHandlers();
     createFactsArea();
+    createScanOptions();
     createArchiveControls();
-    createCompareControls();
     describeControls(*this);
 }
 

@@ -19,6 +19,8 @@
 #include <vector>
 
 class ArchiveScan;
+struct ScanOptions;
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QFileSystemWatcher;
@@ -27,6 +29,7 @@ class QLineEdit;
 class QMenu;
 class QProgressBar;
 class QPushButton;
+class QToolButton;
 class DiscTotals;
 class ElidedLabel;
 class IndexPresenter;
@@ -132,10 +135,11 @@ class w_list : public QWidget {
     ListBox *lb_file = nullptr;
     QLineEdit *sle_search = nullptr;
     QLineEdit *sle_find = nullptr;
-    // Beside them: whether a scan reads compressed tar files whole (ui/w_list_image.cpp).
-    QCheckBox *cbx_archives = nullptr;
-    // And whether a scan hashes every file's content (ui/w_list_compare.cpp).
-    QCheckBox *cbx_hashes = nullptr;
+    // Beside them, the scan's options (ui/w_list_options.cpp): whether a scan reads compressed
+    // tar files whole and whether it hashes every file's content.
+    QToolButton *pb_scanoptions = nullptr;
+    QAction *act_archives = nullptr;
+    QAction *act_hashes = nullptr;
 
     // Instance variables.
     bool ib_cancel = false;
@@ -190,7 +194,9 @@ class w_list : public QWidget {
   private:
     void createControls();
     void createFactsArea();
-    void createCompareControls();
+    void createScanOptions();
+    // A check in the options' menu for `option`, remembered as it is toggled.
+    QAction *addScanOption(const QString &caption, const QString &tip, bool ScanOptions::*option);
     // The scan of the drive at `root` into the tree, as the Scan button runs it.
     void scanRoot(const QString &root);
     // Opens the disc of `file` at tree row `row` (its line), its branch unfolded.
@@ -200,7 +206,7 @@ class w_list : public QWidget {
     // A folder of this computer scanned on the spot into `tree`, never saved.
     bool scanFolder(const QString &folder, RecordSet &tree, TreeFacts &facts);
     void showDuplicates(w_rowlist &window);
-    // The check box of compressed archives and the drive box's image files (ui/w_list_image.cpp).
+    // The drive box's image files and the tree's archive pictures (ui/w_list_image.cpp).
     void createArchiveControls();
     // The bounds of the archives a scan reads, the check box's choice among them.
     [[nodiscard]] ArchiveLimits archiveLimits() const;

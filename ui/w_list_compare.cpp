@@ -150,30 +150,6 @@ w_rowlist *windowFor(w_rowlist *&window, QWidget *main, const QString &name, con
 
 } // namespace
 
-void w_list::createCompareControls()
-{
-    cbx_hashes = new QCheckBox(QStringLiteral("내용 해시 (느림)"), this);
-    cbx_hashes->setObjectName(QStringLiteral("cbx_hashes"));
-    cbx_hashes->setAccessibleName(QStringLiteral("내용 해시"));
-    cbx_hashes->setAccessibleDescription(QStringLiteral("스캔할 때 파일마다 내용 해시를 기록합니다 (느림)"));
-    cbx_hashes->setFont(layoutFont(QStringLiteral("MS Sans Serif"), 8));
-    cbx_hashes->setGeometry(unitsToPixels(2440, 64, 620, 64));
-    cbx_hashes->setToolTip(
-        QStringLiteral("스캔할 때 파일마다 내용을 끝까지 읽어 해시(XXH3-128)를 남깁니다.\n"
-                       "디스크를 복사하는 만큼 걸리지만, 중복 찾기와 비교가 이름과 크기뿐 아니라 "
-                       "내용으로도 파일을 가립니다."));
-    cbx_hashes->setChecked(readScanOptions(m_entries.dataFolder()).contentHashes);
-    setTabOrder(cbx_archives ? static_cast<QWidget *>(cbx_archives) : ddlb_drive, cbx_hashes);
-    setTabOrder(cbx_hashes, cb_scan);
-    connect(cbx_hashes, &QCheckBox::toggled, this, [this](bool on) {
-        ScanOptions options = readScanOptions(m_entries.dataFolder());
-        options.contentHashes = on;
-        const FileResult written = writeScanOptions(m_entries.dataFolder(), options);
-        if (!written.ok)
-            MessageBox(QStringLiteral("오류"), written.error, MessageIcon::Exclamation);
-    });
-}
-
 std::vector<DuplicateDisc> w_list::discsOf(const RecordSet &rows) const
 {
     std::vector<DuplicateDisc> discs;
@@ -207,7 +183,7 @@ bool w_list::scanFolder(const QString &folder, RecordSet &tree, TreeFacts &facts
     ArchiveScan archives(archiveLimits());
     const std::unique_ptr<FolderWalk> walk = archives.wrap(m_fs.walkDrive(folder), &hooks);
     facts.disc = volumeFactsOf(folder);
-    scanDrive(hooks, walk.get(), folder, tree, facts, {}, &archives, cbx_hashes->isChecked());
+    scanDrive(hooks, walk.get(), folder, tree, facts, {}, &archives, act_hashes->isChecked());
     whole = !ib_cancel;
     m_progress.setPosition(0);
     st_progress->clear();

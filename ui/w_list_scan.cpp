@@ -99,7 +99,7 @@ void w_list::scanRoot(const QString &root)
         ArchiveScan archives(archiveLimits());
         const std::unique_ptr<FolderWalk> walk = archives.wrap(m_fs.walkDrive(root), &hooks);
         return scanDrive(hooks, walk.get(), root, m_tree, m_treeFacts, reports, &archives,
-                         cbx_hashes && cbx_hashes->isChecked());
+                         act_hashes && act_hashes->isChecked());
     });
     m_scanRoot.clear();
     if (m_scanDriveLost)
