@@ -112,14 +112,20 @@ class TestArchives : public QObject {
             QCOMPARE(window.tree().GetItemString(rowNamed(window.tree(), QStringLiteral("logs.tar.gz")),
                                                  TreeColumn::bmpname),
                      QStringLiteral("line.bmp"));
+            // Each option is kept as another is toggled.
+            window.act_hashes->setChecked(true);
             window.act_archives->setChecked(true);
         }
         QFile options(m_dir.path() + QStringLiteral("/data/.tarvek/options"));
         QVERIFY(options.open(QIODevice::ReadOnly));
-        QVERIFY(options.readAll().contains("streamed-archives\t1"));
+        const QByteArray remembered = options.readAll();
+        QVERIFY(remembered.contains("streamed-archives\t1"));
+        QVERIFY(remembered.contains("content-hashes\t1"));
         w_list again(fs);
         again.open();
         QVERIFY(again.act_archives->isChecked());
+        QVERIFY(again.act_hashes->isChecked());
+        again.act_hashes->setChecked(false);
         again.cb_scan_clicked();
         const qint64 row = rowNamed(again.tree(), QStringLiteral("logs.tar.gz"));
         QCOMPARE(again.tree().GetItemString(row, TreeColumn::bmpname), QStringLiteral("folder.bmp"));
