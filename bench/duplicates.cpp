@@ -1,5 +1,8 @@
 #include "bench/duplicates.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "catalogue/contenthash.h"
 #include "catalogue/datafiles.h"
 #include "catalogue/entries.h"
@@ -233,8 +236,13 @@ double compareSeconds(const QString &work)
     const QString first = work + u"/compare/cd_BIG1.dat"_qs, second = work + u"/compare/cd_BIG2.dat"_qs;
     if (!QFile::exists(second)) {
         QDir().mkpath(work + u"/compare/.tarvek"_qs);
-        QProcess::execute(u"python3"_qs, {QDir::currentPath() + u"/../shared/bench/make_catalogue.py"_qs,
-                                          first, u"--rows"_qs, u"200000"_qs, u"--seed"_qs, u"7"_qs});
+        // bench/run names the generators' folder.
+        const QString kit = qEnvironmentVariable("TARVEK_BENCH_KIT");
+        if (QProcess::execute(u"python3"_qs, {kit + u"/make_catalogue.py"_qs, first, u"--rows"_qs,
+                                              u"200000"_qs, u"--seed"_qs, u"7"_qs}) != 0) {
+            std::fprintf(stderr, "duplicates: cannot make the compared catalogue from %s\n", qPrintable(kit));
+            std::exit(2);
+        }
         RecordSet tree(d_dir_tree());
         loadDataFile(tree, first);
         TreeFacts facts;
