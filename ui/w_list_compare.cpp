@@ -203,7 +203,9 @@ void w_list::ue_rescan()
     QStringList drives = m_fs.driveRoots();
     const auto matches = [&](const QString &root) {
         const QString name = rootName(root);
-        const QString volume = QStorageInfo(root).displayName();
+        // As a scan reads it: an image mounted with fuseiso tells its label only in its own
+        // volume descriptors.
+        const QString volume = volumeFactsOf(root).volumeLabel;
         for (const QString &wanted : {entry.name, saved.volumeLabel}) {
             if (!wanted.isEmpty() && (name.compare(wanted, Qt::CaseInsensitive) == 0 || volume == wanted))
                 return true;

@@ -35,7 +35,7 @@ void w_list::createScanOptions()
     pb_scanoptions = new QToolButton(this);
     pb_scanoptions->setText(QStringLiteral("스캔 옵션"));
     pb_scanoptions->setFont(layoutFont(QStringLiteral("굴림체"), 10));
-    pb_scanoptions->setGeometry(unitsToPixels(2440, 20, 620, 100));
+    pb_scanoptions->setGeometry(unitsToPixels(2440, 20, 560, 100));
     pb_scanoptions->setPopupMode(QToolButton::InstantPopup);
     pb_scanoptions->setToolButtonStyle(Qt::ToolButtonTextOnly);
     auto *menu = new QMenu(pb_scanoptions);

@@ -4,6 +4,7 @@
 #include "ui/csvfile.h"
 #include "ui/help.h"
 
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -11,6 +12,8 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 void RowListModel::show(QStringList headings, int rows, RowCell cell, std::function<QColor(int)> colour)
 {
@@ -120,8 +123,19 @@ void w_rowlist::showRows(const QString &heading, QStringList headings, int rows,
     setHeading(heading);
     m_save->setVisible(bool(save));
     m_save->setEnabled(true);
-    for (int column = 0; column + 1 < m_model->columnCount(); ++column)
-        m_view->setColumnWidth(column, column == 1 ? 300 : 110);
+    // Each column as wide as its heading and the cells of the first screens need (dates in the
+    // long Korean form would be cut at a fixed width); the path gets a wide one of its own.
+    const QFontMetrics metrics = m_view->fontMetrics();
+    const int sampled = std::min(rows, 200);
+    for (int column = 0; column + 1 < m_model->columnCount(); ++column) {
+        int width = metrics.horizontalAdvance(
+                        m_model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString()) +
+                    24;
+        for (int row = 0; row < sampled; ++row)
+            width = std::max(width,
+                             metrics.horizontalAdvance(m_model->index(row, column).data().toString()) + 12);
+        m_view->setColumnWidth(column, column == 1 ? std::clamp(width, 300, 600) : std::min(width, 240));
+    }
     if (!isVisible() && parentWidget()) {
         QRect frame = geometry();
         frame.moveCenter(parentWidget()->frameGeometry().center());
