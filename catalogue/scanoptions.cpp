@@ -37,6 +37,8 @@ ScanOptions readScanOptions(const QString &dataFolder)
         const QList<QByteArray> fields = line.trimmed().split('\t');
         if (fields.size() == 2 && fields[0] == "streamed-archives")
             options.streamedArchives = fields[1] == "1";
+        if (fields.size() == 2 && fields[0] == "content-hashes")
+            options.contentHashes = fields[1] == "1";
     }
     return options;
 }
@@ -47,5 +49,6 @@ FileResult writeScanOptions(const QString &dataFolder, const ScanOptions &option
     return writeUtf8FileAtomically(scanOptionsPath(dataFolder), [&](LineSink &sink) {
         sink.writeLine(QString::fromLatin1(kFormatLine));
         sink.writeLine(QStringLiteral("streamed-archives\t") + (options.streamedArchives ? u'1' : u'0'));
+        sink.writeLine(QStringLiteral("content-hashes\t") + (options.contentHashes ? u'1' : u'0'));
     });
 }

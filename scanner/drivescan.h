@@ -29,5 +29,9 @@ struct ScanReports {
 // (scanner/treebuilder.h says which). Returns the number of rows the count found: the rows built,
 // but for a cancel during the build. With `archives`, whose walk `walk` is, the archives the walk
 // lists as folders get their notes (scanner/archivescan.h).
+//
+// With `hashContents`, every file is then read once more, whole, for the hash of its content
+// (scanner/contenthashing.h): slow, since it reads every byte of the disc. A cancel stops it too.
+// An archive's members are not files of the drive and get none.
 qint64 scanDrive(HookContext &hooks, FolderWalk *walk, const QString &root, RecordSet &tree, TreeFacts &facts,
-                 const ScanReports &reports = {}, ArchiveScan *archives = nullptr);
+                 const ScanReports &reports = {}, ArchiveScan *archives = nullptr, bool hashContents = false);

@@ -54,6 +54,8 @@ ListedFolder listFolder(ScanContext &context, const FolderPath &folder)
         else {
             listed.files.append(std::move(item.entry->name));
             listed.fileStats.push_back(item.entry->stat);
+            if (context.hashing)
+                listed.fileBytes.push_back(std::move(item.entry->bytes));
         }
     }
     if (context.archives)

@@ -9,6 +9,7 @@
 #include <vector>
 
 class ArchiveScan;
+class ContentHashing;
 class KeptListings;
 class TreeFacts;
 
@@ -25,6 +26,9 @@ struct ScanContext {
     // When set, the archives the walk lists as folders (scanner/archivescan.h): their rows get
     // their notes, and an archive cut short a row that says so.
     ArchiveScan *archives = nullptr;
+    // When set, the listings keep each file's name bytes and the build walk hands every file
+    // row to it, for the hash of its content (scanner/contenthashing.h).
+    ContentHashing *hashing = nullptr;
     // When set, the count walk tells after each folder it lists how many folders it has found
     // (listed or still to be listed) and how many files.
     std::function<void(qint64 folders, qint64 files)> showFound = {};
@@ -43,7 +47,8 @@ struct FolderPath {
 struct ListedFolder {
     std::vector<DirEntry> folders;
     QStringList files;
-    std::vector<FileStat> fileStats; // beside `files`, one for one
+    std::vector<FileStat> fileStats;   // beside `files`, one for one
+    std::vector<QByteArray> fileBytes; // beside `files` when the scan hashes contents, else empty
 };
 
 // The root of a scan from the drive path, with the separator appended when it has none.

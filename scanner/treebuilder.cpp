@@ -4,6 +4,7 @@
 #include "catalogue/layouts.h"
 #include "files/paths.h"
 #include "scanner/archivescan.h"
+#include "scanner/contenthashing.h"
 #include "scanner/keptlistings.h"
 
 #include <limits>
@@ -98,6 +99,9 @@ void TreeBuilder::finishFolder(Frame &frame)
     for (qsizetype i = 0; i < frame.listed.files.size(); ++i) {
         const FileStat stat = size_t(i) < stats.size() ? stats[size_t(i)] : FileStat();
         addRow(frame.path.text, frame.listed.files[i], frame.childLevel, 2, stat);
+        if (m_context.hashing && size_t(i) < frame.listed.fileBytes.size())
+            m_context.hashing->add(m_tree.RowCount(), frame.path.bytes, frame.listed.fileBytes[size_t(i)],
+                                   stat.size);
         if (stat.size != FileStat::kUnknown)
             addBytes(frame.total, stat.size);
     }

@@ -14,6 +14,7 @@
 #include "widgets/yield.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -86,13 +87,19 @@ void w_list::cb_scan_clicked()
     }
     if (root.isEmpty() || root == DriveBox::imageItemText())
         return; // no drive chosen
+    scanRoot(root);
+}
+
+void w_list::scanRoot(const QString &root)
+{
     m_scanRoot = root;
     m_scanDriveLost = false;
     runScan(root, [this, &root](HookContext &hooks, const ScanReports &reports) {
         m_treeFacts.disc = volumeFactsOf(root);
         ArchiveScan archives(archiveLimits());
         const std::unique_ptr<FolderWalk> walk = archives.wrap(m_fs.walkDrive(root), &hooks);
-        return scanDrive(hooks, walk.get(), root, m_tree, m_treeFacts, reports, &archives);
+        return scanDrive(hooks, walk.get(), root, m_tree, m_treeFacts, reports, &archives,
+                         act_hashes && act_hashes->isChecked());
     });
     m_scanRoot.clear();
     if (m_scanDriveLost)
