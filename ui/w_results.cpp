@@ -53,6 +53,7 @@ void w_results::createControls()
     for (int column = 0; column < 4; ++column)
         m_view->setColumnWidth(column, widths[column]);
     fitDateColumn();
+    setUpColumnMenu();
     m_cancel = new QPushButton(QStringLiteral("취소"), this);
     m_export = new QPushButton(QStringLiteral("내보내기"), this);
     m_close = new QPushButton(QStringLiteral("닫기"), this);

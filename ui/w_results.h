@@ -12,6 +12,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class QTableView;
 class QTimer;
@@ -39,6 +40,8 @@ class w_results : public QWidget {
     [[nodiscard]] QString findText() const;
     [[nodiscard]] bool searching() const { return m_searching; }
     [[nodiscard]] QTableView *view() const { return m_view; }
+    // The heading's menu of the columns that can be turned on and off, checked as they are now.
+    [[nodiscard]] QMenu *columnMenu();
     [[nodiscard]] QLabel *heading() const { return m_heading; }
     [[nodiscard]] QPushButton *exportButton() const { return m_export; }
     [[nodiscard]] QLineEdit *queryBox() const { return m_query; }
@@ -71,6 +74,7 @@ class w_results : public QWidget {
     void layoutControls();
     void connectHandlers();
     void fitDateColumn();
+    void setUpColumnMenu();
     void placeFirstTime();
     void showHeading();
     void rowActivated(const QModelIndex &index);
@@ -93,6 +97,7 @@ class w_results : public QWidget {
     ResultsModel *m_model = nullptr;
     QLabel *m_heading = nullptr;
     QTableView *m_view = nullptr;
+    QMenu *m_columnMenu = nullptr;
     QPushButton *m_cancel = nullptr;
     QPushButton *m_export = nullptr;
     QPushButton *m_close = nullptr;
