@@ -2,6 +2,7 @@
 
 #include "search/query.h"
 #include "search/resultsearch.h"
+#include "ui/thumbnailview.h"
 #include "ui/w_results_model.h"
 
 #include <QHash>
@@ -14,6 +15,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QStackedWidget;
 class QTableView;
 class QTimer;
 class ResultsRunner;
@@ -44,6 +46,11 @@ class w_results : public QWidget {
     [[nodiscard]] QMenu *columnMenu();
     [[nodiscard]] QLabel *heading() const { return m_heading; }
     [[nodiscard]] QPushButton *exportButton() const { return m_export; }
+    // The button that switches between the list and the grid of thumbnails, and the grid.
+    [[nodiscard]] QPushButton *thumbnailButton() const { return m_thumbnailButton; }
+    [[nodiscard]] ThumbnailView *thumbnailView() const { return m_thumbnails; }
+    // Where the grid's thumbnails come from; until one is set, every row shows a plain picture.
+    void setThumbnailProvider(ThumbnailProvider provider);
     [[nodiscard]] QLineEdit *queryBox() const { return m_query; }
     [[nodiscard]] QComboBox *kindBox() const { return m_kind; }
     [[nodiscard]] QLineEdit *sizeBox() const { return m_size; }
@@ -75,6 +82,8 @@ class w_results : public QWidget {
     void connectHandlers();
     void fitDateColumn();
     void setUpColumnMenu();
+    void createThumbnailView();
+    void showThumbnails(bool on);
     void placeFirstTime();
     void showHeading();
     void rowActivated(const QModelIndex &index);
@@ -98,6 +107,9 @@ class w_results : public QWidget {
     QLabel *m_heading = nullptr;
     QTableView *m_view = nullptr;
     QMenu *m_columnMenu = nullptr;
+    QStackedWidget *m_views = nullptr; // the list, or the grid of thumbnails
+    ThumbnailView *m_thumbnails = nullptr;
+    QPushButton *m_thumbnailButton = nullptr;
     QPushButton *m_cancel = nullptr;
     QPushButton *m_export = nullptr;
     QPushButton *m_close = nullptr;

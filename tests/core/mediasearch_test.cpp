@@ -22,7 +22,7 @@ class MediaSearch : public ::testing::Test {
     static void SetUpTestSuite()
     {
         s_dir = new QTemporaryDir;
-        mediadiscs::writeDiscs(s_dir->path());
+        ASSERT_TRUE(mediadiscs::writeDiscs(s_dir->path()));
     }
     static void TearDownTestSuite()
     {
@@ -97,8 +97,9 @@ TEST_F(MediaSearch, FiltersAndTagWordsFindTheirRows)
         const SideFacts facts = readSideFacts(s_dir->path(), u"cd_media.dat"_s);
         for (qsizetype row = 0; row < store.rowCount(); ++row) {
             const auto expected = mediadiscs::mediaFiles().find(store.nameOf(row));
-            if (store.discOf(row) == 0 && expected != mediadiscs::mediaFiles().end())
+            if (store.discOf(row) == 0 && expected != mediadiscs::mediaFiles().end()) {
                 EXPECT_EQ(facts.media(store.lineOf(row)), expected->second) << qPrintable(store.nameOf(row));
+            }
         }
     }
 }
