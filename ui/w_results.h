@@ -82,6 +82,7 @@ class w_results : public QWidget {
     void connectHandlers();
     void fitDateColumn();
     void setUpColumnMenu();
+    void fitPathAndName();
     void createThumbnailView();
     void showThumbnails(bool on);
     void placeFirstTime();

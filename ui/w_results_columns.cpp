@@ -34,13 +34,34 @@ QMenu *w_results::columnMenu()
                 m_model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString());
             action->setCheckable(true);
             action->setData(column);
-            connect(action, &QAction::toggled, this,
-                    [header, column](bool on) { header->setSectionHidden(column, !on); });
+            connect(action, &QAction::toggled, this, [this, header, column](bool on) {
+                header->setSectionHidden(column, !on);
+                fitPathAndName();
+            });
         }
     }
     for (QAction *action : m_columnMenu->actions())
         action->setChecked(!header->isSectionHidden(action->data().toInt()));
     return m_columnMenu;
+}
+
+void w_results::fitPathAndName()
+{
+    // The path and the name share the width the other columns leave; with columns of pictures
+    // and songs turned on, they keep a width to read and the rows scroll sideways instead.
+    QHeaderView *header = m_view->horizontalHeader();
+    bool mediaShown = false;
+    for (int column = ResultsModel::kFirstMediaColumn; column < ResultsModel::ColumnCount; ++column)
+        mediaShown = mediaShown || !header->isSectionHidden(column);
+    const auto mode = mediaShown ? QHeaderView::Interactive : QHeaderView::Stretch;
+    if (header->sectionResizeMode(ResultsModel::Path) == mode)
+        return;
+    header->setSectionResizeMode(ResultsModel::Path, mode);
+    header->setSectionResizeMode(ResultsModel::Name, mode);
+    if (mediaShown) {
+        m_view->setColumnWidth(ResultsModel::Path, 220);
+        m_view->setColumnWidth(ResultsModel::Name, 220);
+    }
 }
 
 void w_results::createThumbnailView()
