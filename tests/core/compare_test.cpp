@@ -11,7 +11,7 @@
 #include "compare/treediff.h"
 #include "files/fileops.h"
 #include "scanner/drivescan.h"
-#include "support/spectree.h"
+#include "support/plannedtree.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,7 +25,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const std::vector<TreeRowSpec> kSaved = {
+const std::vector<PlannedRow> kSaved = {
     {1, u"R/"_s},
     {2, u"a/"_s},
     {3, u"같음.txt"_s, 10, 1000},
@@ -70,7 +70,7 @@ TEST(ChangeList, AddedRemovedChangedAndRenamed)
 {
     struct Case {
         const char *what;
-        std::function<void(std::vector<TreeRowSpec> &)> edit;
+        std::function<void(std::vector<PlannedRow> &)> edit;
         std::function<void(TreeFacts &saved, TreeFacts &now)> hashes;
         const char16_t *expected;
     };
@@ -115,7 +115,7 @@ TEST(ChangeList, AddedRemovedChangedAndRenamed)
          [](TreeFacts &saved, TreeFacts &) { hashRow(saved, 4, 1); }, u""},
     };
     for (const Case &c : cases) {
-        std::vector<TreeRowSpec> now = kSaved;
+        std::vector<PlannedRow> now = kSaved;
         c.edit(now);
         RecordSet savedTree(d_dir_tree()), nowTree(d_dir_tree());
         TreeFacts savedFacts, nowFacts;
@@ -131,7 +131,7 @@ TEST(ChangeList, AddedRemovedChangedAndRenamed)
 
 TEST(ChangeList, WithoutSizesOnlyPresenceCounts)
 {
-    std::vector<TreeRowSpec> now = kSaved;
+    std::vector<PlannedRow> now = kSaved;
     now[4].size = 99;
     RecordSet savedTree(d_dir_tree()), nowTree(d_dir_tree());
     TreeFacts savedFacts, nowFacts;
@@ -145,13 +145,13 @@ TEST(ChangeList, WithoutSizesOnlyPresenceCounts)
 TEST(ChangeList, ThousandsOfRowsPairOffInOrder)
 {
     // Two folders of 3,000 files each, one file moved between them and one added at the end.
-    std::vector<TreeRowSpec> saved = {{1, u"R/"_s}};
+    std::vector<PlannedRow> saved = {{1, u"R/"_s}};
     for (const char16_t *folder : {u"a/", u"b/"}) {
         saved.push_back({2, QString::fromUtf16(folder)});
         for (int i = 0; i < 3000; ++i)
             saved.push_back({3, u"f%1.jpg"_s.arg(i), 100 + i, 1000});
     }
-    std::vector<TreeRowSpec> now = saved;
+    std::vector<PlannedRow> now = saved;
     now.erase(now.begin() + 2 + 1500);
     now.push_back({3, u"f1500.jpg"_s, 1600, 1000});
     now.push_back({3, u"f9999.jpg"_s, 1, 1000});
@@ -168,7 +168,7 @@ TEST(ChangeList, ThousandsOfRowsPairOffInOrder)
 class SavedDiscs : public ::testing::Test {
   protected:
     QString data() const { return m_dir.path() + u"/data"_s; }
-    void save(const QString &label, const std::vector<TreeRowSpec> &rows,
+    void save(const QString &label, const std::vector<PlannedRow> &rows,
               const std::function<void(TreeFacts &)> &hashes = {})
     {
         RecordSet tree(d_dir_tree());
@@ -298,7 +298,7 @@ TEST_F(SavedDiscs, TablesFollowTheDiscs)
 {
     // Thousands of rows, the tables stored and then the discs changed: by a save of the program,
     // and behind its back keeping size and time.
-    std::vector<TreeRowSpec> rows = {{1, u"A/"_s}};
+    std::vector<PlannedRow> rows = {{1, u"A/"_s}};
     for (int i = 0; i < 4000; ++i)
         rows.push_back({2, u"file %1.dat"_s.arg(i), 2 * MiB + i, 1});
     save(u"A"_s, rows);
