@@ -196,7 +196,8 @@ class w_list : public QWidget {
     void createFactsArea();
     void createScanOptions();
     // A check in the options' menu for `option`, remembered as it is toggled.
-    QAction *addScanOption(const QString &caption, const QString &tip, bool ScanOptions::*option);
+    QAction *addScanOption(const QString &caption, const QString &tip, bool ScanOptions::*option,
+                           const ScanOptions &remembered);
     // The scan of the drive at `root` into the tree, as the Scan button runs it.
     void scanRoot(const QString &root);
     // Opens the disc of `file` at tree row `row` (its line), its branch unfolded.

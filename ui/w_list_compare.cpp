@@ -9,7 +9,6 @@
 #include "catalogue/entrysteps.h"
 #include "catalogue/factstext.h"
 #include "catalogue/layouts.h"
-#include "catalogue/scanoptions.h"
 #include "catalogue/settings.h"
 #include "catalogue/sidefile.h"
 #include "compare/duplicates.h"
@@ -19,11 +18,8 @@
 #include "scanner/drivescan.h"
 #include "treeview/expandcollapse.h"
 #include "ui/w_rowlist.h"
-#include "widgets/fonts.h"
 #include "widgets/messagebox.h"
-#include "widgets/units.h"
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
@@ -34,7 +30,6 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QStorageInfo>
 
 namespace {
 

@@ -4,14 +4,10 @@
 #include "ui/w_list.h"
 
 #include "catalogue/archivenote.h"
-#include "catalogue/scanoptions.h"
 #include "scanner/imagescan.h"
 #include "treeview/treepresenter.h"
-#include "widgets/fonts.h"
 #include "widgets/messagebox.h"
-#include "widgets/units.h"
 
-#include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QPushButton>

@@ -14,12 +14,13 @@
 #include <QPushButton>
 #include <QToolButton>
 
-QAction *w_list::addScanOption(const QString &caption, const QString &tip, bool ScanOptions::*option)
+QAction *w_list::addScanOption(const QString &caption, const QString &tip, bool ScanOptions::*option,
+                               const ScanOptions &remembered)
 {
     QAction *action = pb_scanoptions->menu()->addAction(caption);
     action->setCheckable(true);
     action->setToolTip(tip);
-    action->setChecked(readScanOptions(m_entries.dataFolder()).*option);
+    action->setChecked(remembered.*option);
     connect(action, &QAction::toggled, this, [this, option](bool on) {
         ScanOptions options = readScanOptions(m_entries.dataFolder());
         options.*option = on;
@@ -41,18 +42,19 @@ void w_list::createScanOptions()
     auto *menu = new QMenu(pb_scanoptions);
     menu->setToolTipsVisible(true);
     pb_scanoptions->setMenu(menu);
+    const ScanOptions remembered = readScanOptions(m_entries.dataFolder());
     act_archives =
         addScanOption(QStringLiteral("압축 파일 내용까지 (느림)"),
                       QStringLiteral("tar.gz, tar.xz 같은 압축 파일은 목록이 따로 없어 파일 전체를 "
                                      "읽어야 합니다. DVD의 큰 파일이면 몇 분이 걸립니다.\n"
                                      "zip, 7z, rar, iso, cab, lha, tar 파일의 내용은 늘 읽습니다."),
-                      &ScanOptions::streamedArchives);
+                      &ScanOptions::streamedArchives, remembered);
     act_hashes =
         addScanOption(QStringLiteral("내용 해시 (느림)"),
                       QStringLiteral("스캔할 때 파일마다 내용을 끝까지 읽어 해시(XXH3-128)를 남깁니다.\n"
                                      "디스크를 복사하는 만큼 걸리지만, 중복 찾기와 비교가 이름과 크기뿐 "
                                      "아니라 내용으로도 파일을 가립니다."),
-                      &ScanOptions::contentHashes);
+                      &ScanOptions::contentHashes, remembered);
     setTabOrder(ddlb_drive, pb_scanoptions);
     setTabOrder(pb_scanoptions, cb_scan);
 }

@@ -168,10 +168,6 @@ void w_results::closeEvent(QCloseEvent *event)
 void w_results::keyPressEvent(QKeyEvent *event)
 {
     // The table passes on the keys it does not use: Esc closes, F1 opens the help.
-    if (event->key() == Qt::Key_Escape)
-        close();
-    else if (event->key() == Qt::Key_F1)
-        gf_help(QString());
-    else
+    if (!closeOrHelpKey(*this, event))
         QWidget::keyPressEvent(event);
 }

@@ -156,10 +156,6 @@ void w_rowlist::setHeading(const QString &heading)
 
 void w_rowlist::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_Escape)
-        close();
-    else if (event->key() == Qt::Key_F1)
-        gf_help(QString());
-    else
+    if (!closeOrHelpKey(*this, event))
         QWidget::keyPressEvent(event);
 }
