@@ -2,7 +2,9 @@
 // opening and painting a large tree in the main window. Prints "name: value" lines.
 
 #include "bench/cli.h"
+#include "bench/duplicates.h"
 #include "bench/search_index.h"
+#include "bench/thumbview.h"
 #include "bench/typing.h"
 #include "catalogue/datafiles.h"
 #include "catalogue/layouts.h"
@@ -467,13 +469,19 @@ int main(int argc, char **argv)
         return load(args[2]);
     if (args.size() == 4 && args[1] == u"search")
         return search(args[2], args[3]);
+    if (args.size() == 5 && args[1] == u"duplicates")
+        return duplicatesFigures(args[2], args[3], args[4]);
     if (args.size() == 5 && args[1] == u"archive")
         return archive(args[2], args[3], args[4]);
+    if (args.size() == 3 && args[1] == u"thumbview")
+        return thumbviewFigures(
+            args[2], [](const char *name, double value, int decimals) { figure(name, value, decimals); });
     if (args.size() == 6 && args[1] == u"cli")
         return cliFigures(args[2], args[3], args[4], args[5]);
     std::fprintf(
         stderr,
         "usage: tarvek_bench catalogue FILE | load FILE | scan DIR | tree FILE | search DATADIR WORD |\n"
-        "       cli TARVEK_CLI DATADIR WORD PLOCATE_DB | archive DIR ISO MOUNTPOINT\n");
+        "       cli TARVEK_CLI DATADIR WORD PLOCATE_DB | duplicates DATADIR COPYDIR FOLDER\n"
+        "       archive DIR ISO MOUNTPOINT | thumbview DIR\n");
     return 2;
 }

@@ -272,6 +272,26 @@ FileResult CatalogueEntries::replace(const RecordSet &tree, const CatalogueEntry
     return saveTree(tree, asWritten(entry), indexRow, facts);
 }
 
+FileResult CatalogueEntries::replaceTree(const QString &file, const RecordSet &tree, const TreeFacts *facts,
+                                         CatalogueEntry *kept)
+{
+    DataFolderLock lock(m_dataFolder);
+    const FileResult ready = begin(lock);
+    if (!ready.ok)
+        return ready;
+    const qint64 indexRow = findFile(m_index, file);
+    if (indexRow == 0 || !isBareFileName(file))
+        return {
+            false,
+            QStringLiteral("'%1' 디스크는 이제 목록에 없습니다. 다른 창에서 지웠거나 이름을 바꾸었습니다.")
+                .arg(file),
+            true};
+    const CatalogueEntry entry = entryAt(m_index, indexRow);
+    if (kept)
+        *kept = entry;
+    return saveTree(tree, entry, indexRow, facts);
+}
+
 FileResult CatalogueEntries::saveTree(const RecordSet &tree, CatalogueEntry entry, qint64 indexRow,
                                       const TreeFacts *facts)
 {

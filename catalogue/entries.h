@@ -89,6 +89,12 @@ class CatalogueEntries {
     // and changes the entry in place in both record sets.
     FileResult replace(const RecordSet &tree, const CatalogueEntry &entry, qint64 indexRow,
                        const TreeFacts *facts = nullptr);
+    // A disc scanned again: `tree` replaces the tree of the disc whose entry names the catalogue
+    // file `file`, by the same replace as above, and the entry keeps its label, description and
+    // category as the index holds them when the lock is taken. `kept`, when given, receives them.
+    // Refused when no entry names the file any more.
+    FileResult replaceTree(const QString &file, const RecordSet &tree, const TreeFacts *facts = nullptr,
+                           CatalogueEntry *kept = nullptr);
     // Label, description and category of the disc saved as `originalLabel`: its first row in
     // each record set changes (in the index one is added when it has none), and when the label
     // changes its catalogue file is renamed to match. A label another disc uses is refused.

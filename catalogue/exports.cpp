@@ -3,6 +3,7 @@
 #include "catalogue/csv.h"
 #include "catalogue/discfacts.h"
 #include "catalogue/layouts.h"
+#include "catalogue/mediacells.h"
 #include "catalogue/sidefacts.h"
 
 const QStringList kRowHeading = {QStringLiteral("폴더 경로"), QStringLiteral("이름"), QStringLiteral("종류"),
@@ -21,7 +22,8 @@ QStringList factCells(const RowFacts &facts)
 
 FileResult exportTree(const QString &path, const RecordSet &tree, const TreeFacts &facts)
 {
-    return writeCsvFile(path, kRowHeading, [&](const CsvRecordSink &sink) {
+    const RowNotes *media = facts.describes(tree.RowCount()) ? facts.notes.find(kMediaNotes) : nullptr;
+    return writeCsvFile(path, kRowHeading + kMediaHeading, [&](const CsvRecordSink &sink) {
         for (qint64 row = 1; row <= tree.RowCount(); ++row) {
             const bool folder = tree.GetItemString(row, TreeColumn::bmpname) == kFolderPicture;
             // Names as a reader expects them, composed (a Mac writes Hangul decomposed).
@@ -30,7 +32,8 @@ FileResult exportTree(const QString &path, const RecordSet &tree, const TreeFact
                     tree.GetItemString(row, TreeColumn::fullname).normalized(QString::NormalizationForm_C),
                     tree.GetItemString(row, TreeColumn::name).normalized(QString::NormalizationForm_C),
                     kindText(folder)} +
-                factCells(rowFactsOf(facts, row));
+                factCells(rowFactsOf(facts, row)) +
+                mediaCells(media ? decodeMediaFacts(media->at(row)) : std::nullopt);
             if (!sink(cells))
                 return;
         }

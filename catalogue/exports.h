@@ -24,7 +24,8 @@ extern const QStringList kDiscHeading;
 [[nodiscard]] QStringList factCells(const RowFacts &facts);
 
 // Every row of a tree (hidden ones too): folder path, name, kind, and the size and date its
-// `facts` hold for the row (empty cells where they hold none).
+// `facts` hold for the row (empty cells where they hold none), then what they hold of a picture
+// or a song (catalogue/mediacells.h).
 [[nodiscard]] FileResult exportTree(const QString &path, const RecordSet &tree, const TreeFacts &facts);
 // Every entry of a list of the index layout: label, description, category, file count, total
 // size, scan date.

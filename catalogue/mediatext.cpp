@@ -6,13 +6,6 @@
 
 namespace {
 
-QString sizeOf(const MediaFacts &facts)
-{
-    if (facts.width <= 0 || facts.height <= 0)
-        return {};
-    return QStringLiteral("%1 × %2").arg(facts.width).arg(facts.height);
-}
-
 void addKnown(QStringList &parts, const QString &part)
 {
     if (!part.isEmpty())
@@ -30,27 +23,6 @@ QString takenText(const QString &taken)
     return korean.toString(when, QStringLiteral("yyyy. M. d. AP h:mm"));
 }
 
-QString lengthText(qint64 milliseconds)
-{
-    if (milliseconds < 0)
-        return {};
-    const qint64 seconds = (milliseconds + 500) / 1000;
-    const auto twoDigits = [](qint64 n) { return QStringLiteral("%1").arg(n, 2, 10, QChar(u'0')); };
-    if (seconds < 3600)
-        return QString::number(seconds / 60) + u':' + twoDigits(seconds % 60);
-    return QString::number(seconds / 3600) + u':' + twoDigits(seconds / 60 % 60) + u':' +
-           twoDigits(seconds % 60);
-}
-
-QString cameraText(const MediaFacts &facts)
-{
-    // "Canon" + "Canon EOS 300D", "NIKON CORPORATION" + "NIKON D70": the model says it already.
-    const QString brand = facts.make.section(u' ', 0, 0);
-    if (facts.model.isEmpty() || facts.make.isEmpty() || facts.model.startsWith(brand, Qt::CaseInsensitive))
-        return facts.model.isEmpty() ? facts.make : facts.model;
-    return facts.make + u' ' + facts.model;
-}
-
 QString mediaFactsText(const MediaFacts &facts)
 {
     QStringList parts;
@@ -59,7 +31,7 @@ QString mediaFactsText(const MediaFacts &facts)
         const QString taken = takenText(facts.taken);
         addKnown(parts, taken.isEmpty() ? QString() : QStringLiteral("촬영 ") + taken);
         addKnown(parts, cameraText(facts));
-        addKnown(parts, sizeOf(facts));
+        addKnown(parts, pixelsText(facts));
         break;
     }
     case MediaFacts::Kind::Audio:
@@ -69,7 +41,7 @@ QString mediaFactsText(const MediaFacts &facts)
         break;
     case MediaFacts::Kind::Video:
         addKnown(parts, lengthText(facts.lengthMs));
-        addKnown(parts, sizeOf(facts));
+        addKnown(parts, pixelsText(facts));
         break;
     }
     return parts.join(QStringLiteral(" · "));

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "catalogue/discfacts.h"
-#include "catalogue/mediafacts.h"
+#include "catalogue/mediacells.h"
 
 #include <QString>
 
@@ -13,9 +13,5 @@
 // A date taken as the camera wrote it ("2004-07-11T15:05:00"): "2004. 7. 11. 오후 3:05", in the
 // camera's own time; empty when there is none.
 [[nodiscard]] QString takenText(const QString &taken);
-// "3:45", "1:02:03"; empty when unknown.
-[[nodiscard]] QString lengthText(qint64 milliseconds);
-// The camera as people name it: the model, with the make before it unless the model names it.
-[[nodiscard]] QString cameraText(const MediaFacts &facts);
 // The facts of row `row` of a tree, when `facts` describe it and the row has them.
 [[nodiscard]] std::optional<MediaFacts> mediaFactsAt(const TreeFacts &facts, qint64 treeRows, qint64 row);

@@ -41,6 +41,8 @@ ScanOptions readScanOptions(const QString &dataFolder)
             options.streamedArchives = fields[1] == "1";
         else if (fields[0] == "media-facts")
             options.mediaFacts = fields[1] != "0";
+        else if (fields[0] == "content-hashes")
+            options.contentHashes = fields[1] == "1";
     }
     return options;
 }
@@ -52,5 +54,6 @@ FileResult writeScanOptions(const QString &dataFolder, const ScanOptions &option
         sink.writeLine(QString::fromLatin1(kFormatLine));
         sink.writeLine(QStringLiteral("streamed-archives\t") + (options.streamedArchives ? u'1' : u'0'));
         sink.writeLine(QStringLiteral("media-facts\t") + (options.mediaFacts ? u'1' : u'0'));
+        sink.writeLine(QStringLiteral("content-hashes\t") + (options.contentHashes ? u'1' : u'0'));
     });
 }

@@ -30,6 +30,17 @@ struct SideFacts::Kept {
             return 0;
         return line - qint64(after - passedOver.begin());
     }
+    // The catalogue line of tree row `row`: rowOf the other way round.
+    [[nodiscard]] qint64 lineOf(qint64 row) const
+    {
+        qint64 line = row;
+        for (const qint64 passed : passedOver) {
+            if (passed > line)
+                break;
+            ++line;
+        }
+        return line;
+    }
 };
 
 namespace {
@@ -92,6 +103,37 @@ RowFacts rowFactsOf(const TreeFacts &facts, qint64 row)
         return {};
     const FileStat stat = facts.at(row);
     return {stat.size == FileStat::kUnknown ? -1 : stat.size, fromSeconds(stat.mtime)};
+}
+
+std::optional<MediaFacts> SideFacts::media(qint64 line) const
+{
+    const Kept *facts = kept(true);
+    const RowNotes *notes = facts ? facts->rows.notes.find(kMediaNotes) : nullptr;
+    if (!notes)
+        return std::nullopt;
+    const qint64 row = facts->rowOf(line);
+    return row > 0 ? decodeMediaFacts(notes->at(row)) : std::nullopt;
+}
+
+std::vector<std::pair<qint64, QByteArrayView>> SideFacts::mediaLines() const
+{
+    std::vector<std::pair<qint64, QByteArrayView>> lines;
+    const Kept *facts = kept(true);
+    if (const RowNotes *notes = facts ? facts->rows.notes.find(kMediaNotes) : nullptr) {
+        lines.reserve(notes->all().size());
+        for (const auto &[row, text] : notes->all())
+            lines.emplace_back(facts->lineOf(row), QByteArrayView(text));
+    }
+    return lines;
+}
+
+qint64 SideFacts::treeRow(qint64 line) const
+{
+    const Kept *facts = kept(true);
+    if (!facts || !facts->rows.describes(facts->rows.rows()))
+        return 0;
+    const qint64 row = facts->rowOf(line);
+    return row <= facts->rows.rows() ? row : 0;
 }
 
 RowFacts SideFacts::row(qint64 line) const

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "catalogue/mediafacts.h"
+
 #include <QDateTime>
 #include <QString>
 #include <memory>
+#include <optional>
+#include <vector>
 
 class TreeFacts;
 
@@ -34,6 +38,14 @@ class SideFacts {
     // it: after a line the loader passes over, line and row differ. Unknown for a line that is
     // no row, or when the side file does not describe the catalogue file as it is now.
     [[nodiscard]] RowFacts row(qint64 line) const;
+    // What the scan learnt of the picture, song or video at catalogue line `line`; none for a row
+    // it learnt nothing of, as for every row of a disc saved before such facts were kept.
+    [[nodiscard]] std::optional<MediaFacts> media(qint64 line) const;
+    // The catalogue lines of the rows that have such facts, with their notes' text, in line order.
+    [[nodiscard]] std::vector<std::pair<qint64, QByteArrayView>> mediaLines() const;
+    // The tree row of catalogue line `line`; 0 when it is none or the side file does not
+    // describe the catalogue file.
+    [[nodiscard]] qint64 treeRow(qint64 line) const;
     [[nodiscard]] DiscSummary disc() const;
 
   private:

@@ -7,6 +7,7 @@
 #include "cli/arguments.h"
 #include "cli/exitstatus.h"
 #include "cli/terminal.h"
+#include "compare/filekeys.h"
 #include "search/searchindex.h"
 
 #include <QDir>
@@ -18,6 +19,7 @@ Session::Session(const Arguments &arguments, Output &output, QString dataFolder,
       m_entries(m_index, m_list, m_dataFolder, QString::fromUtf16(kIndexFileName))
 {
     SearchIndex::follow(m_entries);
+    followFileKeys(m_entries);
 }
 
 bool Session::interactive() const

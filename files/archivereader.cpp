@@ -158,7 +158,7 @@ bool TreeReader::read(ArchiveSource &source, ArchiveRead &result)
         result.outcome = failureOf(m_reader, m_deadline);
         return true;
     }
-    if (m_reader.streamed() && !m_limits.streamed)
+    if (m_reader.streamed() && !m_limits.streamed && !m_limits.streamedSelf)
         return false;
     if (m_reader.streamed())
         m_deadline.allowUpTo(m_limits.streamedMilliseconds);
@@ -281,6 +281,7 @@ void TreeReader::readInner(ArchiveTree::Id node, struct archive_entry *entry, Ar
     }
     ArchiveLimits inner = m_limits;
     inner.nested = false;
+    inner.streamedSelf = false;
     inner.maxMembers = std::max<qint64>(m_limits.maxMembers - m_tree.members(), 0);
     ArchiveTree members;
     bool recognised = false;

@@ -40,6 +40,9 @@ struct ArchiveLimits {
     // Compressed tar files and the like have no list of members: they are read whole, which on a
     // DVD takes minutes, only when asked for.
     bool streamed = false;
+    // The archive itself is read through even when it is compressed as a whole (an image file
+    // the user chose as a disc); the archives inside it still follow `streamed`.
+    bool streamedSelf = false;
 };
 
 struct ArchiveRead {

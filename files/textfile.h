@@ -54,6 +54,10 @@ class TextFileReader {
     // Moves past the next line without decoding it; returns its length in bytes without the
     // line ending (0 for an empty line), -1 at end of file or on a read error.
     qint64 skipLine();
+    // Where in the file the line read or skipped last begins (its first byte); -1 before any.
+    [[nodiscard]] qint64 lineOffset() const;
+    // True when the file open is read as UTF-8 (it began with a byte-order mark), not CP949.
+    [[nodiscard]] bool isUtf8() const;
     // The line of the file (1-based, lines passed over counted) that readLine() or skipLine()
     // handed out last.
     [[nodiscard]] qint64 lineNumber() const;
@@ -63,6 +67,10 @@ class TextFileReader {
     struct Private;
     Private *d;
 };
+
+// One line of a data file as its bytes lie in the file (without the line ending), decoded as a
+// reader of that file decodes it: UTF-8, or CP949.
+[[nodiscard]] QString decodeDataLine(QByteArrayView bytes, bool utf8);
 
 // Receives the lines of a file being written; returns false to stop the producer.
 class LineSink {

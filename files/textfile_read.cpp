@@ -140,10 +140,12 @@ struct TextFileReader::Private {
     // has no ending, can still be given one before decoding.
     std::unique_ptr<char[]> data;
     qsizetype capacity = 0;
-    qsizetype begin = 0; // first byte not yet handed out
-    qsizetype end = 0;   // one past the last byte read
-    qint64 unread = 0;   // bytes of the file not read yet, by its size at opening
-    qint64 lines = 0;    // lines passed, the last one handed out and those too long to keep
+    qsizetype begin = 0;   // first byte not yet handed out
+    qsizetype end = 0;     // one past the last byte read
+    qint64 unread = 0;     // bytes of the file not read yet, by its size at opening
+    qint64 consumed = 0;   // where in the file data[0] lies
+    qint64 lineStart = -1; // where in the file the line handed out last begins
+    qint64 lines = 0;      // lines passed, the last one handed out and those too long to keep
     bool atEnd = false;
     bool failed = false;
     QStringDecoder decoder;
@@ -162,6 +164,8 @@ void TextFileReader::Private::reset()
         ::close(fd);
     fd = -1;
     begin = end = 0;
+    consumed = 0;
+    lineStart = -1;
     lines = 0;
     atEnd = failed = false;
 }
@@ -172,6 +176,7 @@ bool TextFileReader::Private::fill()
 {
     if (begin > 0) {
         std::memmove(data.get(), data.get() + begin, size_t(end - begin));
+        consumed += begin;
         end -= begin;
         begin = 0;
     }
@@ -306,6 +311,7 @@ bool TextFileReader::Private::nextLine(qsizetype &from, qsizetype &to)
             from = begin;
             to = newline - base;
             begin = to + 1;
+            lineStart = consumed + from;
             ++lines;
             return true;
         }
@@ -324,6 +330,7 @@ bool TextFileReader::Private::nextLine(qsizetype &from, qsizetype &to)
                 return false;
             from = begin;
             to = begin = end;
+            lineStart = consumed + from;
             ++lines;
             return true;
         }
@@ -349,6 +356,29 @@ qint64 TextFileReader::skipLine()
     if (to > from && d->data[to - 1] == '\r')
         --to;
     return to - from;
+}
+
+bool TextFileReader::isUtf8() const
+{
+    return d->fd >= 0 && !d->cp949;
+}
+
+QString decodeDataLine(QByteArrayView bytes, bool utf8)
+{
+    if (utf8)
+        return QString::fromUtf8(bytes);
+    // A line feed after the line, as the reader gives the decoder: a lead byte the line's end
+    // cuts off becomes U+FFFD and takes no character of its own.
+    QStringDecoder decoder(kCp949Name);
+    QString line = decoder.decode(bytes.toByteArray() + '\n');
+    if (line.endsWith(u'\n'))
+        line.chop(1);
+    return line;
+}
+
+qint64 TextFileReader::lineOffset() const
+{
+    return d->lineStart;
 }
 
 qint64 TextFileReader::lineNumber() const

@@ -32,6 +32,10 @@ struct ScanReports {
 // lists as folders get their notes (scanner/archivescan.h).
 // With `media`, the pictures, songs and videos are read as their rows are added
 // (scanner/mediascan.h).
+//
+// With `hashContents`, every file is then read once more, whole, for the hash of its content
+// (scanner/contenthashing.h): slow, since it reads every byte of the disc. A cancel stops it too.
+// An archive's members are not files of the drive and get none.
 qint64 scanDrive(HookContext &hooks, FolderWalk *walk, const QString &root, RecordSet &tree, TreeFacts &facts,
-                 const ScanReports &reports = {}, ArchiveScan *archives = nullptr,
-                 MediaScan *media = nullptr);
+                 const ScanReports &reports = {}, ArchiveScan *archives = nullptr, MediaScan *media = nullptr,
+                 bool hashContents = false);

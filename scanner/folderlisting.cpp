@@ -20,8 +20,10 @@ FolderPath childFolder(const FolderPath &parent, const DirEntry &entry)
     return {parent.text + entry.name + kPathSeparator, parent.bytes + entry.bytes + '/'};
 }
 
-QByteArray ListedFolder::fileBytes(qsizetype index, size_t &next) const
+QByteArray ListedFolder::bytesOfFile(qsizetype index, size_t &next) const
 {
+    if (fileBytes.size() == size_t(files.size()))
+        return fileBytes[size_t(index)];
     while (next < otherBytes.size() && otherBytes[next].first < index)
         ++next;
     if (next < otherBytes.size() && otherBytes[next].first == index)
@@ -62,7 +64,9 @@ ListedFolder listFolder(ScanContext &context, const FolderPath &folder)
         if (item.entry->kind == DirEntry::Kind::Folder)
             listed.folders.push_back(std::move(*item.entry));
         else {
-            if (MediaScan::mayRead(item.entry->name) && item.entry->name.toUtf8() != item.entry->bytes)
+            if (context.hashing)
+                listed.fileBytes.push_back(std::move(item.entry->bytes));
+            else if (MediaScan::mayRead(item.entry->name) && item.entry->name.toUtf8() != item.entry->bytes)
                 listed.otherBytes.emplace_back(listed.files.size(), std::move(item.entry->bytes));
             listed.files.append(std::move(item.entry->name));
             listed.fileStats.push_back(item.entry->stat);

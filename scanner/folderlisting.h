@@ -9,6 +9,7 @@
 #include <vector>
 
 class ArchiveScan;
+class ContentHashing;
 class KeptListings;
 class MediaScan;
 class TreeFacts;
@@ -28,6 +29,9 @@ struct ScanContext {
     ArchiveScan *archives = nullptr;
     // When set, the build walk reads what the pictures, songs and videos it adds are.
     MediaScan *media = nullptr;
+    // When set, the listings keep each file's name bytes and the build walk hands every file
+    // row to it, for the hash of its content (scanner/contenthashing.h).
+    ContentHashing *hashing = nullptr;
     // When set, the count walk tells after each folder it lists how many folders it has found
     // (listed or still to be listed) and how many files.
     std::function<void(qint64 folders, qint64 files)> showFound = {};
@@ -47,13 +51,15 @@ struct ListedFolder {
     std::vector<DirEntry> folders;
     QStringList files;
     std::vector<FileStat> fileStats; // beside `files`, one for one
-    // The name bytes of the media files whose names are not those bytes as UTF-8 (bytes that are
-    // not UTF-8, a tab made a space), by their place in `files`, ascending: the others are opened
-    // by their names' UTF-8, and a listing keeps no second copy of every name.
+    // Beside `files` when the scan hashes contents, else empty.
+    std::vector<QByteArray> fileBytes;
+    // Without `fileBytes`, the name bytes of the media files whose names are not those bytes as
+    // UTF-8 (bytes that are not UTF-8, a tab made a space), by their place in `files`, ascending:
+    // the others are opened by their names' UTF-8, and a listing keeps no second copy of every name.
     std::vector<std::pair<qsizetype, QByteArray>> otherBytes;
 
     // The bytes the walk opens the file `files[index]` by; `next` goes through otherBytes.
-    [[nodiscard]] QByteArray fileBytes(qsizetype index, size_t &next) const;
+    [[nodiscard]] QByteArray bytesOfFile(qsizetype index, size_t &next) const;
 };
 
 // The root of a scan from the drive path, with the separator appended when it has none.

@@ -75,9 +75,10 @@ bool readDiscImage(const QString &path, HookContext *hooks, const ArchiveLimits 
     }
     if (hooks && hooks->showItem)
         hooks->showItem(path);
-    // The image was chosen as a whole: even a compressed tar is read through.
+    // The image was chosen as a whole: even a compressed tar is read through. The archives it
+    // holds are read as on a disc, so that its rows are those of the same image mounted.
     ArchiveLimits imageLimits = limits;
-    imageLimits.streamed = true;
+    imageLimits.streamedSelf = true;
     ArchiveTree members;
     const ArchiveRead result = readArchive(
         fd, imageLimits, [hooks] { return hooks && hooks->cancelled(); }, members);

@@ -107,6 +107,25 @@ FileStat KeptListings::readStat()
     return stat;
 }
 
+// Most names are their own UTF-8: their bytes need not be kept twice.
+void KeptListings::writeBytes(const QByteArray &bytes, QStringView name)
+{
+    const bool sameBytes = bytes == name.toUtf8();
+    writeCount(sameBytes ? 0 : quint64(bytes.size()) + 1);
+    if (!sameBytes)
+        write(bytes.constData(), size_t(bytes.size()));
+}
+
+QByteArray KeptListings::readBytes(const QString &name)
+{
+    const quint64 size = readCount();
+    if (size == 0)
+        return name.toUtf8();
+    QByteArray bytes(qsizetype(size - 1), Qt::Uninitialized);
+    read(bytes.data(), size_t(size - 1));
+    return bytes;
+}
+
 void KeptListings::writeText(QStringView text)
 {
     writeCount(quint64(text.size()));
@@ -126,16 +145,18 @@ void KeptListings::append(const ListedFolder &listed)
     writeCount(quint64(listed.files.size()));
     for (const DirEntry &folder : listed.folders) {
         writeText(folder.name);
-        // Most names are their own UTF-8: their bytes need not be kept twice.
-        const bool sameBytes = folder.bytes == folder.name.toUtf8();
-        writeCount(sameBytes ? 0 : quint64(folder.bytes.size()) + 1);
-        if (!sameBytes)
-            write(folder.bytes.constData(), size_t(folder.bytes.size()));
+        writeBytes(folder.bytes, folder.name);
         writeStat(folder.stat);
     }
+    // The files' bytes only when the listing has them (a scan that hashes contents), in the
+    // folders' way.
+    const bool fileBytes = listed.fileBytes.size() == size_t(listed.files.size()) && !listed.files.isEmpty();
+    writeCount(fileBytes ? 1 : 0);
     for (qsizetype i = 0; i < listed.files.size(); ++i) {
         writeText(listed.files[i]);
         writeStat(listed.fileStats[size_t(i)]);
+        if (fileBytes)
+            writeBytes(listed.fileBytes[size_t(i)], listed.files[i]);
     }
     writeCount(listed.otherBytes.size());
     for (const auto &[index, bytes] : listed.otherBytes) {
@@ -157,21 +178,18 @@ bool KeptListings::takeNext(ListedFolder &listed)
     listed.folders.reserve(folders);
     for (quint64 i = 0; i < folders; ++i) {
         DirEntry entry{readText(), DirEntry::Kind::Folder, {}, {}};
-        const quint64 bytes = readCount();
-        if (bytes == 0) {
-            entry.bytes = entry.name.toUtf8();
-        } else {
-            entry.bytes.resize(qsizetype(bytes - 1));
-            read(entry.bytes.data(), size_t(bytes - 1));
-        }
+        entry.bytes = readBytes(entry.name);
         entry.stat = readStat();
         listed.folders.push_back(std::move(entry));
     }
     listed.files.reserve(qsizetype(files));
     listed.fileStats.reserve(files);
+    const bool fileBytes = readCount() == 1;
     for (quint64 i = 0; i < files; ++i) {
         listed.files.append(readText());
         listed.fileStats.push_back(readStat());
+        if (fileBytes)
+            listed.fileBytes.push_back(readBytes(listed.files.back()));
     }
     const quint64 others = readCount();
     listed.otherBytes.reserve(others);

@@ -30,6 +30,8 @@ class KeptListings {
     void write(const void *data, size_t size);
     void writeCount(quint64 value);
     void writeText(QStringView text);
+    void writeBytes(const QByteArray &bytes, QStringView name);
+    QByteArray readBytes(const QString &name);
     void writeStat(const FileStat &stat);
     FileStat readStat();
     void read(void *data, size_t size);

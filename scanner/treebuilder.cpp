@@ -4,6 +4,7 @@
 #include "catalogue/layouts.h"
 #include "files/paths.h"
 #include "scanner/archivescan.h"
+#include "scanner/contenthashing.h"
 #include "scanner/keptlistings.h"
 #include "scanner/mediascan.h"
 
@@ -101,8 +102,11 @@ void TreeBuilder::finishFolder(Frame &frame)
         const FileStat stat = size_t(i) < stats.size() ? stats[size_t(i)] : FileStat();
         addRow(frame.path.text, frame.listed.files[i], frame.childLevel, 2, stat);
         if (m_context.media && m_context.facts)
-            m_context.media->fileAdded(frame.path.bytes, frame.listed.fileBytes(i, otherBytes),
+            m_context.media->fileAdded(frame.path.bytes, frame.listed.bytesOfFile(i, otherBytes),
                                        m_tree.RowCount(), m_context.hooks, *m_context.facts);
+        if (m_context.hashing && size_t(i) < frame.listed.fileBytes.size())
+            m_context.hashing->add(m_tree.RowCount(), frame.path.bytes, frame.listed.fileBytes[size_t(i)],
+                                   stat.size);
         if (stat.size != FileStat::kUnknown)
             addBytes(frame.total, stat.size);
     }

@@ -8,16 +8,19 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-enum class Key { None, Kind, Size, Date, Category, Disc };
+enum class Key { None, Kind, Size, Date, Taken, Camera, Artist, Album, Category, Disc };
 
 Key keyOf(QStringView name)
 {
     static const struct {
         const char16_t *name;
         Key key;
-    } keys[] = {{u"종류", Key::Kind},     {u"type", Key::Kind},   {u"크기", Key::Size},
-                {u"size", Key::Size},     {u"날짜", Key::Date},   {u"date", Key::Date},
-                {u"구분", Key::Category}, {u"디스크", Key::Disc}, {u"disc", Key::Disc}};
+    } keys[] = {{u"종류", Key::Kind},     {u"type", Key::Kind},       {u"크기", Key::Size},
+                {u"size", Key::Size},     {u"날짜", Key::Date},       {u"date", Key::Date},
+                {u"촬영", Key::Taken},    {u"taken", Key::Taken},     {u"카메라", Key::Camera},
+                {u"camera", Key::Camera}, {u"아티스트", Key::Artist}, {u"artist", Key::Artist},
+                {u"앨범", Key::Album},    {u"album", Key::Album},     {u"구분", Key::Category},
+                {u"디스크", Key::Disc},   {u"disc", Key::Disc}};
     for (const auto &key : keys) {
         if (name.compare(QStringView(key.name), Qt::CaseInsensitive) == 0)
             return key.key;
@@ -272,7 +275,7 @@ bool parseCategories(const QString &value, QStringList &codes)
 bool ResultQuery::asksForAnything() const
 {
     return !words.isEmpty() || !excluded.isEmpty() || !kinds.empty() || !sizes.empty() || !dates.empty() ||
-           !categories.empty() || !discs.empty();
+           hasMediaFilters() || !categories.empty() || !discs.empty();
 }
 
 void ResultQuery::add(const ResultQuery &other)
@@ -282,6 +285,10 @@ void ResultQuery::add(const ResultQuery &other)
     kinds.insert(kinds.end(), other.kinds.begin(), other.kinds.end());
     sizes.insert(sizes.end(), other.sizes.begin(), other.sizes.end());
     dates.insert(dates.end(), other.dates.begin(), other.dates.end());
+    taken.insert(taken.end(), other.taken.begin(), other.taken.end());
+    cameras += other.cameras;
+    artists += other.artists;
+    albums += other.albums;
     categories.insert(categories.end(), other.categories.begin(), other.categories.end());
     discs.insert(discs.end(), other.discs.begin(), other.discs.end());
     ignored += other.ignored;
@@ -305,6 +312,19 @@ bool addFilter(ResultQuery &query, Key key, const QString &value)
         DateRange range;
         return parseDate(value, range) && (query.dates.push_back(range), true);
     }
+    case Key::Taken: {
+        DateRange range;
+        return parseDate(value, range) && (query.taken.push_back(range), true);
+    }
+    case Key::Camera:
+        query.cameras.append(value);
+        return true;
+    case Key::Artist:
+        query.artists.append(value);
+        return true;
+    case Key::Album:
+        query.albums.append(value);
+        return true;
     case Key::Category: {
         QStringList codes;
         return parseCategories(value, codes) && (query.categories.push_back(codes), true);

@@ -11,7 +11,8 @@
 
 // A query of the results search as a user types it, in the window's box or on a command line:
 //
-//   서울 풍경          both words, in any order, each in the row's path or in its name
+//   서울 풍경          both words, in any order, each in the row's path or in its name (or in
+//                      a song's title, artist or album)
 //   "서울 풍경"        the phrase as typed
 //   -임시              rows holding the word are left out
 //   종류:사진  type:pictures   folders, files, pictures, music, video, documents, archives, or
@@ -20,6 +21,9 @@
 //                      size means at least that
 //   날짜:2004  date:2004-07  날짜:2004..2006   the modification date, in whole years, months or
 //                      days, local time; >, >=, <, <= too
+//   촬영:2004  taken:2004-07  촬영:2004..2006   the date a photo was taken, as 날짜: takes it
+//   카메라:canon  camera:300d   the camera's make or model holds the text
+//   아티스트:이승환  artist:...  앨범:...  album:...   a song's artist or album holds the text
 //   구분:사진  구분:01   the disc's category
 //   디스크:LABEL  disc:LABEL   one disc, by its label
 //
@@ -55,6 +59,10 @@ struct ResultQuery {
     std::vector<KindFilter> kinds;
     std::vector<SizeRange> sizes;
     std::vector<DateRange> dates;
+    std::vector<DateRange> taken;        // the date taken, in the camera's local time
+    QStringList cameras;                 // each found in the camera's make and model
+    QStringList artists;                 // each found in the song's artist
+    QStringList albums;                  // each found in the song's album
     std::vector<QStringList> categories; // category codes, alternatives
     std::vector<QString> discs;          // labels, compared in any case
     QStringList ignored;                 // filters as typed whose value was not understood
@@ -66,6 +74,11 @@ struct ResultQuery {
     // Whether the query asks for anything: an empty one finds nothing.
     [[nodiscard]] bool asksForAnything() const;
     [[nodiscard]] bool hasFactFilters() const { return !sizes.empty() || !dates.empty(); }
+    // Filters only a picture, a song or a video whose facts the scan read can pass.
+    [[nodiscard]] bool hasMediaFilters() const
+    {
+        return !taken.empty() || !cameras.isEmpty() || !artists.isEmpty() || !albums.isEmpty();
+    }
     // Adds the words and filters of `other` (the window's controls to the typed text).
     void add(const ResultQuery &other);
 };

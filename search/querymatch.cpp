@@ -151,6 +151,15 @@ QueryMatcher::QueryMatcher(const ResultQuery &query) : m_query(query)
         m_words.emplace_back(query.words[i], query.caseRule, query.composing && i + 1 == query.words.size());
     for (const QString &word : query.excluded)
         m_excluded.emplace_back(word, query.caseRule, false);
+    for (const QString &word : query.words)
+        m_anyCaseWords.emplace_back(word, CaseRule::Any, false);
+    const auto compile = [](const QStringList &values, std::vector<WordPattern> &patterns) {
+        for (const QString &value : values)
+            patterns.emplace_back(value.trimmed(), CaseRule::Any, false);
+    };
+    compile(query.cameras, m_cameras);
+    compile(query.artists, m_artists);
+    compile(query.albums, m_albums);
     for (const KindFilter &kinds : query.kinds) {
         std::vector<std::u32string> extensions;
         for (const QString &extension : kinds.extensions)
@@ -244,4 +253,56 @@ QueryMatcher::Facts QueryMatcher::factsPass(const RowFacts &facts) const
             return Facts::Fail;
     }
     return Facts::Pass;
+}
+
+bool QueryMatcher::mediaPasses(const std::optional<MediaFacts> &facts) const
+{
+    if (!m_query.hasMediaFilters())
+        return true;
+    if (!facts)
+        return false;
+    if (!m_query.taken.empty()) {
+        const QDateTime taken = QDateTime::fromString(facts->taken, Qt::ISODate);
+        if (!taken.isValid())
+            return false;
+        for (const DateRange &range : m_query.taken) {
+            if ((!range.from.isNull() && taken < range.from) ||
+                (!range.until.isNull() && taken >= range.until))
+                return false;
+        }
+    }
+    const auto allIn = [](const std::vector<WordPattern> &patterns, const QString &text) {
+        if (patterns.empty())
+            return true;
+        const std::u32string compared = codePoints(comparedForm(text, CaseRule::Any));
+        return std::all_of(patterns.begin(), patterns.end(),
+                           [&](const WordPattern &pattern) { return pattern.foundIn(compared); });
+    };
+    return allIn(m_cameras, facts->make + u'\n' + facts->model) && allIn(m_artists, facts->artist) &&
+           allIn(m_albums, facts->album);
+}
+
+std::u32string QueryMatcher::tagsText(const MediaFacts &facts, CaseRule rule)
+{
+    return codePoints(comparedForm(facts.title + u'\n' + facts.artist + u'\n' + facts.album, rule));
+}
+
+bool QueryMatcher::someWordIn(std::u32string_view anyCaseTags) const
+{
+    return std::any_of(m_anyCaseWords.begin(), m_anyCaseWords.end(),
+                       [&](const WordPattern &word) { return word.foundIn(anyCaseTags); });
+}
+
+bool QueryMatcher::holdsWithTags(const std::vector<char> &inPath, std::u32string_view name,
+                                 std::u32string_view tags) const
+{
+    for (size_t i = 0; i < m_words.size(); ++i) {
+        if (!inPath[i] && !m_words[i].foundIn(name) && !m_words[i].foundIn(tags))
+            return false;
+    }
+    for (size_t i = 0; i < m_excluded.size(); ++i) {
+        if (inPath[m_words.size() + i] || m_excluded[i].foundIn(name))
+            return false;
+    }
+    return true;
 }

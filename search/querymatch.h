@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue/mediafacts.h"
 #include "catalogue/sidefacts.h"
 #include "search/query.h"
 #include "search/textforms.h"
@@ -69,10 +70,26 @@ class QueryMatcher {
     [[nodiscard]] bool discPasses(const QString &label, const QString &category) const;
     enum class Facts { Pass, Fail, Unknown };
     [[nodiscard]] Facts factsPass(const RowFacts &facts) const;
+    // Whether what the scan learnt of a picture or a song passes the filters of such facts; a row
+    // it learnt nothing of passes only when there are none.
+    [[nodiscard]] bool mediaPasses(const std::optional<MediaFacts> &facts) const;
+
+    // A song's title, artist and album as one text in the compared form of `rule`, for the two
+    // below: the parts apart, so that no word is found across two of them.
+    [[nodiscard]] static std::u32string tagsText(const MediaFacts &facts, CaseRule rule);
+    // Whether some word of the query is in tags (tagsText in any case): whether a row with them
+    // may be found by them.
+    [[nodiscard]] bool someWordIn(std::u32string_view anyCaseTags) const;
+    // holds() with a song's tags (tagsText in the query's case rule) as a third place each word
+    // may be in; the excluded words are still looked for in the path and the name only.
+    [[nodiscard]] bool holdsWithTags(const std::vector<char> &inPath, std::u32string_view name,
+                                     std::u32string_view tags) const;
 
   private:
     ResultQuery m_query;
     std::vector<WordPattern> m_words;
     std::vector<WordPattern> m_excluded;
     std::vector<std::vector<std::u32string>> m_extensions; // per kind filter, ".jpg" as code points
+    std::vector<WordPattern> m_anyCaseWords;               // the words in any case
+    std::vector<WordPattern> m_cameras, m_artists, m_albums;
 };

@@ -7,6 +7,7 @@
 #include "files/textcodec.h"
 #include "files/textfile.h"
 #include "search/comparedbytes.h"
+#include "search/disctags.h"
 #include "search/querymatch.h"
 #include "search/search.h"
 #include "search/searchindex.h"
@@ -132,6 +133,9 @@ class DiscSearch {
     // False when the user cancelled; `blockDone` runs after each block and says whether to go on.
     // With `parts`, only those lines are read while the file is as the index found it.
     bool run(const QString &file, const std::function<bool()> &blockDone, const FileRanges *parts);
+    // The second pass, for the rows whose song's tags hold the words their path and name lack:
+    // the lines of the rows with tags only, each kept marked as found by its tags.
+    bool runForTags(const QString &file, const std::function<bool()> &blockDone);
 
   private:
     // False when no line of the file can hold the query.
@@ -141,6 +145,11 @@ class DiscSearch {
     // Looks at the lines of a block up to `limit`; the block starts at a line's start.
     void searchBlock(const char *bytes, qsizetype limit);
     void checkLine(QByteArrayView line, qint64 number);
+    // Whether the row at `number` is to be kept for its tags, in the second pass.
+    [[nodiscard]] bool foundByTags(QByteArrayView note, const std::vector<char> &inPath,
+                                   std::u32string_view name);
+    // The note of the row at `number`, null when it has none.
+    [[nodiscard]] const QByteArrayView *tagNote(qint64 number) const;
 
     ResultStore &m_store;
     int m_disc;
@@ -153,6 +162,9 @@ class DiscSearch {
     QString m_rootText; // decoded
     Needle m_needle;
     std::optional<SideFacts> m_facts;
+    // In the second pass: the lines of the rows that have facts of a picture or a song, rising.
+    bool m_forTags = false;
+    std::vector<std::pair<qint64, QByteArrayView>> m_tagLines;
     QByteArray m_folded;
     std::u32string m_name;
     std::u32string m_foldedName;
@@ -171,7 +183,7 @@ bool DiscSearch::prepare(int fd, bool utf8)
     m_root = rootPath(fd, utf8 ? kUtf8BomSize : 0);
     m_rootText = decodedField(m_root, utf8);
     m_store.setDiscText(m_disc, utf8, m_root);
-    if (const WordPattern *word = m_matcher.anchorWord()) {
+    if (const WordPattern *word = m_forTags ? nullptr : m_matcher.anchorWord()) {
         const QString anchor = textOf(word->anchor());
         if (!utf8) {
             QStringEncoder cp949(kCp949Name, QStringConverter::Flag::Stateless);
@@ -188,9 +200,33 @@ bool DiscSearch::prepare(int fd, bool utf8)
             foldAscii(m_needle.bytes.constData(), m_needle.bytes.size(), m_needle.bytes.data());
         m_needle.jamo = utf8 && word->anchorHasSyllable();
     }
-    if (m_matcher.query().hasFactFilters())
+    if (m_matcher.query().hasFactFilters() || m_matcher.query().hasMediaFilters() || m_forTags)
         m_facts = readSideFacts(m_dataFolder, m_file);
+    if (m_forTags) {
+        m_tagLines = m_facts->mediaLines();
+        return !m_tagLines.empty();
+    }
     return true;
+}
+
+bool DiscSearch::runForTags(const QString &file, const std::function<bool()> &blockDone)
+{
+    m_forTags = true;
+    return run(file, blockDone, nullptr);
+}
+
+const QByteArrayView *DiscSearch::tagNote(qint64 number) const
+{
+    const auto found = std::lower_bound(m_tagLines.begin(), m_tagLines.end(), number,
+                                        [](const auto &line, qint64 n) { return line.first < n; });
+    return found == m_tagLines.end() || found->first != number ? nullptr : &found->second;
+}
+
+bool DiscSearch::foundByTags(QByteArrayView note, const std::vector<char> &inPath, std::u32string_view name)
+{
+    const std::optional<MediaFacts> facts = decodeMediaFacts(note);
+    return facts &&
+           m_matcher.holdsWithTags(inPath, name, QueryMatcher::tagsText(*facts, m_matcher.caseRule()));
 }
 
 bool DiscSearch::run(const QString &file, const std::function<bool()> &blockDone, const FileRanges *parts)
@@ -321,6 +357,9 @@ void DiscSearch::searchBlock(const char *bytes, qsizetype limit)
 
 void DiscSearch::checkLine(QByteArrayView line, qint64 number)
 {
+    const QByteArrayView *tags = m_forTags ? tagNote(number) : nullptr;
+    if (m_forTags && !tags)
+        return;
     // A tab never occurs inside a CP949 or UTF-8 character, so the fields can be cut as bytes.
     const QByteArrayView pathBytes = field(line, TreeColumn::fullname - 1);
     const CaseRule rule = m_matcher.caseRule();
@@ -339,7 +378,9 @@ void DiscSearch::checkLine(QByteArrayView line, qint64 number)
     }
     const QByteArrayView nameBytes = field(line, TreeColumn::name - 1);
     comparedFromBytes(nameBytes, m_utf8, rule, m_name);
-    if (!m_matcher.holds(m_path->words, m_name))
+    // The second pass keeps only what the first could not find by the path and the name.
+    const bool byName = m_matcher.holds(m_path->words, m_name);
+    if (m_forTags ? byName || !foundByTags(*tags, m_path->words, m_name) : !byName)
         return;
     // A line the loader does not take is no row of the tree.
     for (int column = TreeColumn::selected; column <= TreeColumn::level; ++column) {
@@ -363,10 +404,12 @@ void DiscSearch::checkLine(QByteArrayView line, qint64 number)
         case QueryMatcher::Facts::Pass:
             break;
         }
+        if (!m_matcher.mediaPasses(m_facts->media(number)))
+            return;
     }
     if (!m_path->stored)
         m_path->stored = m_store.addPath(m_disc, pathBytes);
-    m_store.append(m_disc, number, *m_path->stored, nameBytes, folder);
+    m_store.append(m_disc, number, *m_path->stored, nameBytes, folder, m_forTags);
 }
 
 } // namespace
@@ -387,10 +430,13 @@ ResultsOutcome searchResults(HookContext &hooks, ResultStore &store, const QStri
     if (candidates.cancelled)
         return {true};
     hooks.setMaximum(discs);
+    // A disc with no pictures or songs cannot pass their filters: its catalogue is not read.
+    const bool mediaFilters = query.hasMediaFilters();
     const auto searched = [&](int disc) {
         const ResultDisc &entry = store.discs()[size_t(disc)];
         return isBareFileName(entry.file) && candidates.mayHold(entry.file) &&
-               matcher.discPasses(entry.label, entry.category);
+               matcher.discPasses(entry.label, entry.category) &&
+               (!mediaFilters || discTags(dataFolder, entry.file)->hasMedia);
     };
     qsizetype reported = store.rowCount();
     const auto report = [&] {
@@ -466,6 +512,16 @@ ResultsOutcome searchResults(HookContext &hooks, ResultStore &store, const QStri
     if (helper.joinable())
         helper.join();
     outcome.unknownFacts += helperOutcome.unknownFacts;
+    // Then the rows whose song's tags hold a word their path and name lack, disc by disc after
+    // all the others: only discs whose tags may hold a word are read again.
+    for (int disc = 0; disc < discs && !outcome.cancelled && matcher.hasWords(); ++disc) {
+        const ResultDisc &entry = store.discs()[size_t(disc)];
+        if (!isBareFileName(entry.file) || !matcher.discPasses(entry.label, entry.category) ||
+            !matcher.someWordIn(discTags(dataFolder, entry.file)->text))
+            continue;
+        DiscSearch search(store, disc, matcher, dataFolder, outcome);
+        outcome.cancelled = !search.runForTags(entry.file, blockDone);
+    }
     return outcome;
 }
 

@@ -27,6 +27,17 @@ void ResultStore::push(const Row &row, QByteArrayView name)
     m_names.append(name.first(row.nameSize));
 }
 
+int ResultStore::discsWithRows() const
+{
+    // The rows found by songs' tags come after all the others: a disc may begin twice.
+    std::vector<int> discs;
+    discs.reserve(m_discStarts.size());
+    for (const DiscStart &start : m_discStarts)
+        discs.push_back(start.disc);
+    std::sort(discs.begin(), discs.end());
+    return int(std::unique(discs.begin(), discs.end()) - discs.begin());
+}
+
 int ResultStore::discOf(qsizetype row) const
 {
     const auto after = std::upper_bound(m_discStarts.begin(), m_discStarts.end(), row,
@@ -130,13 +141,13 @@ QByteArray ResultStore::pathBytes(quint32 path) const
     return bytes;
 }
 
-void ResultStore::append(int disc, qint64 line, quint32 path, QByteArrayView name, bool folder)
+void ResultStore::append(int disc, qint64 line, quint32 path, QByteArrayView name, bool folder, bool byTag)
 {
     if (m_discStarts.empty() || m_discStarts.back().disc != disc)
         m_discStarts.push_back({disc, rowCount()});
     // A name longer than 64 KiB is cut: no file system has one (Linux stops at 255 bytes).
     const qsizetype size = std::min<qsizetype>(name.size(), 0xFFFF);
-    push({quint32(line), path, folder ? 1u : 0u, quint16(size)}, name.first(size));
+    push({quint32(line), path, folder ? 1u : 0u, byTag ? 1u : 0u, quint16(size)}, name.first(size));
 }
 
 ResultStore ResultStore::takeRows()

@@ -27,7 +27,7 @@ class ResultStore {
     void setDisc(int disc, ResultDisc now) { m_discs[size_t(disc)] = std::move(now); }
     [[nodiscard]] qsizetype rowCount() const { return qsizetype(m_rows.size()); }
     // Discs that gave at least one row.
-    [[nodiscard]] int discsWithRows() const { return int(m_discStarts.size()); }
+    [[nodiscard]] int discsWithRows() const;
 
     [[nodiscard]] int discOf(qsizetype row) const;
     // 1-based line of the disc's catalogue file: the tree row once the file is loaded.
@@ -39,6 +39,8 @@ class ResultStore {
     [[nodiscard]] QString storedPathOf(qsizetype row) const;
     [[nodiscard]] QString storedNameOf(qsizetype row) const;
     [[nodiscard]] bool isFolder(qsizetype row) const { return m_rows[size_t(row)].folder; }
+    // True for a row found by a song's tags (its title, artist or album), not by its path or name.
+    [[nodiscard]] bool byTag(qsizetype row) const { return m_rows[size_t(row)].byTag; }
     // Bytes held for the rows, their names and their paths (with the overhead of each path's
     // allocation).
     [[nodiscard]] qsizetype bytesUsed() const;
@@ -48,7 +50,7 @@ class ResultStore {
     void setDiscText(int disc, bool utf8, const QByteArray &root);
     // A folder path for rows to share, as the file holds it; its number for append().
     quint32 addPath(int disc, QByteArrayView path);
-    void append(int disc, qint64 line, quint32 path, QByteArrayView name, bool folder);
+    void append(int disc, qint64 line, quint32 path, QByteArrayView name, bool folder, bool byTag = false);
 
     // The rows found so far, with their names and the paths they use, into a store of their
     // own (whose discs are empty); the paths stay here too, for later rows of their folders.
@@ -60,11 +62,13 @@ class ResultStore {
 
   private:
     // Ten bytes: the names lie one after the other in row order, so a row keeps only the size of
-    // its own; where each run of kNameRun rows' names begins is kept beside them.
+    // its own; where each run of kNameRun rows' names begins is kept beside them. What a picture
+    // or a song is stays in its disc's side file, read when shown (most rows are neither).
     struct __attribute__((packed, aligned(2))) Row {
         quint32 line;
-        quint32 path : 31;
+        quint32 path : 30;
         quint32 folder : 1;
+        quint32 byTag : 1;
         quint16 nameSize;
     };
     static_assert(sizeof(Row) == 10);

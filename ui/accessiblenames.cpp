@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QToolButton>
 
 namespace {
 struct Description {
@@ -53,11 +54,9 @@ void describeControls(w_list &w)
         {w.lb_file, u"파일 목록", u"시작 폴더의 파일"},
         {w.sle_search, u"검색어", u"글자를 넣고 Enter 키를 누르면 그 글자가 든 디스크를 찾습니다"},
         {w.sle_find, u"찾을 이름", u"글자를 넣고 Enter 키를 누르면 트리에서 그 글자가 든 이름을 찾습니다"},
-        {w.cbx_archives, u"압축 파일 내용까지",
-         u"켜면 스캔이 tar.gz 같은 압축 파일도 끝까지 읽어 그 안의 파일을 목록에 넣습니다. 느립니다"},
-        {w.cbx_media, u"사진·음악 정보",
-         u"켜면 스캔이 사진의 촬영 날짜와 카메라, 음악의 아티스트와 앨범과 길이, 미리 보기를 함께 "
-         u"기록합니다"},
+        {w.pb_scanoptions, u"스캔 옵션",
+         u"스캔이 읽을 것을 고릅니다: tar.gz 같은 압축 파일의 내용(느림), 파일마다 내용 해시(느림), "
+         u"사진·음악 정보"},
     });
 }
 

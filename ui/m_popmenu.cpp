@@ -73,6 +73,13 @@ m_popmenu::m_popmenu(w_list &window) : QObject(&window), m_window(&window)
     m_export = m_command->addMenu(QStringLiteral("내보내기"));
     m_export_list = addCommand(m_export, QStringLiteral("디스크 목록"), {}, &w_list::ue_export_list);
     m_export_tree = addCommand(m_export, QStringLiteral("열린 디스크"), {}, &w_list::ue_export_tree);
+    m_command->addSeparator();
+    m_rescan = addCommand(m_command, QStringLiteral("다시 스캔\tCtrl+R"), QKeySequence(Qt::CTRL | Qt::Key_R),
+                          &w_list::ue_rescan);
+    m_compare = addCommand(m_command, QStringLiteral("비교…"), {}, &w_list::ue_compare);
+    m_duplicates = addCommand(m_command, QStringLiteral("중복 찾기…"), {}, &w_list::ue_duplicates);
+    m_folder_check =
+        addCommand(m_command, QStringLiteral("이 폴더가 어디에 있나…"), {}, &w_list::ue_folder_check);
 }
 
 m_popmenu::~m_popmenu()

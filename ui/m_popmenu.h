@@ -31,6 +31,10 @@ class m_popmenu : public QObject {
     QMenu *m_export = nullptr;    // CSV of the disc list or of the open disc's tree
     QAction *m_export_list = nullptr;
     QAction *m_export_tree = nullptr;
+    QAction *m_rescan = nullptr;       // the disc scanned again, its changes saved in place
+    QAction *m_compare = nullptr;      // two discs, or a disc and a folder
+    QAction *m_duplicates = nullptr;   // files on several discs
+    QAction *m_folder_check = nullptr; // a folder looked up across the catalogue
 
   private:
     explicit m_popmenu(w_list &window);

@@ -1,5 +1,7 @@
 #include "ui/w_list.h"
 
+#include "compare/filekeys.h"
+
 #include "catalogue/datafiles.h"
 #include "catalogue/datafolder.h"
 #include "catalogue/layouts.h"
@@ -43,6 +45,7 @@ w_list::w_list(FileSystem &fs, QWidget *parent)
     setTabOrders();
     connectHandlers();
     createFactsArea();
+    createScanOptions();
     createArchiveControls();
     describeControls(*this);
 }
@@ -68,6 +71,7 @@ void w_list::open()
 
     // Line by line until the first line that reads as empty; a missing file is an empty index.
     SearchIndex::follow(m_entries);
+    followFileKeys(m_entries);
     m_entries.lockWait = shownLockWait();
     m_entries.removeStaleFiles();
     m_entries.loadIndex();

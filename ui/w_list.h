@@ -19,6 +19,8 @@
 #include <vector>
 
 class ArchiveScan;
+struct ScanOptions;
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QFileSystemWatcher;
@@ -27,11 +29,13 @@ class QLineEdit;
 class QMenu;
 class QProgressBar;
 class QPushButton;
+class QToolButton;
 class DiscTotals;
 class ElidedLabel;
 class IndexPresenter;
 class TreePresenter;
 class w_results;
+class w_rowlist;
 
 // The main window: drive list, search box, command buttons, the folder tree, the
 // catalogue list, and hidden working controls. Its handlers run one at a time on the
@@ -73,6 +77,13 @@ class w_list : public QWidget {
     void ue_results();
     void ue_export_list();
     void ue_export_tree();
+    // The comparisons (ui/w_list_compare.cpp): the highlighted disc scanned again and its changes,
+    // two discs or a disc and a folder side by side, files on several discs, and a folder looked
+    // up across the catalogue.
+    void ue_rescan();
+    void ue_compare();
+    void ue_duplicates();
+    void ue_folder_check();
 
     // Handlers.
     void ddlb_drive_keydown(int key, Qt::KeyboardModifiers keyflags);
@@ -124,9 +135,13 @@ class w_list : public QWidget {
     ListBox *lb_file = nullptr;
     QLineEdit *sle_search = nullptr;
     QLineEdit *sle_find = nullptr;
-    // Beside them: whether a scan reads compressed tar files whole (ui/w_list_image.cpp).
-    QCheckBox *cbx_archives = nullptr;
-    QCheckBox *cbx_media = nullptr;
+    // Beside them, the scan's options (ui/w_list_options.cpp): whether a scan reads compressed
+    // tar files whole, whether it hashes every file's content and whether it
+    // reads what the pictures and songs are.
+    QToolButton *pb_scanoptions = nullptr;
+    QAction *act_archives = nullptr;
+    QAction *act_hashes = nullptr;
+    QAction *act_media = nullptr;
 
     // Instance variables.
     bool ib_cancel = false;
@@ -165,6 +180,12 @@ class w_list : public QWidget {
     std::function<QString()> chooseBackupFile;
     // So does the image file "이미지 파일…" asks for.
     std::function<QString()> chooseImageFile;
+    // The rescan's drive, the compare's second disc or folder and the folder to check are
+    // chosen through these while set (tests); the rescan's gets the drives with the one to offer
+    // first, the compare's the labels of the other discs; "" cancels, and a path is a folder.
+    std::function<QString(const QStringList &drives)> chooseRescanDrive;
+    std::function<QString(const QStringList &labels)> chooseCompared;
+    std::function<QString()> chooseFolder;
     // The pop-up menu is shown through this; tests look at it without running its event loop.
     std::function<void(QMenu *menu, QPoint globalPosition)> popMenu;
 
@@ -175,15 +196,26 @@ class w_list : public QWidget {
   private:
     void createControls();
     void createFactsArea();
-    // The check box of compressed archives and the drive box's image files (ui/w_list_image.cpp).
+    void createScanOptions();
+    // A check in the options' menu for `option`, remembered as it is toggled.
+    QAction *addScanOption(const QString &caption, const QString &tip, bool ScanOptions::*option,
+                           const ScanOptions &remembered);
+    // The scan of the drive at `root` into the tree, as the Scan button runs it.
+    void scanRoot(const QString &root);
+    // Opens the disc of `file` at tree row `row` (its line), its branch unfolded.
+    void openDiscAt(const QString &file, const QString &label, qint64 row);
+    // The discs of the list pane, or of the whole index, as the comparisons take them.
+    [[nodiscard]] std::vector<struct DuplicateDisc> discsOf(const RecordSet &rows) const;
+    // A folder of this computer scanned on the spot into `tree`, never saved.
+    bool scanFolder(const QString &folder, RecordSet &tree, TreeFacts &facts);
+    void showDuplicates(w_rowlist &window);
+    // The drive box's image files and the tree's archive pictures (ui/w_list_image.cpp).
     void createArchiveControls();
     // The bounds of the archives a scan reads, the check box's choice among them.
     [[nodiscard]] ArchiveLimits archiveLimits() const;
     [[nodiscard]] bool readsMediaFacts() const;
     // The tree's tooltip for a picture row: its thumbnail, name and facts; empty for other rows.
     [[nodiscard]] QString pictureTooltip(qint64 row) const;
-    // The scan's check boxes as they stand, kept for the next start.
-    void keepScanOptions();
     // The scan of `root`, in the bracket every scan shares: `scan` fills the tree and its facts
     // with the hooks and reports it is given, and says how many rows it counted.
     void runScan(const QString &root, const std::function<qint64(HookContext &, const ScanReports &)> &scan);
@@ -267,5 +299,9 @@ class w_list : public QWidget {
     bool m_scanDriveLost = false;
     bool m_treeCommandsOn = false; // a scan or load put a tree in: Save and Print on at its end
     std::unique_ptr<QFileSystemWatcher> m_indexWatcher;
-    w_results *m_results = nullptr; // made on first use, a child so it stays over this window
+    w_results *m_results = nullptr;    // made on first use, a child so it stays over this window
+    w_rowlist *m_changes = nullptr;    // a rescan's changes
+    w_rowlist *m_compared = nullptr;   // two trees side by side
+    w_rowlist *m_duplicates = nullptr; // files on several discs
+    w_rowlist *m_checked = nullptr;    // a folder against the catalogue
 };

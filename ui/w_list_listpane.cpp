@@ -75,6 +75,9 @@ void w_list::dw_list_keydown(int key, Qt::KeyboardModifiers keyflags)
     } else if (key == Qt::Key_Delete) {
         dw_list_clicked(0, 0, row, QStringLiteral("name"));
         ue_delete();
+    } else if (key == Qt::Key_R && keyflags & Qt::ControlModifier) {
+        dw_list_clicked(0, 0, row, QStringLiteral("name"));
+        ue_rescan();
     }
 }
 

@@ -15,6 +15,7 @@
 #include "widgets/yield.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -87,6 +88,11 @@ void w_list::cb_scan_clicked()
     }
     if (root.isEmpty() || root == DriveBox::imageItemText())
         return; // no drive chosen
+    scanRoot(root);
+}
+
+void w_list::scanRoot(const QString &root)
+{
     m_scanRoot = root;
     m_scanDriveLost = false;
     runScan(root, [this, &root](HookContext &hooks, const ScanReports &reports) {
@@ -95,7 +101,7 @@ void w_list::cb_scan_clicked()
         const std::unique_ptr<FolderWalk> walk = archives.wrap(m_fs.walkDrive(root), &hooks);
         MediaScan media(walk.get());
         return scanDrive(hooks, walk.get(), root, m_tree, m_treeFacts, reports, &archives,
-                         readsMediaFacts() ? &media : nullptr);
+                         readsMediaFacts() ? &media : nullptr, act_hashes && act_hashes->isChecked());
     });
     m_scanRoot.clear();
     if (m_scanDriveLost)

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
+#include <QStackedWidget>
 #include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -53,6 +54,8 @@ void w_results::createControls()
     for (int column = 0; column < 4; ++column)
         m_view->setColumnWidth(column, widths[column]);
     fitDateColumn();
+    setUpColumnMenu();
+    createThumbnailView();
     m_cancel = new QPushButton(QStringLiteral("취소"), this);
     m_export = new QPushButton(QStringLiteral("내보내기"), this);
     m_close = new QPushButton(QStringLiteral("닫기"), this);
@@ -76,12 +79,13 @@ void w_results::layoutControls()
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_cancel);
     buttons->addStretch();
+    buttons->addWidget(m_thumbnailButton);
     buttons->addWidget(m_export);
     buttons->addWidget(m_close);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(queryLayout());
     layout->addWidget(m_heading);
-    layout->addWidget(m_view, 1);
+    layout->addWidget(m_views, 1);
     layout->addLayout(buttons);
 }
 
@@ -164,10 +168,6 @@ void w_results::closeEvent(QCloseEvent *event)
 void w_results::keyPressEvent(QKeyEvent *event)
 {
     // The table passes on the keys it does not use: Esc closes, F1 opens the help.
-    if (event->key() == Qt::Key_Escape)
-        close();
-    else if (event->key() == Qt::Key_F1)
-        gf_help(QString());
-    else
+    if (!closeOrHelpKey(*this, event))
         QWidget::keyPressEvent(event);
 }

@@ -2,6 +2,7 @@
 
 #include "search/query.h"
 #include "search/resultsearch.h"
+#include "ui/thumbnailview.h"
 #include "ui/w_results_model.h"
 
 #include <QHash>
@@ -12,7 +13,9 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
+class QStackedWidget;
 class QTableView;
 class QTimer;
 class ResultsRunner;
@@ -39,8 +42,15 @@ class w_results : public QWidget {
     [[nodiscard]] QString findText() const;
     [[nodiscard]] bool searching() const { return m_searching; }
     [[nodiscard]] QTableView *view() const { return m_view; }
+    // The heading's menu of the columns that can be turned on and off, checked as they are now.
+    [[nodiscard]] QMenu *columnMenu();
     [[nodiscard]] QLabel *heading() const { return m_heading; }
     [[nodiscard]] QPushButton *exportButton() const { return m_export; }
+    // The button that switches between the list and the grid of thumbnails, and the grid.
+    [[nodiscard]] QPushButton *thumbnailButton() const { return m_thumbnailButton; }
+    [[nodiscard]] ThumbnailView *thumbnailView() const { return m_thumbnails; }
+    // Where the grid's thumbnails come from; until one is set, every row shows a plain picture.
+    void setThumbnailProvider(ThumbnailProvider provider);
     [[nodiscard]] QLineEdit *queryBox() const { return m_query; }
     [[nodiscard]] QComboBox *kindBox() const { return m_kind; }
     [[nodiscard]] QLineEdit *sizeBox() const { return m_size; }
@@ -71,6 +81,10 @@ class w_results : public QWidget {
     void layoutControls();
     void connectHandlers();
     void fitDateColumn();
+    void setUpColumnMenu();
+    void fitPathAndName();
+    void createThumbnailView();
+    void showThumbnails(bool on);
     void placeFirstTime();
     void showHeading();
     void rowActivated(const QModelIndex &index);
@@ -93,6 +107,10 @@ class w_results : public QWidget {
     ResultsModel *m_model = nullptr;
     QLabel *m_heading = nullptr;
     QTableView *m_view = nullptr;
+    QMenu *m_columnMenu = nullptr;
+    QStackedWidget *m_views = nullptr; // the list, or the grid of thumbnails
+    ThumbnailView *m_thumbnails = nullptr;
+    QPushButton *m_thumbnailButton = nullptr;
     QPushButton *m_cancel = nullptr;
     QPushButton *m_export = nullptr;
     QPushButton *m_close = nullptr;

@@ -4,6 +4,7 @@
 #include "catalogue/entries.h"
 #include "catalogue/factstext.h"
 #include "catalogue/layouts.h"
+#include "catalogue/mediacells.h"
 #include "catalogue/settings.h"
 
 #include <QLocale>
@@ -97,8 +98,45 @@ RowFacts ResultsModel::facts(qsizetype row) const
     return m_facts[size_t(m_store.discOf(row))].row(m_store.lineOf(row));
 }
 
+std::optional<MediaFacts> ResultsModel::media(qsizetype row) const
+{
+    return m_facts[size_t(m_store.discOf(row))].media(m_store.lineOf(row));
+}
+
+qint64 ResultsModel::treeRowOf(qsizetype storeRow) const
+{
+    return m_facts[size_t(m_store.discOf(storeRow))].treeRow(m_store.lineOf(storeRow));
+}
+
+QString ResultsModel::mediaText(const std::optional<MediaFacts> &facts, int column) const
+{
+    if (!facts)
+        return {};
+    switch (column) {
+    case Taken: {
+        const QDateTime taken = takenTime(*facts);
+        return taken.isValid() ? dateText(taken) : QString();
+    }
+    case Camera:
+        return cameraText(*facts);
+    case Pixels:
+        return pixelsText(*facts);
+    case Artist:
+        return facts->artist;
+    case Album:
+        return facts->album;
+    case Title:
+        return facts->title;
+    case Length:
+        return lengthText(facts->lengthMs);
+    }
+    return {};
+}
+
 QString ResultsModel::text(qsizetype row, int column) const
 {
+    if (column >= kFirstMediaColumn)
+        return mediaText(media(row), column);
     switch (column) {
     case Label:
         return m_store.discs()[size_t(m_store.discOf(row))].label;
@@ -107,7 +145,9 @@ QString ResultsModel::text(qsizetype row, int column) const
         return facts(row).inArchive ? m_store.pathOf(row) + QStringLiteral("  (") + insideArchiveText() + u')'
                                     : m_store.pathOf(row);
     case Name:
-        return m_store.nameOf(row);
+        // A row found by a song's tags says so after its name, which need not hold the words.
+        return m_store.byTag(row) ? m_store.nameOf(row) + QStringLiteral("  (") + byTagText() + u')'
+                                  : m_store.nameOf(row);
     case Size: {
         const qint64 size = facts(row).size;
         return size < 0 ? QString() : QLocale().toString(size);
@@ -131,7 +171,7 @@ QVariant ResultsModel::data(const QModelIndex &index, int role) const
         return QColor(Qt::gray); // the disc was deleted
     if (role == Qt::ForegroundRole && index.column() == Label)
         return m_colours[size_t(m_store.discOf(row))];
-    if (role == Qt::TextAlignmentRole && index.column() == Size)
+    if (role == Qt::TextAlignmentRole && (index.column() == Size || index.column() == Length))
         return int(Qt::AlignRight | Qt::AlignVCenter);
     return {};
 }
@@ -140,7 +180,9 @@ QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int 
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
-    static const char16_t *const headings[] = {u"라벨", u"폴더 경로", u"이름", u"크기", u"날짜"};
+    static const char16_t *const headings[] = {u"라벨",     u"폴더 경로", u"이름",   u"크기",
+                                               u"날짜",     u"촬영 날짜", u"카메라", u"크기(픽셀)",
+                                               u"아티스트", u"앨범",      u"제목",   u"길이"};
     return section >= 0 && section < ColumnCount ? QString::fromUtf16(headings[section]) : QVariant();
 }
 
@@ -168,14 +210,32 @@ void ResultsModel::sort(int column, Qt::SortOrder order)
     emit layoutAboutToBeChanged();
     std::vector<quint32> rows(static_cast<size_t>(m_shown));
     std::iota(rows.begin(), rows.end(), quint32(0));
-    // Paths and names are kept as the files hold them: each is decoded once for the sort.
+    // Paths and names are kept as the files hold them, and what a picture or a song is as its
+    // side file's note: each is decoded once for the sort.
     std::vector<QString> keys;
-    if (column == Path || column == Name) {
+    std::vector<qint64> numbers;
+    if (column == Path || column == Name || column >= kFirstMediaColumn) {
         keys.reserve(rows.size());
-        for (const quint32 row : rows)
-            keys.push_back(column == Path ? m_store.pathOf(row) : m_store.nameOf(row));
+        if (column == Pixels || column == Length)
+            numbers.reserve(rows.size());
+        for (const quint32 row : rows) {
+            if (column == Path || column == Name) {
+                keys.push_back(column == Path ? m_store.pathOf(row) : m_store.nameOf(row));
+                continue;
+            }
+            const std::optional<MediaFacts> facts = media(row);
+            // The date taken sorts as the camera wrote it; a picture by its pixels.
+            keys.push_back(!facts ? QString() : column == Taken ? facts->taken : mediaText(facts, column));
+            if (column == Pixels)
+                numbers.push_back(
+                    facts && facts->width > 0 && facts->height > 0 ? facts->width * facts->height : -1);
+            else if (column == Length)
+                numbers.push_back(facts ? facts->lengthMs : -1);
+        }
     }
     const auto sortsBefore = [&](quint32 a, quint32 b) {
+        if (!numbers.empty())
+            return numbers[a] < numbers[b];
         return keys.empty() ? less(column, a, b) : keys[a].compare(keys[b], Qt::CaseInsensitive) < 0;
     };
     // Stable, so rows that compare equal keep the order of the discs and the trees.

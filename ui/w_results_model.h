@@ -13,7 +13,24 @@
 // search adds are shown when rowsFound() is called for them.
 class ResultsModel final : public QAbstractTableModel {
   public:
-    enum Column : int { Label, Path, Name, Size, Date, ColumnCount };
+    // The columns from Taken on say what a picture, a song or a video is: hidden until the user
+    // turns them on.
+    enum Column : int {
+        Label,
+        Path,
+        Name,
+        Size,
+        Date,
+        Taken,
+        Camera,
+        Pixels,
+        Artist,
+        Album,
+        Title,
+        Length,
+        ColumnCount
+    };
+    static constexpr int kFirstMediaColumn = Taken;
 
     explicit ResultsModel(QObject *parent = nullptr);
 
@@ -38,6 +55,9 @@ class ResultsModel final : public QAbstractTableModel {
     void keepFactsOf(const QString &file);
     // The shown order, empty while it is the store's own.
     [[nodiscard]] const std::vector<quint32> &order() const { return m_order; }
+    // The disc's catalogue file and the tree row a store row is, 0 when the disc's side file does
+    // not describe its catalogue file now.
+    [[nodiscard]] qint64 treeRowOf(qsizetype storeRow) const;
 
     [[nodiscard]] int rowCount(const QModelIndex &parent = {}) const override;
     [[nodiscard]] int columnCount(const QModelIndex &parent = {}) const override;
@@ -48,6 +68,8 @@ class ResultsModel final : public QAbstractTableModel {
   private:
     [[nodiscard]] QString text(qsizetype row, int column) const;
     [[nodiscard]] RowFacts facts(qsizetype row) const;
+    [[nodiscard]] std::optional<MediaFacts> media(qsizetype row) const;
+    [[nodiscard]] QString mediaText(const std::optional<MediaFacts> &facts, int column) const;
     [[nodiscard]] bool less(int column, quint32 a, quint32 b) const;
 
     ResultStore m_store;

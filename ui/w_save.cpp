@@ -4,6 +4,7 @@
 
 #include "catalogue/entries.h"
 #include "catalogue/entrytexts.h"
+#include "catalogue/layouts.h"
 #include "catalogue/utils.h"
 #include "ui/w_list.h"
 #include "widgets/messagebox.h"
@@ -86,6 +87,28 @@ void w_save::showEntry(const QString &desc, const QString &label, const QString 
     ddlb_gubn->setCurrentIndex(position >= 1 && position <= ddlb_gubn->count() ? position - 1 : -1);
     cb_save->setText(kModifyCaption);
     setWindowTitle(kModifyCaption);
+}
+
+void w_save::offerSavedEntry()
+{
+    w_list *main = w_list::instance();
+    if (!main || cb_save->text() != kNewCaption)
+        return;
+    const bool untouched = m_offered || (sle_memo->text().isEmpty() && ddlb_gubn->currentIndex() < 0);
+    if (!untouched)
+        return;
+    const RecordSet &index = main->index();
+    const qint64 row = CatalogueEntries::findLabel(index, CatalogueEntries::trimmedLabel(sle_label->text()));
+    if (row > 0) {
+        sle_memo->setText(index.GetItemString(row, IndexColumn::desc));
+        const int position = index.GetItemString(row, IndexColumn::gubn).toInt();
+        ddlb_gubn->setCurrentIndex(position >= 1 && position <= ddlb_gubn->count() ? position - 1 : -1);
+        m_offered = true;
+    } else if (m_offered) {
+        sle_memo->clear();
+        ddlb_gubn->setCurrentIndex(-1);
+        m_offered = false;
+    }
 }
 
 void w_save::cb_save_clicked()

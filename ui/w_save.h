@@ -58,6 +58,10 @@ class w_save : public QDialog {
     // The open event: fields and mode from the parameter string.
     void openWith(QString ls_parm);
     void showEntry(const QString &desc, const QString &label, const QString &gubn);
+    // New mode: the description and category of the disc saved under the label typed, while the
+    // user has not typed in them; emptied again when the label leaves that disc.
+    void offerSavedEntry();
+    bool m_offered = false; // the description and category shown are a saved disc's
     // New mode: false when nothing was saved and the dialog stays open.
     bool saveNew(class w_list &main, const struct CatalogueEntry &entry);
 };

@@ -141,6 +141,11 @@ void w_save::connectHandlers()
         return true;
     });
     clickOnEnter(cb_cancel);
+    // A label already saved, typed or offered, brings that disc's description and category along,
+    // for the user to keep or change; what the user typed there stays.
+    connect(sle_label, &QLineEdit::textChanged, this, &w_save::offerSavedEntry);
+    connect(sle_memo, &QLineEdit::textEdited, this, [this] { m_offered = false; });
+    connect(ddlb_gubn, &QComboBox::activated, this, [this] { m_offered = false; });
     connect(cb_save, &QPushButton::clicked, this, &w_save::cb_save_clicked);
     connect(cb_cancel, &QPushButton::clicked, this, &w_save::cb_cancel_clicked);
 }

@@ -213,14 +213,18 @@ TEST(ImageScan, RowsBelowTheRootAreThoseOfTheSameTreeOnADisc)
     if (!archives::have(u"genisoimage"_s))
         GTEST_SKIP() << "genisoimage is not installed";
     QTemporaryDir dir;
-    const QString image =
-        makeImage(dir, 1500, 11, 5,
-                  [](const QString &src) {
-                      archives::make(u"zip-cp949"_s, src + u"/압축.zip"_s, {u"사진/바다.jpg=sea"_s});
-                  },
-                  {u"-V"_s, u"TEST_IMG"_s});
+    const QString image = makeImage(
+        dir, 1500, 11, 5,
+        [&dir](const QString &src) {
+            archives::make(u"zip-cp949"_s, src + u"/압축.zip"_s, {u"사진/바다.jpg=sea"_s});
+            // A compressed tar stays a leaf, as it does on a disc with the option off.
+            archives::write(dir.filePath(u"log/log.txt"_s), "log");
+            archives::bsdtar(src + u"/logs.tar.gz"_s, dir.filePath(u"log"_s), {u"log.txt"_s}, {u"-z"_s});
+        },
+        {u"-V"_s, u"TEST_IMG"_s});
     ASSERT_FALSE(image.isEmpty());
     const QString src = dir.filePath(u"src"_s);
+    ASSERT_TRUE(QFile::exists(src + u"/logs.tar.gz"_s));
     RecordSet tree(d_dir_tree());
     TreeFacts facts;
     HookContext hooks;
@@ -236,7 +240,7 @@ TEST(ImageScan, RowsBelowTheRootAreThoseOfTheSameTreeOnADisc)
     EXPECT_EQ(facts.disc.capacity, volume.capacity);
     EXPECT_EQ(facts.disc.fileSystemType, u"iso9660"_s);
     EXPECT_EQ(progress.position(), progress.maximum());
-    EXPECT_EQ(tree.RowCount(), 1500 + 3) << "the generated rows and the zip's three";
+    EXPECT_EQ(tree.RowCount(), 1500 + 4) << "the generated rows, the zip's three and the tar";
 
     // The same tree scanned where it lies, without libarchive, gives the same rows below the root.
     DriveScan onDisc;

@@ -3,18 +3,20 @@
 //
 //   entries_driver setup DIR           discs A, B and C with the old tree
 //   entries_driver save DIR PREFIX N   saves N discs PREFIX0 .. PREFIX<N-1>, one change each
-//   entries_driver OP DIR              OP is save (disc N), replace (A), modify (B to B2), delete (C);
-//                                      prints "done" when the change reports success
+//   entries_driver OP DIR              OP is save (disc N), replace (A), rescan (A's tree scanned
+//                                      again), modify (B to B2), delete (C); prints "done" when the
+//                                      change reports success
 //   entries_driver check DIR OP        every entry's file holds a whole old or new tree, its side
-//                                      file and its thumbnail store are ignored or give that tree's
-//                                      sizes and thumbnails, and the labels
-//                                      are those before or after OP; exit 1 otherwise
+//                                      file, its thumbnail store and its table of file keys are
+//                                      ignored or give that tree's sizes and thumbnails, and the
+//                                      labels are those before or after OP; exit 1 otherwise
 
 #include "catalogue/datafiles.h"
 #include "catalogue/entries.h"
 #include "catalogue/layouts.h"
 #include "catalogue/sidefile.h"
 #include "catalogue/thumbnails.h"
+#include "compare/filekeys.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -109,6 +111,16 @@ int check(const QString &dir, const QString &op)
                 }
             }
         }
+        // The table of file keys as the duplicate search reads it: ignored, or that tree's sizes.
+        FileKeyTables::TableReader keys;
+        if (keys.openFile(FileKeyTables::pathFor(path)) && keys.describesNow(path)) {
+            for (; const FileKey *key = keys.peek(); keys.pop()) {
+                if (qint64(key->size) != factsOf(kind).at(key->row).size) {
+                    std::printf("keys of another tree: %s row %u\n", qPrintable(file), key->row);
+                    return 1;
+                }
+            }
+        }
     }
     const QString before = u"A,B,C"_s;
     const QString after = op == u"save"     ? u"A,B,C,N"_s
@@ -130,6 +142,11 @@ bool change(CatalogueEntries &entries, const RecordSet &list, const QString &op)
         return entries
             .replace(treeOf(u"new"_s), entry(u"A"_s), entries.discUsingLabel(u"A"_s), &factsOf(u"new"_s))
             .ok;
+    if (op == u"rescan") {
+        CatalogueEntry kept;
+        return entries.replaceTree(u"cd_A.dat"_s, treeOf(u"new"_s), &factsOf(u"new"_s), &kept).ok &&
+               kept.desc == u"설명" && kept.gubn == u"02";
+    }
     if (op == u"modify")
         return entries.change(u"B"_s, entry(u"B2"_s)).ok;
     if (op == u"delete")
@@ -150,6 +167,7 @@ int main(int argc, char **argv)
         return args.size() > 3 ? check(dir, args.at(3)) : 2;
     RecordSet index(d_cdinfo()), list(d_cdinfo());
     CatalogueEntries entries(index, list, dir, u"cdinfo.dat"_s);
+    followFileKeys(entries);
     entries.loadIndex();
     if (op == u"setup") {
         for (const QString &label : {u"A"_s, u"B"_s, u"C"_s}) {
@@ -169,6 +187,13 @@ int main(int argc, char **argv)
         return 0;
     }
     index.RowsCopy(1, index.RowCount(), list, 1);
+    // Each disc's table of file keys, made for the files as they are here (a copy has other
+    // inodes): the change must take the tables of the files it touches away with them.
+    for (const QString &label : {u"A"_s, u"B"_s, u"C"_s}) {
+        const QString catalogue = dir + u"/cd_"_s + label + u".dat"_s;
+        if (!FileKeyTables::store(catalogue, FileKeyTables::build(catalogue)))
+            return 1;
+    }
     // The kill test counts the system calls of the change from here.
     ::access("entries-driver-change-begins", F_OK);
     if (!change(entries, list, op))

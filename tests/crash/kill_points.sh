@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Kills the entries driver at each write-related system call of a save, a replace, a modify and
-# a delete (strace's fault injection, one run per call), and checks after every kill that each
+# Kills the entries driver at each write-related system call of a save, a replace, a rescan's
+# replace, a modify and a delete (strace's fault injection, one run per call), and checks after every kill that each
 # index entry names a file holding a whole tree and that the entries are those before or after.
 # Prints one line per operation and system call: the kill points tried, the discs lost, and the
 # longest time the next save took after such a kill (what the kill left, such as a lock file
@@ -20,7 +20,7 @@ calls=(openat write fdatasync fsync rename renameat2 link unlink)
 fresh() { rm -rf "$work/d" && cp -a "$work/seed" "$work/d"; }
 lost_total=0
 points_total=0
-for op in save replace modify delete; do
+for op in save replace rescan modify delete; do
     # Where the change begins: the calls before the driver's marker belong to its start-up.
     fresh
     strace -f -qq -o "$work/trace" -e trace="$(IFS=,; echo "${calls[*]}"),access" "$driver" "$op" "$work/d" >/dev/null

@@ -23,17 +23,21 @@ with tempfile.TemporaryDirectory() as folder:
         with open(f'{folder}/{name}', encoding='utf-8-sig', newline='') as f:
             return list(csv.reader(f))
 
+    # What a picture or a song is follows the columns the exports always had, in their order.
+    media = ['촬영 날짜', '카메라 제조사', '카메라 모델', '너비', '높이', '아티스트', '앨범', '제목', '트랙',
+             '연도', '길이']
+    none = [''] * len(media)
     tree = rows('tree.csv')
-    assert tree == [['폴더 경로', '이름', '종류', '크기', '날짜'],
-                    ['E:\\', 'E:', '폴더', '', ''],
-                    ['E:\\', NAME, '파일', '', '']], tree
+    assert tree == [['폴더 경로', '이름', '종류', '크기', '날짜'] + media,
+                    ['E:\\', 'E:', '폴더', '', ''] + none,
+                    ['E:\\', NAME, '파일', '', ''] + none], tree
     results = rows('results.csv')
-    assert results == [['라벨', '설명', '구분', '폴더 경로', '이름', '종류', '크기', '날짜'],
-                       ['똠,1', '"설명", 둘', '사진', '\\', NAME.replace('\t', ' '), '파일', '', '']], results
+    assert results == [['라벨', '설명', '구분', '폴더 경로', '이름', '종류', '크기', '날짜'] + media,
+                       ['똠,1', '"설명", 둘', '사진', '\\', NAME.replace('\t', ' '), '파일', '', ''] + none], results
     hostile = ['cr\rinside', 'lf\ninside', 'crlf\r\ninside', '"quoted"', 'ends in cr\r', '\ufeffmark first',
                'comma,"and"\r\n']
     tree = rows('hostile-tree.csv')
-    assert tree[1:] == [[text, text, '파일', '', ''] for text in hostile], tree
+    assert tree[1:] == [[text, text, '파일', '', ''] + none for text in hostile], tree
     discs = rows('hostile-list.csv')
     assert discs[1:] == [[text, text, '', '', '', ''] for text in hostile], discs
     discs = rows('list.csv')

@@ -31,6 +31,10 @@ class RootedFileSystem : public LocalFileSystem {
                 m_fs.onListing(m_fs.listings);
             return m_walk->listFolder(path, out);
         }
+        int openFile(const QByteArray &path, const QByteArray &name) override
+        {
+            return m_walk->openFile(path, name);
+        }
 
       private:
         RootedFileSystem &m_fs;

@@ -97,7 +97,7 @@ class TestArchives : public QObject {
         QCOMPARE(box.count(), 4);
     }
 
-    void theCheckBoxIsRememberedInTheDataFolder()
+    void theOptionIsRememberedInTheDataFolder()
     {
         archives::write(m_dir.path() + QStringLiteral("/log/log.txt"), "log");
         if (!archives::bsdtar(disc() + QStringLiteral("logs.tar.gz"), m_dir.path() + QStringLiteral("/log"),
@@ -107,24 +107,35 @@ class TestArchives : public QObject {
         {
             w_list window(fs);
             window.open();
-            QVERIFY(!window.cbx_archives->isChecked());
+            QVERIFY(!window.act_archives->isChecked());
+            QVERIFY(window.act_media->isChecked()); // on until turned off
             window.cb_scan_clicked();
             QCOMPARE(window.tree().GetItemString(rowNamed(window.tree(), QStringLiteral("logs.tar.gz")),
                                                  TreeColumn::bmpname),
                      QStringLiteral("line.bmp"));
-            window.cbx_archives->setChecked(true);
+            // Each option is kept as another is toggled.
+            window.act_hashes->setChecked(true);
+            window.act_media->setChecked(false);
+            window.act_archives->setChecked(true);
         }
         QFile options(m_dir.path() + QStringLiteral("/data/.tarvek/options"));
         QVERIFY(options.open(QIODevice::ReadOnly));
-        QVERIFY(options.readAll().contains("streamed-archives\t1"));
+        const QByteArray remembered = options.readAll();
+        QVERIFY(remembered.contains("streamed-archives\t1"));
+        QVERIFY(remembered.contains("content-hashes\t1"));
+        QVERIFY(remembered.contains("media-facts\t0"));
         w_list again(fs);
         again.open();
-        QVERIFY(again.cbx_archives->isChecked());
+        QVERIFY(again.act_archives->isChecked());
+        QVERIFY(again.act_hashes->isChecked());
+        QVERIFY(!again.act_media->isChecked());
+        again.act_hashes->setChecked(false);
+        again.act_media->setChecked(true);
         again.cb_scan_clicked();
         const qint64 row = rowNamed(again.tree(), QStringLiteral("logs.tar.gz"));
         QCOMPARE(again.tree().GetItemString(row, TreeColumn::bmpname), QStringLiteral("folder.bmp"));
         QCOMPARE(again.tree().GetItemString(row + 1, TreeColumn::name), QStringLiteral("log.txt"));
-        again.cbx_archives->setChecked(false);
+        again.act_archives->setChecked(false);
         QFile::remove(disc() + QStringLiteral("logs.tar.gz"));
     }
 

@@ -143,7 +143,8 @@ class TestListPane : public QObject {
         for (QAction *action : shown->actions())
             texts << (action->isSeparator() ? "-" : action->text());
         QCOMPARE(texts, QStringList({"삭제\tAlt+D", "변경\tAlt+M", "-", "정렬", "종료\tAlt+X", "검색 결과",
-                                     "내보내기"}));
+                                     "내보내기", "-", "다시 스캔\tCtrl+R", "비교…", "중복 찾기…",
+                                     "이 폴더가 어디에 있나…"}));
         QCOMPARE(menu->m_sort->actions().size(), 3);
         QCOMPARE(menu->m_modify->shortcut(), QKeySequence("Alt+M"));
 
