@@ -3,6 +3,8 @@
 
 #include "bench/cli.h"
 #include "bench/duplicates.h"
+#include "bench/media.h"
+#include "bench/programwindow.h"
 #include "bench/search_index.h"
 #include "bench/thumbview.h"
 #include "bench/typing.h"
@@ -124,16 +126,6 @@ int catalogue(const QString &file)
     figure("find_miss_ms", timer.nsecsElapsed() / 1e6, 1);
     return found == 0 ? 0 : 1;
 }
-
-// The main window in a program folder of its own, with `drive` as the only drive.
-struct ProgramWindow {
-    explicit ProgramWindow(const QString &drive) : fs(drive), window(fs) { window.open(); }
-    QTemporaryDir home;
-    // The window reads the program folder when it is made, so it is set before.
-    bool placed = (initGlobals(), gs_pgm_dir = home.path(), true);
-    RootedFileSystem fs;
-    w_list window;
-};
 
 // The fewest seconds `work` took in `runs` runs: this machine's other work only ever adds time.
 double bestSeconds(int runs, const std::function<void()> &work)
@@ -476,12 +468,17 @@ int main(int argc, char **argv)
     if (args.size() == 3 && args[1] == u"thumbview")
         return thumbviewFigures(
             args[2], [](const char *name, double value, int decimals) { figure(name, value, decimals); });
+    if (args.size() == 3 && args[1] == u"make-media")
+        return makeMediaFigures(args[2]);
+    if (args.size() == 3 && args[1] == u"media")
+        return mediaFigures(
+            args[2], [](const char *name, double value, int decimals) { figure(name, value, decimals); });
     if (args.size() == 6 && args[1] == u"cli")
         return cliFigures(args[2], args[3], args[4], args[5]);
     std::fprintf(
         stderr,
         "usage: tarvek_bench catalogue FILE | load FILE | scan DIR | tree FILE | search DATADIR WORD |\n"
         "       cli TARVEK_CLI DATADIR WORD PLOCATE_DB | duplicates DATADIR COPYDIR FOLDER\n"
-        "       archive DIR ISO MOUNTPOINT | thumbview DIR\n");
+        "       archive DIR ISO MOUNTPOINT | thumbview DIR | make-media DIR | media DIR\n");
     return 2;
 }

@@ -32,41 +32,25 @@ int thumbviewFigures(const QString &folder, const Figure &figure)
     QBuffer buffer(&jpeg);
     buffer.open(QIODevice::WriteOnly);
     picture.save(&buffer, "JPEG", 80);
-    double best = 1e9;
+    const std::vector<ResultDisc> discs = {{QStringLiteral("cd_media.dat"), QStringLiteral("MEDIA"), {}, {}},
+                                           {QStringLiteral("cd_old.dat"), QStringLiteral("OLD"), {}, {}}};
+    ResultsModel model;
+    std::vector<SideFacts> facts;
+    for (const ResultDisc &disc : discs)
+        facts.push_back(readSideFacts(folder, disc.file));
+    model.start(discs, {Qt::black, Qt::black}, facts);
+    HookContext hooks;
+    searchResults(hooks, model.store(), folder, QStringLiteral("n0"));
+    model.rowsFound(0, model.store().rowCount());
+    const int rows = model.rowCount();
     qsizetype asked = 0;
-    int rows = 0;
-    for (int run = 0; run < 5; ++run) {
-        const std::vector<ResultDisc> discs = {
-            {QStringLiteral("cd_media.dat"), QStringLiteral("MEDIA"), {}, {}},
-            {QStringLiteral("cd_old.dat"), QStringLiteral("OLD"), {}, {}}};
-        ResultsModel model;
-        std::vector<SideFacts> facts;
-        for (const ResultDisc &disc : discs)
-            facts.push_back(readSideFacts(folder, disc.file));
-        model.start(discs, {Qt::black, Qt::black}, facts);
-        HookContext hooks;
-        searchResults(hooks, model.store(), folder, QStringLiteral("n0"));
-        model.rowsFound(0, model.store().rowCount());
-        rows = model.rowCount();
-        QWidget window;
-        window.resize(1000, 700);
-        window.show();
-        QApplication::processEvents();
-        // From the switch to the grid to its first screen drawn: the grid made, the rows' side
-        // file read for their tree rows, the thumbnails on screen decoded, scaled and drawn.
+    const double best = gridFirstScreenMs(model, [&]() -> ThumbnailProvider {
         asked = 0;
-        QElapsedTimer timer;
-        timer.start();
-        ThumbnailView view(model, &window);
-        view.resize(window.size());
-        view.thumbnails().setProvider([&](const QString &, qint64) {
+        return [&](const QString &, qint64) {
             ++asked;
             return QImage::fromData(jpeg, "JPEG");
-        });
-        view.show();
-        view.viewport()->repaint();
-        best = std::min(best, double(timer.nsecsElapsed()) / 1e6);
-    }
+        };
+    });
     if (rows != 2000 || asked == 0) {
         std::fprintf(stderr, "thumbview: %d results, %lld thumbnails asked for\n", rows, qint64(asked));
         return 1;
@@ -75,4 +59,24 @@ int thumbviewFigures(const QString &folder, const Figure &figure)
     figure("thumbnail_view_thumbnails_drawn", double(asked), 0);
     figure("thumbnail_view_first_screen_ms", best, 2);
     return 0;
+}
+
+double gridFirstScreenMs(ResultsModel &model, const std::function<ThumbnailProvider()> &provider)
+{
+    double best = 1e9;
+    for (int run = 0; run < 5; ++run) {
+        QWidget window;
+        window.resize(1000, 700);
+        window.show();
+        QApplication::processEvents();
+        QElapsedTimer timer;
+        timer.start();
+        ThumbnailView view(model, &window);
+        view.resize(window.size());
+        view.thumbnails().setProvider(provider());
+        view.show();
+        view.viewport()->repaint();
+        best = std::min(best, double(timer.nsecsElapsed()) / 1e6);
+    }
+    return best;
 }
