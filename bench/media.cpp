@@ -9,7 +9,10 @@
 #include "catalogue/layouts.h"
 #include "catalogue/sidefacts.h"
 #include "catalogue/thumbnails.h"
+#include "scanner/archivescan.h"
+#include "scanner/drivescan.h"
 #include "scanner/mediaread.h"
+#include "scanner/mediascan.h"
 #include "search/resultsearch.h"
 #include "ui/w_results_model.h"
 
@@ -23,6 +26,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -144,6 +148,37 @@ double toolsSeconds(const QString &pictures, const QString &songs, qint64 *count
     return seconds;
 }
 
+// The window's walk through scanDrive alone, with no window and no save, the pictures and songs
+// read under `limits` (none: not read), the best of three: what share of the scan's time the
+// reading of the files and the making of thumbnails take.
+double partScanSeconds(const QString &root, const std::optional<MediaLimits> &limits)
+{
+    double best = 1e12;
+    for (int run = 0; run < 3; ++run) {
+        LocalFileSystem fs;
+        HookContext hooks;
+        RecordSet tree(d_dir_tree());
+        TreeFacts facts;
+        QElapsedTimer timer;
+        timer.start();
+        ArchiveScan archives{ArchiveLimits{}};
+        const std::unique_ptr<FolderWalk> walk = archives.wrap(fs.walkDrive(root), &hooks);
+        MediaScan media(walk.get(), limits.value_or(MediaLimits{}));
+        scanDrive(hooks, walk.get(), root, tree, facts, {}, &archives, limits ? &media : nullptr);
+        best = std::min(best, double(timer.nsecsElapsed()) / 1e9);
+    }
+    return best;
+}
+
+void partFigures(const QString &root, const Figure &figure)
+{
+    MediaLimits factsOnly;
+    factsOnly.thumbnails = false;
+    figure("media_part_walk_only_warm_s", partScanSeconds(root, std::nullopt), 3);
+    figure("media_part_facts_no_thumbnails_warm_s", partScanSeconds(root, factsOnly), 3);
+    figure("media_part_facts_and_thumbnails_warm_s", partScanSeconds(root, MediaLimits{}), 3);
+}
+
 bool writeList(const QString &path, const QStringList &files)
 {
     QFile list(path);
@@ -244,8 +279,11 @@ int mediaFigures(const QString &folder, const Figure &figure)
     evictFromPageCache(pictures + songs);
     const qint64 stillCached = bytesInPageCache(pictures + songs);
     const double scanCold = scanOf(root, true).seconds;
+    // What the disc gave the page cache for them: the bytes asked for and the kernel's read-ahead.
+    const qint64 scanCached = bytesInPageCache(pictures);
     evictFromPageCache(pictures + songs);
     const double toolsCold = toolsSeconds(pictureList, songList);
+    const qint64 toolsCached = bytesInPageCache(pictures);
     qint64 toolsListed = 0;
     toolsSeconds(pictureList, songList, &toolsListed); // warms what the tools read
     double toolsWarm = 1e12;
@@ -269,6 +307,11 @@ int mediaFigures(const QString &folder, const Figure &figure)
     figure("media_ratio_vs_tools_cold", scanCold / toolsCold, 2);
     figure("media_ratio_vs_tools_warm", scanWarm / toolsWarm, 2);
     figure("media_tools_facts_listed", double(toolsListed), 0);
+    figure("media_cold_scan_cached_kib_per_picture", double(scanCached) / 1024.0 / double(pictures.size()),
+           1);
+    figure("media_cold_tools_cached_kib_per_picture", double(toolsCached) / 1024.0 / double(pictures.size()),
+           1);
+    partFigures(root, figure);
     figure("media_read_kib_per_picture", readKibPerPicture(folder), 1);
     const qint64 storeBytes = QFileInfo(ThumbnailStores::pathFor(scan.catalogue)).size();
     figure("thumbnail_kib_per_picture", double(storeBytes) / 1024.0 / double(pictures.size()), 2);
