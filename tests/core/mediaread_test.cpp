@@ -8,6 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+#include <vector>
+
 using namespace MediaFiles;
 
 namespace {
@@ -165,6 +170,44 @@ TEST(MediaRead, APhotoWithAThumbnailIsReadFromItsFirstBytesOnly)
         EXPECT_EQ(QImage::fromData(whole.thumbnail, "JPEG").size(),
                   thumbnail ? QSize(120, 80) : QSize(160, 120));
     }
+}
+
+namespace {
+
+// The bytes of the open file `fd` of `size` bytes that the page cache holds.
+qint64 bytesCached(int fd, qint64 size)
+{
+    const qint64 page = ::sysconf(_SC_PAGESIZE);
+    void *map = ::mmap(nullptr, size_t(size), PROT_READ, MAP_SHARED, fd, 0);
+    if (map == MAP_FAILED)
+        return -1;
+    std::vector<unsigned char> pages(size_t((size + page - 1) / page));
+    qint64 cached = ::mincore(map, size_t(size), pages.data()) == 0 ? 0 : -1;
+    for (const unsigned char resident : pages)
+        cached += cached >= 0 && (resident & 1) ? page : 0;
+    ::munmap(map, size_t(size));
+    return cached;
+}
+
+} // namespace
+
+// On a CD every byte fetched costs time: the disc gives the page cache what the reader reads
+// (its first 64 KiB) and no read-ahead beyond.
+TEST(MediaRead, APhotoIsFetchedFromTheDiscNoFurtherThanItIsRead)
+{
+    const QByteArray photo = bigPhoto(true);
+    QTemporaryFile file;
+    ASSERT_TRUE(file.open());
+    file.write(photo);
+    file.flush();
+    ASSERT_EQ(::fsync(file.handle()), 0);
+    ::posix_fadvise(file.handle(), 0, 0, POSIX_FADV_DONTNEED);
+    if (bytesCached(file.handle(), photo.size()) != 0)
+        GTEST_SKIP() << "this file system keeps its files in memory: nothing to fetch";
+    const MediaRead read = readMedia(file.handle(), MediaType::Jpeg);
+    ASSERT_TRUE(read.facts);
+    EXPECT_FALSE(read.thumbnail.isEmpty());
+    EXPECT_LE(bytesCached(file.handle(), photo.size()), MediaLimits{}.firstBytes);
 }
 
 TEST(MediaRead, SongsGiveTheirTagsInUtf16AndInCp949AndTheirLength)
