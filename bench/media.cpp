@@ -263,10 +263,70 @@ int makeMediaFigures(const QString &folder)
     return toolsThere() && writeMediaSet(folder, MediaSet{}) ? 0 : 1;
 }
 
+namespace {
+
+// The scan and the tools over the same files, cold and warm; the last warm scan is kept.
+struct Timings {
+    qint64 stillCached = 0, scanCached = 0, toolsCached = 0, toolsListed = 0;
+    double scanCold = 0, scanWarm = 1e12, toolsCold = 0, toolsWarm = 1e12;
+    SavedScan scan;
+};
+
+Timings timeScanAndTools(const QString &root, const QStringList &pictures, const QStringList &songs,
+                         const QString &pictureList, const QString &songList)
+{
+    Timings t;
+    // Cold: every page of every file dropped from the page cache first.
+    evictFromPageCache(pictures + songs);
+    t.stillCached = bytesInPageCache(pictures + songs);
+    t.scanCold = scanOf(root, true).seconds;
+    // What the disc gave the page cache for them: the bytes asked for and the kernel's read-ahead.
+    t.scanCached = bytesInPageCache(pictures);
+    evictFromPageCache(pictures + songs);
+    t.toolsCold = toolsSeconds(pictureList, songList);
+    t.toolsCached = bytesInPageCache(pictures);
+    toolsSeconds(pictureList, songList, &t.toolsListed); // warms what the tools read
+    for (int run = 0; run < 3; ++run)
+        t.toolsWarm = std::min(t.toolsWarm, toolsSeconds(pictureList, songList));
+    for (int run = 0; run < 3; ++run) {
+        t.scan = scanOf(root, true);
+        t.scanWarm = std::min(t.scanWarm, t.scan.seconds);
+    }
+    return t;
+}
+
+void timingFigures(const Timings &t, double pictures, const Figure &figure)
+{
+    figure("media_cold_bytes_cached_before", double(t.stillCached), 0);
+    figure("media_scan_rows", double(t.scan.program->window.tree().RowCount()), 0);
+    figure("media_scan_cold_s", t.scanCold, 3);
+    figure("media_scan_warm_s", t.scanWarm, 3);
+    figure("media_tools_cold_s", t.toolsCold, 3);
+    figure("media_tools_warm_s", t.toolsWarm, 3);
+    figure("media_ratio_vs_tools_cold", t.scanCold / t.toolsCold, 2);
+    figure("media_ratio_vs_tools_warm", t.scanWarm / t.toolsWarm, 2);
+    figure("media_tools_facts_listed", double(t.toolsListed), 0);
+    figure("media_cold_scan_cached_kib_per_picture", double(t.scanCached) / 1024.0 / pictures, 1);
+    figure("media_cold_tools_cached_kib_per_picture", double(t.toolsCached) / 1024.0 / pictures, 1);
+}
+
+void factFigures(const FactsCheck &check, double pictures, double songs, const Figure &figure)
+{
+    figure("media_pictures_generated", pictures, 0);
+    figure("media_pictures_with_facts", double(check.pictures), 0);
+    figure("media_pictures_facts_as_written", double(check.picturesAsWritten), 0);
+    figure("media_thumbnails_saved", double(check.thumbnailsSaved), 0);
+    figure("media_thumbnails_turned_right", double(check.thumbnailsTurned), 0);
+    figure("media_songs_generated", songs, 0);
+    figure("media_songs_with_facts", double(check.songs), 0);
+    figure("media_songs_facts_as_written", double(check.songsAsWritten), 0);
+}
+
+} // namespace
+
 int mediaFigures(const QString &folder, const Figure &figure)
 {
-    const MediaSet set;
-    const MediaManifest manifest = mediaManifest(set);
+    const MediaManifest manifest = mediaManifest(MediaSet{});
     const QStringList pictures = filesOf(folder, manifest, MediaFacts::Kind::Picture);
     const QStringList songs = filesOf(folder, manifest, MediaFacts::Kind::Audio);
     QTemporaryDir lists;
@@ -275,58 +335,20 @@ int mediaFigures(const QString &folder, const Figure &figure)
     if (!toolsThere() || !writeList(pictureList, pictures) || !writeList(songList, songs))
         return 1;
     const QString root = folder + u'/';
-    // Cold: every page of every file dropped from the page cache first.
-    evictFromPageCache(pictures + songs);
-    const qint64 stillCached = bytesInPageCache(pictures + songs);
-    const double scanCold = scanOf(root, true).seconds;
-    // What the disc gave the page cache for them: the bytes asked for and the kernel's read-ahead.
-    const qint64 scanCached = bytesInPageCache(pictures);
-    evictFromPageCache(pictures + songs);
-    const double toolsCold = toolsSeconds(pictureList, songList);
-    const qint64 toolsCached = bytesInPageCache(pictures);
-    qint64 toolsListed = 0;
-    toolsSeconds(pictureList, songList, &toolsListed); // warms what the tools read
-    double toolsWarm = 1e12;
-    for (int run = 0; run < 3; ++run)
-        toolsWarm = std::min(toolsWarm, toolsSeconds(pictureList, songList));
-    SavedScan scan;
-    double scanWarm = 1e12;
-    for (int run = 0; run < 3; ++run) {
-        scan = scanOf(root, true);
-        scanWarm = std::min(scanWarm, scan.seconds);
-    }
-    w_list &window = scan.program->window;
-    const FactsCheck check =
-        checkFacts(window.tree(), window.treeFacts(), manifest, Thumbnails::openUnchanged(scan.catalogue));
-    figure("media_cold_bytes_cached_before", double(stillCached), 0);
-    figure("media_scan_rows", double(window.tree().RowCount()), 0);
-    figure("media_scan_cold_s", scanCold, 3);
-    figure("media_scan_warm_s", scanWarm, 3);
-    figure("media_tools_cold_s", toolsCold, 3);
-    figure("media_tools_warm_s", toolsWarm, 3);
-    figure("media_ratio_vs_tools_cold", scanCold / toolsCold, 2);
-    figure("media_ratio_vs_tools_warm", scanWarm / toolsWarm, 2);
-    figure("media_tools_facts_listed", double(toolsListed), 0);
-    figure("media_cold_scan_cached_kib_per_picture", double(scanCached) / 1024.0 / double(pictures.size()),
-           1);
-    figure("media_cold_tools_cached_kib_per_picture", double(toolsCached) / 1024.0 / double(pictures.size()),
-           1);
+    const Timings t = timeScanAndTools(root, pictures, songs, pictureList, songList);
+    timingFigures(t, double(pictures.size()), figure);
     partFigures(root, figure);
     figure("media_read_kib_per_picture", readKibPerPicture(folder), 1);
-    const qint64 storeBytes = QFileInfo(ThumbnailStores::pathFor(scan.catalogue)).size();
+    const qint64 storeBytes = QFileInfo(ThumbnailStores::pathFor(t.scan.catalogue)).size();
     figure("thumbnail_kib_per_picture", double(storeBytes) / 1024.0 / double(pictures.size()), 2);
-    figure("media_pictures_generated", double(pictures.size()), 0);
-    figure("media_pictures_with_facts", double(check.pictures), 0);
-    figure("media_pictures_facts_as_written", double(check.picturesAsWritten), 0);
-    figure("media_thumbnails_saved", double(check.thumbnailsSaved), 0);
-    figure("media_thumbnails_turned_right", double(check.thumbnailsTurned), 0);
-    figure("media_songs_generated", double(songs.size()), 0);
-    figure("media_songs_with_facts", double(check.songs), 0);
-    figure("media_songs_facts_as_written", double(check.songsAsWritten), 0);
-    const bool right = scan.saved && check.picturesAsWritten == pictures.size() &&
+    w_list &window = t.scan.program->window;
+    const FactsCheck check =
+        checkFacts(window.tree(), window.treeFacts(), manifest, Thumbnails::openUnchanged(t.scan.catalogue));
+    factFigures(check, double(pictures.size()), double(songs.size()), figure);
+    const bool right = t.scan.saved && check.picturesAsWritten == pictures.size() &&
                        check.songsAsWritten == songs.size() && check.thumbnailsTurned == pictures.size() &&
-                       toolsListed == pictures.size() + songs.size();
-    const int grid = gridFigures(scan.catalogue, qint64(pictures.size()), figure);
+                       t.toolsListed == pictures.size() + songs.size();
+    const int grid = gridFigures(t.scan.catalogue, qint64(pictures.size()), figure);
     if (!right)
         std::fprintf(stderr, "media: the scan's facts are not all those written (see the figures above)\n");
     return right ? grid : 1;
