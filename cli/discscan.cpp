@@ -65,7 +65,9 @@ DiscScan scanFolder(const QString &root, RecordSet &tree, TreeFacts &facts)
     const QString drive = root.endsWith(u'/') ? root : root + u'/';
     LocalFileSystem fs;
     // The archives on it are listed as the window lists them (but for compressed tar files).
-    ArchiveScan archives{ArchiveLimits{}};
+    ArchiveLimits limits;
+    limits.headBytes = &MediaScan::headBytesFor;
+    ArchiveScan archives(limits);
     const std::unique_ptr<FolderWalk> folders = archives.wrap(fs.walkDrive(drive), nullptr);
     facts.disc = factsOfFolder(drive);
     // The pictures and songs are read as the window reads them with its option on.
@@ -80,7 +82,8 @@ DiscScan scanImage(const QString &image, RecordSet &tree, TreeFacts &facts)
     if (!openDiscImage(image, disc, error))
         return {DiscScan::End::Unreadable, error};
     facts.disc = disc.facts;
-    const DiscScan scan = walk(disc.walk.get(), disc.root, tree, facts, disc.archives.get());
+    MediaScan media(disc.walk.get());
+    const DiscScan scan = walk(disc.walk.get(), disc.root, tree, facts, disc.archives.get(), &media);
     if (tree.RowCount() >= 1 && !disc.rootName.isEmpty())
         tree.SetItem(1, TreeColumn::name, disc.rootName);
     return scan;

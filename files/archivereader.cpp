@@ -142,11 +142,14 @@ class TreeReader {
     // False when the member would pass the bound on members.
     bool add(struct archive_entry *entry, ArchiveRead &result);
     void readInner(ArchiveTree::Id node, struct archive_entry *entry, ArchiveRead &result);
+    // Keeps the first `wanted` bytes of the member just read, within what the budget has left.
+    void keepHead(ArchiveTree::Id node, qint64 wanted);
 
     const ArchiveLimits &m_limits;
     ArchiveDeadline &m_deadline;
     ArchiveTree &m_tree;
     Reader m_reader;
+    qint64 m_headsKept = 0; // bytes
 };
 
 bool TreeReader::read(ArchiveSource &source, ArchiveRead &result)
@@ -233,7 +236,36 @@ bool TreeReader::add(struct archive_entry *entry, ArchiveRead &result)
     if (node != ArchiveTree::kNone && kind == DirEntry::Kind::File && m_limits.nested &&
         mayBeArchiveName(lastName(path)))
         readInner(node, entry, result);
+    else if (node != ArchiveTree::kNone && kind == DirEntry::Kind::File && m_limits.headBytes) {
+        m_tree.dropHead(node); // a member given again is the later one
+        if (!hardlink && !archive_entry_is_data_encrypted(entry))
+            keepHead(node, m_limits.headBytes(lastName(path)));
+    }
     return true;
+}
+
+void TreeReader::keepHead(ArchiveTree::Id node, qint64 wanted)
+{
+    const qint64 size = m_tree.node(node).stat.size;
+    if (size != FileStat::kUnknown)
+        wanted = std::min(wanted, size);
+    wanted = std::min(wanted, m_limits.headBudget - m_headsKept);
+    if (wanted <= 0)
+        return;
+    QByteArray head(qsizetype(wanted), Qt::Uninitialized);
+    qsizetype filled = 0;
+    while (filled < head.size()) {
+        const la_ssize_t read =
+            archive_read_data(m_reader.handle(), head.data() + filled, size_t(head.size() - filled));
+        if (read <= 0)
+            break; // the end, or a member that cannot be read: what came is kept
+        filled += qsizetype(read);
+    }
+    if (filled == 0)
+        return;
+    head.truncate(filled);
+    m_headsKept += filled;
+    m_tree.setHead(node, std::move(head));
 }
 
 void TreeReader::readInner(ArchiveTree::Id node, struct archive_entry *entry, ArchiveRead &result)
@@ -282,6 +314,7 @@ void TreeReader::readInner(ArchiveTree::Id node, struct archive_entry *entry, Ar
     ArchiveLimits inner = m_limits;
     inner.nested = false;
     inner.streamedSelf = false;
+    inner.headBytes = {};
     inner.maxMembers = std::max<qint64>(m_limits.maxMembers - m_tree.members(), 0);
     ArchiveTree members;
     bool recognised = false;

@@ -43,6 +43,12 @@ struct ArchiveLimits {
     // The archive itself is read through even when it is compressed as a whole (an image file
     // the user chose as a disc); the archives inside it still follow `streamed`.
     bool streamedSelf = false;
+    // When set, how many of a member file's first bytes to keep, by its name (0: none), for the
+    // readers of what a picture or a song is: they read a member from these, since the archive is
+    // not read again. At most `headBudget` bytes are kept over one reading; archives inside
+    // archives keep none.
+    std::function<qint64(QByteArrayView name)> headBytes = {};
+    qint64 headBudget = qint64(128) << 20;
 };
 
 struct ArchiveRead {

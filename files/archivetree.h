@@ -76,6 +76,11 @@ class ArchiveTree {
         return {m_names.data() + n.nameAt, n.nameSize};
     }
     [[nodiscard]] const std::vector<Nested> &nested() const { return m_nested; }
+    // The first bytes of a member file, kept as the archive was read (ArchiveLimits::headBytes).
+    void setHead(Id id, QByteArray bytes) { m_heads[id] = std::move(bytes); }
+    void dropHead(Id id) { m_heads.erase(id); }
+    void dropHeads() { std::unordered_map<Id, QByteArray>().swap(m_heads); }
+    [[nodiscard]] const std::unordered_map<Id, QByteArray> &heads() const { return m_heads; }
     // Members added, the folders made for them included; the root is not one.
     [[nodiscard]] qint64 members() const { return qint64(m_nodes.size()) - 1; }
     // The path of `id` below the root, each name followed by '/' ("a/b/" for a folder b in a).
@@ -114,6 +119,7 @@ class ArchiveTree {
     std::vector<Node> m_nodes;
     std::vector<char> m_names;
     std::vector<Nested> m_nested;
+    std::unordered_map<Id, QByteArray> m_heads;
     std::vector<Slot> m_slots; // a power of two in size, at most half full
     size_t m_filled = 0;       // slots that are not empty, those of members taken out included
     // The folders of the members added, by their paths as the archive spells them: an image's

@@ -49,6 +49,14 @@ class FolderWalk {
     // never following a link nor waiting on a pipe or a device: -1 for anything else. By default
     // by the whole path.
     virtual int openFile(const QByteArray &path, const QByteArray &name);
+    // Opens the file for a reader that wants its first bytes only: a drive's file as openFile
+    // does; a walk that lists archives' members may give one from the first bytes it kept of it,
+    // the rest of its size reading as zeros, and then says in `heldBytes` how many are real.
+    virtual int openFileHead(const QByteArray &path, const QByteArray &name, qint64 &heldBytes)
+    {
+        heldBytes = -1;
+        return openFile(path, name);
+    }
 };
 
 // The file system behind the listings, so that tests can hand in a tree of their own.

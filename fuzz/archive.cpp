@@ -19,6 +19,7 @@
 #include "scanner/archivescan.h"
 #include "scanner/foldercount.h"
 #include "scanner/keptlistings.h"
+#include "scanner/mediascan.h"
 #include "scanner/treebuilder.h"
 
 #include <QElapsedTimer>
@@ -92,6 +93,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     limits.milliseconds = kMilliseconds;
     limits.nestedBytes = qint64(4) << 20;
     limits.streamed = true;
+    // The first bytes of the members a media reader would want, kept and read as the scan does.
+    limits.headBytes = [](QByteArrayView name) { return name.endsWith("jpg") ? qint64(4096) : qint64(0); };
+    limits.headBudget = 64 * 1024;
     QElapsedTimer timer;
     timer.start();
     ArchiveTree members;
@@ -116,7 +120,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     wf_file_cnt(count, root, counted);
     RecordSet rows(d_dir_tree());
     TreeFacts facts;
-    ScanContext build{hooks, nullptr, &kept, &facts, &archives};
+    MediaScan media(walk.get());
+    ScanContext build{hooks, nullptr, &kept, &facts, &archives, &media};
     TreeBuilder(build, rows).of_recurse_dir_list(root, 1);
     check(rows.RowCount() == counted, "the count is the rows the build adds");
     checkBranches(rows, root);

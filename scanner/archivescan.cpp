@@ -5,6 +5,11 @@
 #include "files/archivesource.h"
 #include "scanner/folderlisting.h"
 
+#include <algorithm>
+
+#include <sys/mman.h>
+#include <unistd.h>
+
 // Lists the drive through its own walk, and the archive whose folder is being walked from its
 // members in memory. The walk goes depth first, so once it lists a folder outside the archive
 // it is done with the archive.
@@ -28,6 +33,12 @@ class ArchiveScan::Walk final : public FolderWalk {
     int openFile(const QByteArray &path, const QByteArray &name) override
     {
         return m_drive && !isHeld(path) ? m_drive->openFile(path, name) : -1;
+    }
+    int openFileHead(const QByteArray &path, const QByteArray &name, qint64 &heldBytes) override
+    {
+        heldBytes = -1;
+        const int fd = m_scan.m_heads.isEmpty() ? -1 : m_scan.takeHead(path + name, heldBytes);
+        return fd >= 0 ? fd : openFile(path, name);
     }
 
   private:
@@ -128,6 +139,40 @@ void ArchiveScan::Walk::read(const QByteArray &path, Found &found)
     HookContext *hooks = m_hooks;
     found.result = readArchive(
         fd, m_scan.m_limits, [hooks] { return hooks && hooks->cancelled(); }, m_open);
+    m_scan.keepHeads(path, m_open);
+}
+
+void ArchiveScan::keepHeads(const QByteArray &root, ArchiveTree &members)
+{
+    for (const auto &[id, bytes] : members.heads()) {
+        if (m_headBytes + bytes.size() > m_limits.headBudget)
+            continue;
+        const qint64 size = members.node(id).stat.size;
+        m_heads.insert(root + members.pathOf(id).chopped(1), {bytes, std::max(size, qint64(bytes.size()))});
+        m_headBytes += bytes.size();
+    }
+    members.dropHeads(); // one copy, let go as readers take them
+}
+
+// A file in memory that holds the kept bytes and is as long as the member, the rest a hole.
+int ArchiveScan::takeHead(const QByteArray &path, qint64 &heldBytes)
+{
+    const auto found = m_heads.constFind(path);
+    if (found == m_heads.constEnd())
+        return -1;
+    const Head head = *found;
+    m_heads.erase(found);
+    m_headBytes -= head.bytes.size();
+    const int fd = ::memfd_create("tarvek-member", MFD_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    if (::ftruncate(fd, head.size) != 0 ||
+        ::pwrite(fd, head.bytes.constData(), size_t(head.bytes.size()), 0) != head.bytes.size()) {
+        ::close(fd);
+        return -1;
+    }
+    heldBytes = head.bytes.size();
+    return fd;
 }
 
 ArchiveScan::ArchiveScan(ArchiveLimits limits) : m_limits(std::move(limits))
@@ -145,6 +190,7 @@ std::unique_ptr<FolderWalk> ArchiveScan::walkImage(const QByteArray &root, Archi
                                                    FileStat rootStat)
 {
     auto walk = std::make_unique<Walk>(*this, nullptr, nullptr);
+    keepHeads(root, members);
     walk->holdImage(root, std::move(members), rootStat);
     return walk;
 }

@@ -20,6 +20,9 @@ class TreeFacts;
 // and date, how its reading went) and its branch ends with a row saying so when it was cut short.
 // Nothing of an archive is written anywhere; its members' paths never leave its branch.
 //
+// With `limits.headBytes`, the first bytes of the members it names are kept as an archive is read,
+// and the walk's openFileHead gives them to the readers of pictures and songs, once each.
+//
 // One object lives for a whole scan, across its count and build walks.
 class ArchiveScan {
   public:
@@ -61,6 +64,18 @@ class ArchiveScan {
         bool disc = false; // the image being scanned as a disc
     };
 
+    // The first bytes kept of the members read (ArchiveLimits::headBytes), by the member's whole
+    // path, until a reader takes them; all of them together within the limits' budget.
+    struct Head {
+        QByteArray bytes;
+        qint64 size = 0; // the member's
+    };
+    // Takes the heads over from `members`.
+    void keepHeads(const QByteArray &root, ArchiveTree &members);
+    [[nodiscard]] int takeHead(const QByteArray &path, qint64 &heldBytes);
+
     ArchiveLimits m_limits;
     QHash<QByteArray, Found> m_found; // by the path of the archive's folder, ending in '/'
+    QHash<QByteArray, Head> m_heads;
+    qint64 m_headBytes = 0; // kept in m_heads
 };

@@ -3,6 +3,7 @@
 #include "files/isovolume.h"
 #include "scanner/archivescan.h"
 #include "scanner/imagescan.h"
+#include "scanner/mediascan.h"
 
 #include <QFileInfo>
 
@@ -11,7 +12,10 @@ namespace {
 ImageReader &installedReader()
 {
     static ImageReader reader = [](const QString &path, DiscImage &image, QString &error) {
-        return readDiscImage(path, nullptr, ArchiveLimits{}, image, error);
+        // With the first bytes of its pictures and songs kept, for a scan that reads them.
+        ArchiveLimits limits;
+        limits.headBytes = &MediaScan::headBytesFor;
+        return readDiscImage(path, nullptr, limits, image, error);
     };
     return reader;
 }

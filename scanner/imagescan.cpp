@@ -5,6 +5,7 @@
 #include "files/isovolume.h"
 #include "files/paths.h"
 #include "scanner/archivescan.h"
+#include "scanner/mediascan.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -98,17 +99,22 @@ bool readDiscImage(const QString &path, HookContext *hooks, const ArchiveLimits 
 }
 
 ImageScan scanImage(const QString &path, HookContext &hooks, const ArchiveLimits &limits, RecordSet &tree,
-                    TreeFacts &facts, const ScanReports &reports)
+                    TreeFacts &facts, const ScanReports &reports, bool readMedia)
 {
     ImageScan scan;
     tree.Reset();
     facts.clear();
     DiscImage image;
-    if (!readDiscImage(path, &hooks, limits, image, scan.problem))
+    ArchiveLimits reading = limits;
+    if (readMedia)
+        reading.headBytes = &MediaScan::headBytesFor;
+    if (!readDiscImage(path, &hooks, reading, image, scan.problem))
         return scan;
     facts.disc = image.facts;
     scan.volumeLabel = image.facts.volumeLabel;
-    scanDrive(hooks, image.walk.get(), image.root, tree, facts, reports, image.archives.get());
+    MediaScan media(image.walk.get());
+    scanDrive(hooks, image.walk.get(), image.root, tree, facts, reports, image.archives.get(),
+              readMedia ? &media : nullptr);
     if (tree.RowCount() >= 1)
         tree.SetItem(1, TreeColumn::name, image.rootName);
     scan.read = true;

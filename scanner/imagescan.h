@@ -24,9 +24,11 @@ struct ImageScan {
 // root row's path is the file's path with the separator after it, its name the volume label (the
 // file's name when there is none). `facts` get the rows' sizes and dates, the archives' notes and
 // the disc's facts: label, file system, capacity. Archives inside the image are listed as on a
-// drive, within `limits`; a compressed tar chosen as the image itself is read whole.
+// drive, within `limits`; a compressed tar chosen as the image itself is read whole. With
+// `readMedia`, what its pictures and songs are is read from the first bytes of each, kept as the
+// image is read (scanner/mediascan.h).
 ImageScan scanImage(const QString &path, HookContext &hooks, const ArchiveLimits &limits, RecordSet &tree,
-                    TreeFacts &facts, const ScanReports &reports = {});
+                    TreeFacts &facts, const ScanReports &reports = {}, bool readMedia = false);
 
 // Reads the members of the image file at `path` for a scan (scanDrive over `image.walk`, with
 // `image.archives`), `hooks` asked for a cancel while libarchive reads when given. False, with

@@ -2,10 +2,24 @@
 
 #include "catalogue/discfacts.h"
 
+#include <algorithm>
+
 #include <unistd.h>
 
 MediaScan::MediaScan(FolderWalk *walk, MediaLimits limits) : m_walk(walk), m_limits(limits)
 {
+}
+
+qint64 MediaScan::headBytesFor(QByteArrayView name)
+{
+    switch (mediaTypeOf(name)) {
+    case MediaType::None:
+        return 0;
+    case MediaType::Jpeg:
+        return 128 * 1024; // the EXIF block is at most 64 KiB, after a few small ones
+    default:
+        return 256 * 1024;
+    }
 }
 
 bool MediaScan::mayRead(const QString &name)
@@ -25,10 +39,20 @@ void MediaScan::fileAdded(const QByteArray &folder, const QByteArray &name, qint
         m_stopped = true;
         return;
     }
-    const int fd = m_walk->openFile(folder, name);
+    qint64 held = -1;
+    const int fd = m_walk->openFileHead(folder, name, held);
     if (fd < 0)
         return;
-    const MediaRead read = readMedia(fd, type, m_limits);
+    // Of an archive's member only its first bytes are there: none is read past them, and a
+    // picture is not decoded from them.
+    MediaLimits limits = m_limits;
+    if (held >= 0) {
+        limits.firstBytes = std::min(limits.firstBytes, held);
+        limits.mostJpegHeadBytes = std::min(limits.mostJpegHeadBytes, held);
+        limits.mostPictureBytes = std::min(limits.mostPictureBytes, held);
+        limits.mostTagBytes = std::min(limits.mostTagBytes, held);
+    }
+    const MediaRead read = readMedia(fd, type, limits);
     ::close(fd);
     ++m_read;
     if (!read.facts)

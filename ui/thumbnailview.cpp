@@ -52,18 +52,25 @@ QPixmap ThumbnailModel::thumbnail(qsizetype storeRow) const
             image = m_provider(store.discs()[size_t(store.discOf(storeRow))].file, treeRow);
     }
     const int side = ThumbnailView::kThumbnail;
-    QPixmap shown;
+    QPixmap picture;
     if (image.isNull()) {
         // A plain picture of a file or a folder, as file managers show what they have no
         // thumbnail of.
         const QIcon icon = QApplication::style()->standardIcon(
             store.isFolder(storeRow) ? QStyle::SP_DirIcon : QStyle::SP_FileIcon);
-        shown = icon.pixmap(side / 2);
+        picture = icon.pixmap(side / 2);
     } else {
         if (image.width() > side || image.height() > side)
             image = image.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-        shown = QPixmap::fromImage(image);
+        picture = QPixmap::fromImage(image);
     }
+    // Every cell's picture is one square, the thumbnail in its middle: the view sizes all its
+    // cells by one of them, which may have been a plain picture drawn before the thumbnails came.
+    QPixmap shown(side, side);
+    shown.fill(Qt::transparent);
+    QPainter painter(&shown);
+    painter.drawPixmap((side - picture.width()) / 2, (side - picture.height()) / 2, picture);
+    painter.end();
     m_kept.insert(storeRow, new QPixmap(shown));
     return shown;
 }

@@ -42,7 +42,7 @@ void w_list::scanImageFile(const QString &path)
 {
     ImageScan scan;
     runScan(path, [&](HookContext &hooks, const ScanReports &reports) {
-        scan = scanImage(path, hooks, archiveLimits(), m_tree, m_treeFacts, reports);
+        scan = scanImage(path, hooks, archiveLimits(), m_tree, m_treeFacts, reports, readsMediaFacts());
         return scan.rows;
     });
     if (scan.read) {

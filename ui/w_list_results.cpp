@@ -5,6 +5,7 @@
 
 #include "catalogue/exports.h"
 #include "catalogue/layouts.h"
+#include "catalogue/savedthumbnails.h"
 #include "catalogue/settings.h"
 #include "files/listbox.h"
 #include "search/resultsearch.h"
@@ -14,6 +15,7 @@
 #include "widgets/messagebox.h"
 
 #include <algorithm>
+#include <memory>
 
 #include <QLabel>
 #include <QLineEdit>
@@ -46,6 +48,14 @@ void w_list::ue_results()
         };
         m_results->openRow = [this](qsizetype row) { openResult(row); };
         connect(&m_index, &RecordSet::changed, m_results, &w_results::discsChanged);
+        // The grid's thumbnails from the stores saved with the discs, read again after each new
+        // search and each change of a disc, so that a disc scanned again shows its new pictures.
+        auto saved = std::make_shared<SavedThumbnails>(m_entries.dataFolder());
+        m_results->setThumbnailProvider(
+            [saved](const QString &file, qint64 row) { return saved->imageOf(file, row); });
+        connect(&m_results->model(), &QAbstractItemModel::modelReset, m_results,
+                [saved] { saved->forget(); });
+        connect(&m_index, &RecordSet::changed, m_results, [saved] { saved->forget(); });
     }
     m_results->searchFor(sle_search->text());
 }

@@ -97,7 +97,10 @@ void w_list::scanRoot(const QString &root)
     m_scanDriveLost = false;
     runScan(root, [this, &root](HookContext &hooks, const ScanReports &reports) {
         m_treeFacts.disc = volumeFactsOf(root);
-        ArchiveScan archives(archiveLimits());
+        ArchiveLimits limits = archiveLimits();
+        if (readsMediaFacts())
+            limits.headBytes = &MediaScan::headBytesFor; // the pictures and songs in archives
+        ArchiveScan archives(limits);
         const std::unique_ptr<FolderWalk> walk = archives.wrap(m_fs.walkDrive(root), &hooks);
         MediaScan media(walk.get());
         return scanDrive(hooks, walk.get(), root, m_tree, m_treeFacts, reports, &archives,

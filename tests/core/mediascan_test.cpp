@@ -4,6 +4,7 @@
 #include "catalogue/discfacts.h"
 #include "catalogue/entries.h"
 #include "catalogue/layouts.h"
+#include "catalogue/savedthumbnails.h"
 #include "catalogue/sidefile.h"
 #include "catalogue/thumbnails.h"
 #include "catalogue/treeloader.h"
@@ -11,10 +12,14 @@
 #include "scanner/mediascan.h"
 #include "support/mediafiles.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <tuple>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -56,6 +61,19 @@ void bigTree(RecordSet &tree, TreeFacts &facts, qint64 rows, char mark)
         if (row % 3 == 0)
             facts.thumbnails.add(row, QByteArray(1 + row % 700, mark) + QByteArray::number(row));
     }
+}
+
+// Another program renames a file in the catalogue at `catalogue`, keeping its size and date.
+void renameBehindItsBack(const QString &catalogue)
+{
+    QFile file(catalogue);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QByteArray bytes = file.readAll();
+    file.close();
+    bytes.replace("IMG_1500.JPG", "IMG_1501.JPG");
+    struct stat before {};
+    ASSERT_EQ(::stat(QFile::encodeName(catalogue).constData(), &before), 0);
+    writeFile(QFile::encodeName(catalogue), bytes, before.st_mtim.tv_sec);
 }
 
 } // namespace
@@ -215,18 +233,71 @@ TEST(ThumbnailStore, ACatalogueChangedBehindItsBackOrADamagedStoreShowsNone)
     ASSERT_EQ(Thumbnails::openUnchanged(catalogue).count(), 666);
 
     // Another program renames a file in the catalogue, keeping its size and date.
-    QFile file(catalogue);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    QByteArray bytes = file.readAll();
-    file.close();
-    bytes.replace("IMG_1500.JPG", "IMG_1501.JPG");
-    struct stat before {};
-    ASSERT_EQ(::stat(QFile::encodeName(catalogue).constData(), &before), 0);
-    writeFile(QFile::encodeName(catalogue), bytes, before.st_mtim.tv_sec);
+    renameBehindItsBack(catalogue);
     EXPECT_TRUE(Thumbnails::openUnchanged(catalogue).isEmpty());
     HookContext hooks;
     RecordSet loaded(d_dir_tree());
     SideFiles::Fingerprint loading;
     ASSERT_TRUE(loadTree(hooks, loaded, catalogue, &loading).opened);
     EXPECT_TRUE(Thumbnails::open(catalogue, loading.result()).isEmpty());
+}
+
+TEST(SavedThumbnails, EachDiscShowsItsOwnPicturesUntilItsCatalogueChanges)
+{
+    QTemporaryDir dir;
+    const QString data = dir.path() + u"/data"_s;
+    RecordSet index(d_cdinfo()), list(d_cdinfo());
+    CatalogueEntries entries(index, list, data, u"cdinfo.dat"_s);
+    // Two discs of 3,000 rows whose thumbnails are plain colours: red on a, blue on b, on rows
+    // 3, 6, 9 ... of a and 4, 8, 12 ... of b, so that a picture shown for the wrong disc or row
+    // shows.
+    const auto jpegOf = [](QColor colour) {
+        QImage image(160, 120, QImage::Format_RGB32);
+        image.fill(colour);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "JPEG", 90);
+        return bytes;
+    };
+    for (const auto &[label, colour, every] :
+         {std::tuple{u"a"_s, QColor(Qt::red), 3}, {u"b"_s, QColor(Qt::blue), 4}}) {
+        RecordSet tree(d_dir_tree());
+        TreeFacts facts;
+        bigTree(tree, facts, 3000, 'x');
+        facts.thumbnails = Thumbnails();
+        for (qint64 row = every; row <= 3000; row += every)
+            facts.thumbnails.add(row, jpegOf(colour));
+        ASSERT_TRUE(entries.add(tree, {CatalogueEntries::fileForLabel(label), {}, label, {}}, &facts).ok);
+    }
+    const auto near = [](const QImage &image, QColor colour) {
+        const QColor seen = image.pixelColor(image.width() / 2, image.height() / 2);
+        return !image.isNull() && std::abs(seen.red() - colour.red()) < 16 &&
+               std::abs(seen.blue() - colour.blue()) < 16;
+    };
+    SavedThumbnails saved(data);
+    struct Case {
+        QString file;
+        qint64 row;
+        QColor colour; // invalid: no picture
+    };
+    const Case cases[] = {
+        {u"cd_a.dat"_s, 3, Qt::red},  {u"cd_a.dat"_s, 2997, Qt::red},  {u"cd_a.dat"_s, 4, {}},
+        {u"cd_b.dat"_s, 4, Qt::blue}, {u"cd_b.dat"_s, 3000, Qt::blue}, {u"cd_b.dat"_s, 3, {}},
+        {u"cd_c.dat"_s, 3, {}},       {u"../data/cd_a.dat"_s, 3, {}},  {u"cd_a.dat"_s, 0, {}},
+    };
+    for (const Case &c : cases) {
+        const QImage image = saved.imageOf(c.file, c.row);
+        if (c.colour.isValid())
+            EXPECT_TRUE(near(image, c.colour)) << qPrintable(c.file) << ' ' << c.row;
+        else
+            EXPECT_TRUE(image.isNull()) << qPrintable(c.file) << ' ' << c.row;
+    }
+    // Another program changes disc a's catalogue, keeping its size and date: once forgotten, its
+    // pictures are no longer shown, while b's still are.
+    const QString catalogue = entries.filePath(u"cd_a.dat"_s);
+    renameBehindItsBack(catalogue);
+    saved.forget();
+    EXPECT_TRUE(saved.imageOf(u"cd_a.dat"_s, 3).isNull());
+    EXPECT_TRUE(near(saved.imageOf(u"cd_b.dat"_s, 8), Qt::blue));
 }

@@ -110,6 +110,12 @@ TEST_F(ResultsMedia, TheGridAsksForTheThumbnailsOnScreenOnly)
     fill(model, u"n0"_s);
     ASSERT_EQ(model.rowCount(), 4000);
     ThumbnailView view(model);
+    // Shown first, as the results window shows its grid before the thumbnails come: the cells
+    // first laid out for plain pictures must not cut the thumbnails.
+    view.resize(800, 600);
+    view.show();
+    for (int i = 0; i < 20; ++i)
+        QApplication::processEvents();
     std::set<std::pair<QString, qint64>> asked;
     // Each row's picture in a colour of its own row, so that a row showing another's shows.
     view.thumbnails().setProvider([&](const QString &file, qint64 row) {
@@ -133,8 +139,12 @@ TEST_F(ResultsMedia, TheGridAsksForTheThumbnailsOnScreenOnly)
         EXPECT_TRUE(asked.count({u"cd_media.dat"_s, treeRow})) << row;
         // The cell's picture, scaled to 160 × 100, in the middle of its cell.
         const QRect cell = view.visualRect(index);
-        const QColor seen = shot.toImage().pixelColor(cell.center().x(), cell.top() + 4 + 50);
-        EXPECT_EQ(seen, QColor::fromRgb(int(treeRow % 200), 40, 200)) << row;
+        const QColor colour = QColor::fromRgb(int(treeRow % 200), 40, 200);
+        EXPECT_EQ(shot.toImage().pixelColor(cell.center().x(), cell.top() + 4 + 50), colour) << row;
+        // Whole: its left and right edges are there too.
+        const int middle = cell.top() + 4 + 80;
+        EXPECT_EQ(shot.toImage().pixelColor(cell.center().x() - 78, middle), colour) << row;
+        EXPECT_EQ(shot.toImage().pixelColor(cell.center().x() + 77, middle), colour) << row;
         EXPECT_EQ(index.data().toString(), model.store().nameOf(model.storeRow(row)));
     }
     // The disc saved before has no rows to ask for: none of its rows was asked for.
