@@ -13,6 +13,8 @@ namespace {
 
 // A thumbnail of 160 pixels at this quality takes 4 to 8 KiB.
 constexpr int kThumbnailQuality = 75;
+// An embedded thumbnail no larger than this is kept as the camera wrote it.
+constexpr qsizetype kMostKeptThumbnailBytes = 8 * 1024;
 // A picture larger than this is not decoded for its thumbnail: what it would take in memory
 // is more than a scan should spend on one file.
 constexpr int kMostDecodedPixels = 100'000'000;
@@ -196,9 +198,18 @@ MediaRead readPicture(MediaSource &source, MediaType type, const MediaLimits &li
     }
     if (!result.facts || !limits.thumbnails)
         return result;
+    // Most cameras' own thumbnail is already 160 × 120 and small: kept as it is, it costs neither
+    // a decode nor a second, lossier encode.
+    if (exif.orientation == 1 && !exif.preview.isEmpty() && exif.preview.size() <= kMostKeptThumbnailBytes) {
+        const QSize side = sizeOf(exif.preview);
+        if (side.isValid() && std::max(side.width(), side.height()) <= kThumbnailSide) {
+            result.thumbnail = exif.preview;
+            return result;
+        }
+    }
     QImage image;
     if (!exif.preview.isEmpty())
-        image = QImage::fromData(exif.preview);
+        image = QImage::fromData(exif.preview, "JPEG");
     if (image.isNull() && readWhole())
         image = decodeScaled(bytes);
     result.thumbnail = thumbnailJpeg(upright(image, exif.orientation));

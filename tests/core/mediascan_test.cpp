@@ -130,10 +130,11 @@ TEST(MediaScan, TheScanNotesWhatEachPictureAndSongIs)
             const QString note = notes ? QString::fromUtf8(notes->at(row)) : QString();
             EXPECT_EQ(note.first(std::min(note.size(), file.note.size())), on ? file.note : QString());
             EXPECT_EQ(facts.thumbnails.has(row), on && file.thumbnail);
-            if (on && file.thumbnail)
+            if (on && file.thumbnail) {
                 EXPECT_LE(
                     std::max(facts.thumbnails.imageOf(row).width(), facts.thumbnails.imageOf(row).height()),
                     kThumbnailSide);
+            }
         }
         EXPECT_EQ(facts.at(rowNamed(tree, u"IMG_0001.JPG"_s)).mtime, 1700000000);
     }

@@ -34,9 +34,11 @@ struct Exif {
     int pixelWidth = 0; // Exif.Photo.PixelXDimension; 0: none
     int pixelHeight = 0;
     bool thumbnail = true;
+    int orientation = 0;          // Exif.Image.Orientation; 0: none
+    QSize thumbnailSize{120, 80}; // the embedded thumbnail's
 };
 
-// The JPEG `plain` with the EXIF block `exif`, its thumbnail 120 × 80 and red.
+// The JPEG `plain` with the EXIF block `exif`, its thumbnail red (120 × 80 unless said).
 inline QByteArray withExif(const QByteArray &plain, const Exif &exif)
 {
     auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte *>(plain.constData()),
@@ -55,8 +57,11 @@ inline QByteArray withExif(const QByteArray &plain, const Exif &exif)
         data["Exif.Photo.PixelXDimension"] = uint32_t(exif.pixelWidth);
         data["Exif.Photo.PixelYDimension"] = uint32_t(exif.pixelHeight);
     }
+    if (exif.orientation > 0)
+        data["Exif.Image.Orientation"] = uint16_t(exif.orientation);
     if (exif.thumbnail) {
-        const QByteArray thumb = encodedImage(120, 80, "JPEG", Qt::red);
+        const QByteArray thumb =
+            encodedImage(exif.thumbnailSize.width(), exif.thumbnailSize.height(), "JPEG", Qt::red);
         Exiv2::ExifThumb(data).setJpegThumbnail(reinterpret_cast<const Exiv2::byte *>(thumb.constData()),
                                                 long(thumb.size()));
     }
