@@ -7,7 +7,10 @@
 
 #include <exiv2/exiv2.hpp>
 
+#include <map>
 #include <mutex>
+#include <string>
+#include <string_view>
 
 namespace {
 
@@ -28,9 +31,22 @@ void quietExiv2()
     });
 }
 
+// A key made once: making one looks its tag up by name, which a scan of a photo CD would do
+// thousands of times over.
+const Exiv2::ExifKey &keyOf(const char *key)
+{
+    static std::mutex guard;
+    static std::map<std::string, Exiv2::ExifKey> made;
+    const std::lock_guard lock(guard);
+    auto found = made.find(key);
+    if (found == made.end())
+        found = made.emplace(key, Exiv2::ExifKey(key)).first;
+    return found->second;
+}
+
 QString exifText(const Exiv2::ExifData &exif, const char *key)
 {
-    const auto found = exif.findKey(Exiv2::ExifKey(key));
+    const auto found = exif.findKey(keyOf(key));
     if (found == exif.end())
         return {};
     return QString::fromStdString(found->toString()).simplified();
@@ -38,7 +54,7 @@ QString exifText(const Exiv2::ExifData &exif, const char *key)
 
 qint64 exifNumber(const Exiv2::ExifData &exif, const char *key)
 {
-    const auto found = exif.findKey(Exiv2::ExifKey(key));
+    const auto found = exif.findKey(keyOf(key));
     if (found == exif.end() || found->count() == 0)
         return MediaFacts::kUnknown;
     const long value = found->toLong();
@@ -133,6 +149,15 @@ Exif readExif(const QByteArray &bytes)
         const qint64 orientation = exifNumber(data, "Exif.Image.Orientation");
         exif.orientation = orientation > 0 ? orientation : 1;
         exif.read = true;
+        // The thumbnail of the EXIF block itself, where nearly every camera puts it; else the
+        // previews exiv2 finds elsewhere (a raw file's, a maker's note).
+        const Exiv2::ExifThumbC thumb(data);
+        if (std::string_view(thumb.mimeType()) == "image/jpeg") {
+            const Exiv2::DataBuf jpeg = thumb.copy();
+            exif.preview = QByteArray(reinterpret_cast<const char *>(jpeg.pData_), qsizetype(jpeg.size_));
+        }
+        if (!exif.preview.isEmpty())
+            return exif;
         Exiv2::PreviewManager previews(*image);
         for (const Exiv2::PreviewProperties &properties : previews.getPreviewProperties()) {
             if (properties.mimeType_ != "image/jpeg")
