@@ -116,6 +116,22 @@ QSize sizeOf(const QByteArray &bytes)
     return QImageReader(&buffer).size();
 }
 
+// Whether `bytes` are a JPEG of at most a thumbnail's size that decodes: decoded at an eighth of
+// its size, which reads all of its data for a fraction of a full decode's work, so that bytes
+// that only begin as a JPEG are never kept as one.
+bool decodesAsSmallJpeg(const QByteArray &bytes)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "JPEG");
+    const QSize size = reader.size();
+    if (!size.isValid() || std::max(size.width(), size.height()) > kThumbnailSide)
+        return false;
+    reader.setScaledSize(QSize(std::max(1, size.width() / 8), std::max(1, size.height() / 8)));
+    return !reader.read().isNull();
+}
+
 struct Exif {
     bool read = false;
     MediaFacts facts;
@@ -224,13 +240,11 @@ MediaRead readPicture(MediaSource &source, MediaType type, const MediaLimits &li
     if (!result.facts || !limits.thumbnails)
         return result;
     // Most cameras' own thumbnail is already 160 × 120 and small: kept as it is, it costs neither
-    // a decode nor a second, lossier encode.
-    if (exif.orientation == 1 && !exif.preview.isEmpty() && exif.preview.size() <= kMostKeptThumbnailBytes) {
-        const QSize side = sizeOf(exif.preview);
-        if (side.isValid() && std::max(side.width(), side.height()) <= kThumbnailSide) {
-            result.thumbnail = exif.preview;
-            return result;
-        }
+    // a full decode nor a second, lossier encode.
+    if (exif.orientation == 1 && !exif.preview.isEmpty() && exif.preview.size() <= kMostKeptThumbnailBytes &&
+        decodesAsSmallJpeg(exif.preview)) {
+        result.thumbnail = exif.preview;
+        return result;
     }
     QImage image;
     if (!exif.preview.isEmpty())
