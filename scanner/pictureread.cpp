@@ -132,6 +132,14 @@ bool decodesAsSmallJpeg(const QByteArray &bytes)
     return !reader.read().isNull();
 }
 
+// exiv2's numbers for the videos it reads (riffvideo.hpp, matroskavideo.hpp, quicktimevideo.hpp
+// and asfvideo.hpp, which exiv2.hpp leaves out and which do not compile alone).
+bool isVideoType(int type)
+{
+    constexpr int kRiff = 20, kMatroska = 21, kQuickTime = 22, kAsf = 24;
+    return type == kRiff || type == kMatroska || type == kQuickTime || type == kAsf;
+}
+
 struct Exif {
     bool read = false;
     MediaFacts facts;
@@ -144,8 +152,12 @@ Exif readExif(const QByteArray &bytes)
     quietExiv2();
     Exif exif;
     try {
-        auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte *>(bytes.constData()),
-                                               long(bytes.size()));
+        const auto *start = reinterpret_cast<const Exiv2::byte *>(bytes.constData());
+        // Pictures only: exiv2's readers of videos can loop without end over damaged bytes, and a
+        // file named as a picture may hold anything.
+        if (isVideoType(Exiv2::ImageFactory::getType(start, long(bytes.size()))))
+            return exif;
+        auto image = Exiv2::ImageFactory::open(start, long(bytes.size()));
         if (!image.get())
             return exif;
         image->readMetadata();
