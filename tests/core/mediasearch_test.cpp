@@ -32,7 +32,7 @@ class MediaSearch : public ::testing::Test {
     static ResultStore search(const QString &text)
     {
         ResultStore store;
-        store.reset({{u"cd_media.dat"_s, u"MEDIA"_s, {}, u"01"_s}, {u"cd_old.dat"_s, u"OLD"_s, {}, u"01"_s}});
+        store.reset(mediadiscs::resultDiscs());
         HookContext hooks;
         searchResults(hooks, store, s_dir->path(), text);
         return store;

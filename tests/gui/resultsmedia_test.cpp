@@ -32,8 +32,7 @@ class ResultsMedia : public ::testing::Test {
     // The model of a search for `text` over the media disc and the one saved before.
     static void fill(ResultsModel &model, const QString &text)
     {
-        std::vector<ResultDisc> discs = {{u"cd_media.dat"_s, u"MEDIA"_s, {}, u"01"_s},
-                                         {u"cd_old.dat"_s, u"OLD"_s, {}, u"01"_s}};
+        const std::vector<ResultDisc> discs = mediadiscs::resultDiscs();
         std::vector<SideFacts> facts;
         for (const ResultDisc &disc : discs)
             facts.push_back(readSideFacts(s_dir->path(), disc.file));

@@ -10,11 +10,13 @@
 #include "catalogue/layouts.h"
 #include "catalogue/mediafacts.h"
 #include "catalogue/sidefile.h"
+#include "search/resultstore.h"
 
 #include <QFile>
 #include <QString>
 
 #include <map>
+#include <vector>
 
 namespace mediadiscs {
 
@@ -76,6 +78,13 @@ inline void addRow(RecordSet &tree, const QString &path, const QString &name, bo
 }
 
 // Writes both discs into `folder`; false when a file could not be written.
+// The two discs as a results search lists them, in the order it takes them.
+inline std::vector<ResultDisc> resultDiscs()
+{
+    return {{QStringLiteral("cd_media.dat"), QStringLiteral("MEDIA"), {}, QStringLiteral("01")},
+            {QStringLiteral("cd_old.dat"), QStringLiteral("OLD"), {}, QStringLiteral("01")}};
+}
+
 [[nodiscard]] inline bool writeDiscs(const QString &folder, int fillerRows = 3000)
 {
     for (const bool withFacts : {true, false}) {
